@@ -1,0 +1,141 @@
+#include "app/entry.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <limits>
+#include <new>
+#include <string>
+
+#include "app/driver.h"
+#include "support/clock.h"
+#include "support/errors.h"
+#include "support/random.h"
+
+namespace {
+
+const char* const kTitle = "Tovaquor";
+
+void print_banner() {
+    const std::string title = kTitle;
+    std::cout << "\n\t\t" << title << "\n" << "\t\t" << std::string(title.size(), '-') << "\n\n";
+}
+
+void print_usage() {
+    std::cout << "Usage: tovaquor BASE SEED\n"
+                 "\n"
+                 "Estimates two-locus haplotype frequencies by maximum likelihood from the\n"
+                 "nuclear families and single individuals of BASE.mbd, and tests linkage and\n"
+                 "Hardy-Weinberg equilibrium by simulation. Writes the report BASE.mbr and the\n"
+                 "message log mirbo.log in the working directory.\n"
+                 "\n"
+                 "  BASE   data file name without its .mbd extension\n"
+                 "  SEED   integer seed of the random number generator (s and -s give the\n"
+                 "         same run)\n"
+                 "\n"
+                 "With any other number of arguments the program asks for both.\n"
+                 "  -h, --help   show this text\n"
+                 "  --version    show the version\n";
+}
+
+[[noreturn]] void no_input() {
+    std::cout << "\n" << "No input, program terminated !" << "\n";
+    std::cout.flush();
+    std::exit(1);
+}
+
+std::int32_t prompt_seed() {
+    for (;;) {
+        std::cout << "Seed for random number generator : ";
+        std::cout.flush();
+        long long value = 0;
+        if (std::cin >> value) {
+            return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+        }
+        if (std::cin.eof()) {
+            no_input();
+        }
+        std::cin.clear();
+        std::cin.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+        if (std::cin.eof()) {
+            no_input();
+        }
+    }
+}
+
+} // namespace
+
+std::int32_t parse_seed_argument(const std::string& text) {
+    const long long value = std::strtoll(text.c_str(), nullptr, 10);
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(value)));
+}
+
+int tovaquor_main(int argc, char** argv) {
+    if (argc == 2) {
+        const std::string arg = argv[1];
+        if (arg == "-h" || arg == "--help") {
+            print_usage();
+            return 0;
+        }
+        if (arg == "--version") {
+            std::cout << "tovaquor " << TOVAQUOR_VERSION << "\n";
+            return 0;
+        }
+    }
+    error_log.open(log_file_name);
+    if (!error_log.stream()) {
+        std::cerr << "Warning: unable to create the log file " << log_file_name
+                  << "; messages will not be kept\n";
+    }
+    log_stream = &error_log.stream();
+    print_banner();
+
+    std::string base;
+    std::ifstream data;
+    std::int32_t seed = 0;
+    if (argc == 3) {
+        base = argv[1];
+        data.open(base + ".mbd");
+        if (!data.is_open()) {
+            std::cout << "Invalid file name, program terminated !" << "\n";
+            return 1;
+        }
+        seed = parse_seed_argument(argv[2]);
+    } else {
+        do {
+            std::cout << "Input file name : ";
+            std::cout.flush();
+            if (!(std::cin >> base)) {
+                no_input();
+            }
+            data.open(base + ".mbd");
+        } while (!data.is_open());
+        seed = prompt_seed();
+    }
+
+    const std::string report_name = base + ".mbr";
+    std::ofstream report(report_name, std::ios::out | std::ios::trunc);
+    if (!report.is_open()) {
+        std::cout << "Unable to create report file " << report_name << ", program terminated !"
+                  << "\n";
+        return 1;
+    }
+    error_log.flush_on_fatal(&report);
+
+    // Seeding takes the magnitude, so the lowest value is passed as it is.
+    std::int32_t generator = seed == std::numeric_limits<std::int32_t>::min() ? seed : -seed;
+    random_uniform(generator);
+
+    const std::int32_t start = clock_ms();
+    try {
+        run_analysis(data, report);
+    } catch (const std::bad_alloc&) {
+        std::cout << "Out of memory, program terminated !" << "\n";
+        error_log.report("run_analysis : unable to allocate memory", Errors::kFatal);
+    }
+    report << "\nTotal computing time : " << elapsed_ms(start) << " ms" << std::endl;
+    report.close();
+    data.close();
+    error_log.flush_on_fatal(nullptr);
+    return 0;
+}

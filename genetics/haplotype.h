@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include "genetics/allele.h"
+
+// One allele per locus (one or two loci) with its population frequencies.
+struct TPopHaplotype {
+    static constexpr std::int32_t kMaxAlleles = 2;
+
+    double _freq = 0.0;
+    double _prev_freq = 0.0;
+    double _le_freq = 0.0;
+    TAllele* _alleles[kMaxAlleles] = {nullptr, nullptr};
+    std::int32_t _n_alleles = 0;
+    char _separator = ' ';
+    // Position in the owning database; lets the estimation address frequencies by index.
+    std::int32_t _index = -1;
+
+    std::int32_t size() const { return _n_alleles; }
+    TAllele* allele(std::int32_t k) const { return _alleles[k]; }
+    // Appends one allele; a third allele is dropped.
+    void append(TAllele* allele) {
+        if (_n_alleles < kMaxAlleles) {
+            _alleles[_n_alleles++] = allele;
+        }
+    }
+    void set_le_freq();
+
+    bool operator==(const TPopHaplotype& other) const;
+    bool operator<(const TPopHaplotype& other) const;
+    void print_line(std::ostream& os) const;
+};
+
+std::ostream& operator<<(std::ostream& os, const TPopHaplotype& h);
+
+// Every haplotype of a sample. Entries never move while the database lives:
+// genotypes, genotype records and combinations point at them.
+class TPopHaploDB {
+public:
+    TPopHaploDB() = default;
+    TPopHaploDB(const TPopHaploDB& other) { *this = other; }
+    TPopHaploDB& operator=(const TPopHaploDB& other);
+
+    std::int32_t size() const { return static_cast<std::int32_t>(_haplotypes.size()); }
+    TPopHaplotype* operator[](std::int32_t i) const {
+        return _haplotypes[static_cast<std::size_t>(i)].get();
+    }
+
+    TPopHaplotype* add_haplotype(const TPopHaplotype& haplotype, const double& weight);
+    void build_all_haplotypes(const TAlleleDB& allele_db);
+    void build_locus_haplotypes(const TAlleleDB& allele_db, const std::int32_t& locus);
+    void set_allele_frequencies();
+    void set_le_frequencies();
+    void random_frequencies(const std::int32_t& spread);
+    bool converged(const double& tolerance);
+    void reset_frequencies();
+    void copy_frequencies(const TPopHaploDB& other);
+    TPopHaplotype* draw_le_haplotype(const double& u) const;
+    void print(std::ostream& os, char restricted, double min_freq) const;
+
+private:
+    TPopHaplotype* append_copy(const TPopHaplotype& h);
+    void create_all_genot_combinations(const TPopHaplotype& partial, std::int32_t locus,
+                                       const TAlleleDB& allele_db);
+
+    std::vector<std::unique_ptr<TPopHaplotype>> _haplotypes;
+};

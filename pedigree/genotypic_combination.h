@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <span>
+#include <vector>
+
+#include "genetics/genotype.h"
+#include "pedigree/small_gen.h"
+
+// One genotype per sib, in the stored order (a fixed permutation of the sib
+// order that the enumeration's copy reversals produce).
+using TSibGenotypicCombination = std::span<const TGenotype>;
+
+bool operator==(TSibGenotypicCombination a, TSibGenotypicCombination b);
+
+// All sib combinations of one family, packed: combination i holds the genotypes
+// at [i * n_sibs, (i + 1) * n_sibs).
+class TSibCombinationStore {
+public:
+    void clear() {
+        _genotypes.clear();
+        _n_sibs = 0;
+        _count = 0;
+    }
+    std::int32_t size() const { return _count; }
+    bool empty() const { return _count == 0; }
+    std::int32_t n_sibs() const { return _n_sibs; }
+    TSibGenotypicCombination operator[](std::int32_t i) const {
+        return {_genotypes.data() + static_cast<std::size_t>(i) * _n_sibs,
+                static_cast<std::size_t>(_n_sibs)};
+    }
+
+    // The Cartesian product of the sibs' genotype lists, first sib outermost.
+    void enumerate(const std::vector<const TGenotypeList*>& sib_lists);
+
+    // Where the enumeration stores the genotype of sib k: every copy of a
+    // partial combination reverses it, so three sibs a, b, c are stored b, a, c.
+    static std::vector<std::int32_t> stored_positions(std::int32_t n_sibs);
+
+private:
+    std::vector<TGenotype> _genotypes;
+    std::int32_t _n_sibs = 0;
+    std::int32_t _count = 0;
+};
+
+// One joint genotype assignment of a family (or a single individual).
+struct TGenotypicCombination {
+    TSmallGen* _parent1 = nullptr;
+    TSmallGen* _parent2 = nullptr;
+    // Index of the sib combination in the pedigree's store; -1 for none.
+    std::int32_t _sib_gens = -1;
+    bool _active = true;
+    float _seg_prob = 1.0F;
+    double _prob = 0.0;
+    double _post_prob = 1.0;
+};
+
+// The four child genotypes of two parent genotypes: (a1,b1), (a1,b2), (a2,b1), (a2,b2).
+struct OffspringGenotypes {
+    TGenotype child[4];
+    OffspringGenotypes(const TSmallGen& p1, const TSmallGen& p2)
+        : child{{p1._hapl1, p2._hapl1, 0.0},
+                {p1._hapl1, p2._hapl2, 0.0},
+                {p1._hapl2, p2._hapl1, 0.0},
+                {p1._hapl2, p2._hapl2, 0.0}} {}
+    std::int32_t count(const TGenotype& g) const {
+        return (child[0] == g) + (child[1] == g) + (child[2] == g) + (child[3] == g);
+    }
+};
+
+// Mendelian probability of the sibs' genotypes given the parents', the product
+// over sibs of m/4 rounded to single precision after each sib; false when some
+// sib's genotype cannot arise.
+bool segregation_probability(const OffspringGenotypes& offspring, TSibGenotypicCombination sibs,
+                             float& seg);
+
+void print_combination(std::ostream& os, const TGenotypicCombination& c,
+                       TSibGenotypicCombination sibs);

@@ -1,0 +1,191 @@
+#include "pedigree/ped_db.h"
+
+#include <cassert>
+#include <functional>
+#include <cmath>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "support/errors.h"
+
+void TPedDB::build_pedigree_structures(TPhenPedDB& db) {
+    // Individuals named as a parent by someone with two known parents: these
+    // head a family. (A child with one unknown parent has no parents.)
+    std::unordered_set<const TPhenPed*> heads_family;
+    for (const auto& x : db.records()) {
+        if (!db.is_unknown(x->_parent1_id) && !db.is_unknown(x->_parent2_id)) {
+            for (const std::string* id : {x->_parent1_id, x->_parent2_id}) {
+                if (const TPhenPed* p = db.find(id)) {
+                    heads_family.insert(p);
+                }
+            }
+        }
+    }
+    // First record in list order for an individual: the most recently added one.
+    std::unordered_map<const TPhenPed*, TParent*> record_of;
+    auto add_record = [&](TPhenPed* phen, std::int32_t typed) {
+        auto record = std::make_unique<TParent>();
+        record->_typed = typed;
+        record->_phen = phen;
+        TParent* r = _parents.push_front(std::move(record));
+        record_of[phen] = r;
+        return r;
+    };
+    // First pedigree with a given unordered pair of parent records.
+    std::map<std::pair<const TParent*, const TParent*>, std::size_t> family_of;
+
+    for (const auto& entry : db.records()) {
+        TPhenPed* x = entry.get();
+        if (db.is_unknown(x->_parent1_id) || db.is_unknown(x->_parent2_id)) {
+            if (heads_family.count(x) == 0) {
+                // A single individual; one without allelic data carries no information.
+                if (!x->typed()) {
+                    continue;
+                }
+                TParent* r = add_record(x, 1);
+                _pedigrees.emplace_back(r, nullptr);
+            } else {
+                const auto it = record_of.find(x);
+                if (it != record_of.end()) {
+                    if (x->typed()) {
+                        it->second->_typed = 1;
+                    }
+                } else {
+                    x->_is_parent = 1;
+                    add_record(x, x->typed() ? 1 : 0);
+                }
+            }
+            continue;
+        }
+        TPhenPed* p1 = db.find(x->_parent1_id);
+        TPhenPed* p2 = db.find(x->_parent2_id);
+        if (p1 == nullptr || p2 == nullptr) {
+            // Missing parents were completed after reading, so this needs both gone.
+            assert(p1 == nullptr && p2 == nullptr);
+            error_log.report(
+                "TPedDB::build_pedigree_structures : Unable to find parents in TPhenPed data base",
+                Errors::kWarning);
+            continue;
+        }
+        for (TPhenPed* p : {p1, p2}) {
+            if (p->_is_parent == 0) {
+                p->_is_parent = 1;
+                add_record(p, 0);
+            }
+        }
+        TParent* r1 = record_of.at(p1);
+        TParent* r2 = record_of.at(p2);
+        const std::less<const TParent*> before;
+        const std::pair<const TParent*, const TParent*> key =
+            before(r1, r2) ? std::make_pair(r1, r2) : std::make_pair(r2, r1);
+        const auto found = family_of.find(key);
+        if (found != family_of.end()) {
+            auto& sibs = _pedigrees[found->second]._sibs;
+            sibs.insert(sibs.begin(), x);
+        } else {
+            family_of.emplace(key, _pedigrees.size());
+            _pedigrees.emplace_back(r1, r2);
+            _pedigrees.back()._sibs.push_back(x);
+        }
+    }
+}
+
+void TPedDB::find_redundant_pedigrees() {
+    for (TPedigree& p : _pedigrees) {
+        p._unique = true;
+    }
+    const std::size_t n = _pedigrees.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        TPedigree& pi = _pedigrees[i];
+        if (!pi._unique) {
+            continue;
+        }
+        for (std::size_t j = i + 1; j < n; ++j) {
+            TPedigree& pj = _pedigrees[j];
+            if (pi.is_equivalent(pj)) {
+                pi._obs_weight += pj._obs_weight;
+                pi._obs_count += pj._obs_count;
+                pj._unique = false;
+            }
+        }
+    }
+}
+
+void TPedDB::normalise_weights() {
+    // Parent places: two per family, one per single individual. Dividing by
+    // these (not by the records) keeps the expected counts summing to one when
+    // a parent heads several families.
+    std::int64_t places = 0;
+    for (const TPedigree& p : _pedigrees) {
+        places += p._parent2 != nullptr ? 2 : 1;
+    }
+    const auto divisor = static_cast<double>(places);
+    for (TPedigree& p : _pedigrees) {
+        p._obs_weight /= divisor;
+    }
+}
+
+void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGenDB& shared,
+                                              std::int32_t locus, char build_flag) {
+    std::int32_t k = 1;
+    for (TPedigree& p : _pedigrees) {
+        if (p._unique) {
+            p.hook_gen_db(shared, haplotypes, locus, build_flag);
+            p.mark_compatible_parent_genotypes(locus);
+            p.build_member_genotypes(haplotypes, locus);
+            try {
+                p.create_genot_combination();
+            } catch (...) {
+                std::ostringstream text;
+                text << "\nTPedDB::build_all_genotypic_combinations : incompatibility in pedigree #"
+                     << k;
+                std::cout << text.str() << "\n" << "PROGRAM STOPPED !" << "\n"
+                          << "!!!!!!!!!!!!!!!!!!!!!" << std::endl;
+                error_log.report(text.str(), Errors::kFatal);
+            }
+            shared.set_all_compatible();
+        }
+        ++k;
+    }
+}
+
+double TPedDB::calc_ln_likelihood() {
+    double ln_l = 0.0;
+    for (std::size_t i = 0; i < _pedigrees.size(); ++i) {
+        TPedigree& p = _pedigrees[i];
+        if (!p._unique || !(ln_l > kFloorLnLikelihood)) {
+            continue;
+        }
+        const double prob = p.calc_prob();
+        if (!(prob > 0.0)) {
+            std::ostringstream text;
+            text << "\nTPedDB::calc_ln_likelihood() :  Pedigree " << i
+                 << " has zero probability\n"
+                 << p << "\n";
+            error_log.report(text.str(), Errors::kWarning);
+            _ln_likelihood = kFloorLnLikelihood;
+            return _ln_likelihood;
+        }
+        ln_l = ln_l + p._obs_count * std::log(prob);
+    }
+    _ln_likelihood = ln_l;
+    return ln_l;
+}
+
+void TPedDB::add_expected_counts(TPopHaploDB& haplotypes) {
+    haplotypes.reset_frequencies();
+    for (TPedigree& p : _pedigrees) {
+        if (p._unique) {
+            p.add_expected_counts();
+        }
+    }
+}
+
+void TPedDB::activate_all_combinations() {
+    for (TPedigree& p : _pedigrees) {
+        p.activate_all_combinations();
+    }
+}

@@ -1,0 +1,281 @@
+#include "pedigree/pedigree.h"
+
+#include <memory>
+#include <new>
+#include <sstream>
+
+#include "support/errors.h"
+#include "support/random.h"
+
+bool UseAllCombinations = false;
+
+bool TPedigree::same_parents(const TPedigree& other) const {
+    return (_parent1 == other._parent1 && _parent2 == other._parent2) ||
+           (_parent1 == other._parent2 && _parent2 == other._parent1);
+}
+
+bool TPedigree::is_equivalent(const TPedigree& other) const {
+    const TPhenotype& a1 = *_parent1->_phen;
+    const TPhenotype& b1 = *other._parent1->_phen;
+    bool parents_match = false;
+    if (_parent2 == nullptr || other._parent2 == nullptr) {
+        parents_match = a1 == b1;
+    } else {
+        const TPhenotype& a2 = *_parent2->_phen;
+        const TPhenotype& b2 = *other._parent2->_phen;
+        parents_match = (a1 == b1 && a2 == b2) || (a1 == b2 && a2 == b1);
+    }
+    if (!parents_match || _sibs.size() != other._sibs.size()) {
+        return false;
+    }
+    std::vector<char> taken(other._sibs.size(), 0);
+    for (const TPhenPed* sib : _sibs) {
+        bool found = false;
+        for (std::size_t j = 0; j < other._sibs.size(); ++j) {
+            if (taken[j] == 0 && *sib == *other._sibs[j]) {
+                taken[j] = 1;
+                found = true;
+                break;
+            }
+        }
+        if (!found) {
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+TPopHaplotype* locus_haplotype(TPopHaploDB& haplotypes, const TPopHaplotype& pseudo,
+                               std::int32_t locus) {
+    static const double kOne = 1.0;
+    TPopHaplotype h;
+    h.append(pseudo.allele(locus));
+    return haplotypes.add_haplotype(h, kOne);
+}
+} // namespace
+
+void TPedigree::hook_gen_db(TSmallGenDB& shared, TPopHaploDB& haplotypes,
+                            const std::int32_t& locus, char build_flag) {
+    for (TParent* parent : {_parent1, _parent2}) {
+        if (parent == nullptr) {
+            continue;
+        }
+        if (parent->_typed == 0) {
+            parent->_gen_db = &shared;
+            continue;
+        }
+        try {
+            auto db = std::make_shared<TSmallGenDB>();
+            TPhenPed& phen = *parent->_phen;
+            if (locus < 0) {
+                phen.build_genotypes(haplotypes, build_flag);
+                for (const TGenotype& g : phen._gen_list) {
+                    db->append(g._hapl1, g._hapl2);
+                }
+            } else {
+                TPopHaplotype* h1 = locus_haplotype(haplotypes, *phen.pseudo_hapl(0), locus);
+                TPopHaplotype* h2 = locus_haplotype(haplotypes, *phen.pseudo_hapl(1), locus);
+                db->append(h1, h2);
+            }
+            parent->_own_dbs.push_back(db);
+            parent->_gen_db = db.get();
+        } catch (const std::bad_alloc&) {
+            error_log.report("TPedigree::hook_gen_db : unable to allocate memory", Errors::kFatal);
+        }
+    }
+}
+
+void TPedigree::mark_compatible_parent_genotypes(const std::int32_t& locus) {
+    _parent1->_gen_db->check_compatibility(_sibs, locus);
+    if (_parent2 != nullptr && _parent2->_typed != 0) {
+        _parent2->_gen_db->check_compatibility(_sibs, locus);
+    }
+}
+
+void TPedigree::build_member_genotypes(TPopHaploDB& haplotypes, const std::int32_t& locus) {
+    for (TPhenPed* sib : _sibs) {
+        if (locus < 0) {
+            sib->build_genotypes(haplotypes, 0);
+        } else {
+            // The list may hold a genotype of another locus's table, now released.
+            sib->_gen_list.clear();
+            TPopHaplotype* h1 = locus_haplotype(haplotypes, *sib->pseudo_hapl(0), locus);
+            TPopHaplotype* h2 = locus_haplotype(haplotypes, *sib->pseudo_hapl(1), locus);
+            sib->_gen_list.append(TGenotype{h1, h2, 0.0});
+        }
+    }
+}
+
+void TPedigree::create_genot_combination() {
+    TSmallGenDB& db1 = *_parent1->_gen_db;
+    if (_sibs.empty()) {
+        for (std::int32_t i = 0; i < db1.size(); ++i) {
+            TGenotypicCombination c;
+            c._parent1 = &db1[i];
+            _gen_comb.push_back(c);
+        }
+        return;
+    }
+    std::vector<const TGenotypeList*> lists;
+    lists.reserve(_sibs.size());
+    for (const TPhenPed* sib : _sibs) {
+        lists.push_back(&sib->_gen_list);
+    }
+    _sib_comb.enumerate(lists);
+    TSmallGenDB& db2 = *_parent2->_gen_db;
+    const bool sym = symmetric();
+    for (std::int32_t i = 0; i < db1.size(); ++i) {
+        TSmallGen& g1 = db1[i];
+        if (!g1._compatible) {
+            continue;
+        }
+        const std::int32_t last = sym ? i + 1 : db2.size();
+        for (std::int32_t j = 0; j < last; ++j) {
+            TSmallGen& g2 = db2[j];
+            if (!g2._compatible) {
+                continue;
+            }
+            const OffspringGenotypes offspring(g1, g2);
+            for (std::int32_t s = 0; s < _sib_comb.size(); ++s) {
+                float seg = 1.0F;
+                if (segregation_probability(offspring, _sib_comb[s], seg)) {
+                    TGenotypicCombination c;
+                    c._parent1 = &g1;
+                    c._parent2 = &g2;
+                    c._sib_gens = s;
+                    c._seg_prob = seg;
+                    _gen_comb.push_back(c);
+                }
+            }
+        }
+    }
+}
+
+double TPedigree::calc_prob() {
+    const bool sym = symmetric();
+    _prob = 0.0;
+    for (TGenotypicCombination& c : _gen_comb) {
+        if (!c._active && !UseAllCombinations) {
+            continue;
+        }
+        TSmallGen& g1 = *c._parent1;
+        g1._freq = genotype_probability(g1);
+        c._prob = g1._freq;
+        if (c._parent2 != nullptr && c._seg_prob > 0.0F) {
+            TSmallGen& g2 = *c._parent2;
+            if (&g2 == &g1) {
+                c._prob = g1._freq * c._prob * static_cast<double>(c._seg_prob);
+            } else {
+                g2._freq = genotype_probability(g2);
+                c._prob = g2._freq * c._prob * static_cast<double>(c._seg_prob);
+                if (sym) {
+                    c._prob *= 2.0;
+                }
+            }
+        }
+        _prob += c._prob;
+    }
+    if (_gen_comb.empty()) {
+        std::ostringstream text;
+        text << "\n!!!!!Incompatible pedigree!!!!!\n" << "===============================\n"
+             << *this;
+        error_log.report(text.str(), Errors::kWarning);
+    }
+    return _prob;
+}
+
+void TPedigree::add_expected_counts() {
+    const double factor = _obs_weight / _prob;
+    for (TGenotypicCombination& c : _gen_comb) {
+        if (!c._active && !UseAllCombinations) {
+            continue;
+        }
+        if (!(_prob > 0.0)) {
+            c._post_prob = 0.0;
+            continue;
+        }
+        c._post_prob = c._prob * factor;
+        if (c._post_prob < 1e-10) {
+            c._active = false;
+        }
+        const double e = 0.5 * c._post_prob;
+        c._parent1->_hapl1->_freq += e;
+        c._parent1->_hapl2->_freq += e;
+        if (c._parent2 != nullptr) {
+            c._parent2->_hapl1->_freq += e;
+            c._parent2->_hapl2->_freq += e;
+        }
+    }
+}
+
+void TPedigree::activate_all_combinations() {
+    for (TGenotypicCombination& c : _gen_comb) {
+        c._active = true;
+    }
+}
+
+void TPedigree::transmit_to_sibs() {
+    if (_sibs.empty()) {
+        return;
+    }
+    static const std::int32_t kTwo = 2;
+    const TPhenPed& p1 = *_parent1->_phen;
+    const TPhenPed& p2 = *_parent2->_phen;
+    for (TPhenPed* sib : _sibs) {
+        const std::int32_t r1 = random_index(kTwo);
+        if (p1.pseudo_hapl(r1) != nullptr) {
+            sib->set_pseudo_hapl(*p1.pseudo_hapl(r1), 0);
+            sib->_pseudo_hapl[0]->_freq = 0.0;
+        }
+        const std::int32_t r2 = random_index(kTwo);
+        if (p2.pseudo_hapl(r2) != nullptr) {
+            sib->set_pseudo_hapl(*p2.pseudo_hapl(r2), 1);
+            sib->_pseudo_hapl[1]->_freq = 0.0;
+        }
+    }
+}
+
+void TPedigree::clear_untyped_parents() {
+    if (_sibs.empty()) {
+        return;
+    }
+    for (TParent* parent : {_parent1, _parent2}) {
+        if (parent->_typed == 0) {
+            parent->_phen->clear_pseudo_hapl();
+        }
+    }
+}
+
+std::ostream& operator<<(std::ostream& os, const TPedigree& p) {
+    if (p._unique) {
+        os << "Unique Pedigree: Obs. count = " << p._obs_count << "\n";
+    } else {
+        os << "Pedigree is redundant" << "\n";
+    }
+    if (p._parent1 != nullptr) {
+        os << "Parent 1 id : ";
+        if (p._parent1->_phen != nullptr) {
+            os << *p._parent1->_phen << "\n";
+        }
+    }
+    if (p._parent2 != nullptr) {
+        os << "Parent 2 id : ";
+        if (p._parent2->_phen != nullptr) {
+            os << *p._parent2->_phen << "\n";
+        }
+    }
+    std::int32_t k = 1;
+    for (const TPhenPed* sib : p._sibs) {
+        os << "Sib " << k++ << " id : " << *sib->_id << "\n";
+        sib->print_pseudo_hapl(os);
+        os << "\n";
+    }
+    os << "\nPossible genotypic combinations" << "\n-------------------------------" << "\n";
+    for (std::size_t c = 0; c < p._gen_comb.size(); ++c) {
+        os << "Combination #" << (c + 1) << "\n" << "---------------\n" << "\n";
+        print_combination(os, p._gen_comb[c], p.sib_genotypes(p._gen_comb[c]));
+        os << "\n";
+    }
+    return os;
+}

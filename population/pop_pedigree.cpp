@@ -1,0 +1,141 @@
+#include "population/pop_pedigree.h"
+
+#include <iostream>
+#include <new>
+#include <vector>
+
+#include "pedigree/pedigree.h"
+#include "pedigree/record_reader.h"
+#include "support/errors.h"
+
+void TPopPedigree::analyse(std::int32_t& n_initial, std::istream& is,
+                           std::int32_t& n_individuals, std::ostream& out1, std::ostream& out2,
+                           char flag) {
+    read_pedigrees(is, n_individuals);
+    set_pseudo_haplotypes(PhenPedDB, ' ');
+    PhenPedDB.add_missing_parents();
+    AlleleDB.add_to_all_loci(TAllele{"#", 1.0F});
+    UseAllCombinations = true;
+    calc_ML_allelic_frequencies();
+    UseAllCombinations = true;
+    HaplDB.build_all_haplotypes(AlleleDB);
+    if (!SmallGenDB.build_all_valid_gen(HaplDB)) {
+        std::cout << "Unable to build genotype data base ... exiting" << "\n";
+        error_log.report(
+            "SmallGenDB.build_all_valid_gen(HaplDB) : Unable to build genotype data base ... "
+            "exiting",
+            Errors::kFatal);
+    }
+    build_pedigrees();
+    calc_sample_likelihoods(n_initial, out1, out2, flag);
+}
+
+bool TPopPedigree::read_pedigrees(std::istream& is, std::int32_t& n_individuals) {
+    using namespace record_reader;
+    try {
+        Name = read_rest_of_line(is);
+        for (std::int32_t i = 0; i < n_individuals; ++i) {
+            if (is.fail()) {
+                break;
+            }
+            const std::string id = read_token(is);
+            const std::string parent1 = read_token(is);
+            const std::string parent2 = read_rest_of_line(is);
+            if (parent2.empty()) {
+                break;
+            }
+            const std::string* id_ptr = PhenPedDB.intern(id);
+            const std::string* p1_ptr = PhenPedDB.intern(parent1);
+            const std::string* p2_ptr = PhenPedDB.intern(parent2);
+            if (PhenPedDB.find(id_ptr) != nullptr) {
+                fatal_input_error("TPopPedigree::read_pedigrees : individual " + id +
+                                  " appears more than once in sample " + Name);
+            }
+            if (id_ptr == p1_ptr || id_ptr == p2_ptr) {
+                fatal_input_error("TPopPedigree::read_pedigrees : individual " + id +
+                                  " is its own parent");
+            }
+            TPhenotype phenotype;
+            phenotype._allele_lines[0] = read_rest_of_line(is);
+            phenotype._allele_lines[1] = read_rest_of_line(is);
+            PhenPedDB.push_front(std::make_unique<TPhenPed>(phenotype, id_ptr, p1_ptr, p2_ptr));
+        }
+    } catch (const std::bad_alloc&) {
+        error_log.report("TPopPedigree::read_pedigrees : Unable to allocate memory for PList",
+                         Errors::kFatal);
+    }
+    return true;
+}
+
+namespace {
+std::vector<std::string> split_alleles(const std::string& line, char separator) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    while (start <= line.size()) {
+        std::size_t end = line.find(separator, start);
+        if (end == std::string::npos) {
+            end = line.size();
+        }
+        if (end > start) {
+            pieces.push_back(line.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return pieces;
+}
+} // namespace
+
+void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
+    // Refuse lines outside the two-locus model before any allele is registered.
+    std::size_t expected = 0;
+    bool first = true;
+    for (const auto& record : db.records()) {
+        for (const std::string& line : record->_allele_lines) {
+            const std::size_t n = split_alleles(line, separator).size();
+            const std::string who =
+                "TPopPedigree::set_pseudo_haplotypes : individual " + *record->_id;
+            if (n == 0) {
+                fatal_input_error(who + " has no allele on an allele line");
+            }
+            if (n > static_cast<std::size_t>(TAlleleDB::kMaxLoci)) {
+                fatal_input_error(who + " has " + std::to_string(n) +
+                                  " alleles on an allele line, at most 2 loci are supported");
+            }
+            if (first) {
+                expected = n;
+                first = false;
+            } else if (n != expected) {
+                fatal_input_error(who + " has " + std::to_string(n) +
+                                  " alleles on an allele line, expected " +
+                                  std::to_string(expected));
+            }
+        }
+    }
+    static const float kOne = 1.0F;
+    for (const auto& record : db.records()) {
+        for (std::int32_t slot = 0; slot < 2; ++slot) {
+            TPopHaplotype working;
+            working._separator = separator;
+            const std::vector<std::string> pieces =
+                split_alleles(record->_allele_lines[slot], separator);
+            for (std::int32_t l = 0; l < static_cast<std::int32_t>(pieces.size()); ++l) {
+                const std::int32_t index =
+                    AlleleDB.add_allele(l, pieces[static_cast<std::size_t>(l)], kOne);
+                working.append(AlleleDB.locus(l).allele(index));
+            }
+            record->set_pseudo_hapl(working, slot);
+        }
+        record->_observed_typed = record->typed();
+    }
+}
+
+bool TPopPedigree::build_pedigrees() {
+    try {
+        PedDB.build_pedigree_structures(PhenPedDB);
+    } catch (const std::bad_alloc&) {
+        error_log.report(
+            "TPopPedigree::build_pedigrees : memory allocation failure when building pedigrees ",
+            Errors::kFatal);
+    }
+    return true;
+}

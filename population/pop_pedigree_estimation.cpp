@@ -1,0 +1,103 @@
+#include <algorithm>
+#include <iostream>
+#include <new>
+#include <vector>
+
+#include "population/pop_pedigree.h"
+#include "support/clock.h"
+#include "support/errors.h"
+
+void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
+                                       std::int32_t& n_initial, std::int32_t& max_iterations,
+                                       float& threshold) {
+    static const std::int32_t kSpread = 1000;
+    double best = kFloorLnLikelihood;
+    TPopHaploDB best_copy = haplotypes;
+    // Distinct final log-likelihoods, compared in single precision.
+    std::vector<float> maxima;
+    const double tolerance = threshold;
+    for (std::int32_t run = 1; run <= n_initial; ++run) {
+        haplotypes.random_frequencies(kSpread);
+        float run_ln_l = static_cast<float>(kFloorLnLikelihood);
+        for (std::int32_t t = 1; t <= max_iterations; ++t) {
+            run_ln_l = static_cast<float>(peds.calc_ln_likelihood());
+            peds.add_expected_counts(haplotypes);
+            if (haplotypes.converged(tolerance)) {
+                break;
+            }
+        }
+        if (std::find(maxima.begin(), maxima.end(), run_ln_l) == maxima.end()) {
+            maxima.push_back(run_ln_l);
+        }
+        const double ln_l = run_ln_l;
+        if (best < ln_l) {
+            best_copy.copy_frequencies(haplotypes);
+            best = ln_l;
+        }
+        peds.activate_all_combinations();
+        std::cout << ".";
+    }
+    haplotypes.copy_frequencies(best_copy);
+    peds._ln_likelihood = best;
+    peds._n_maxima = static_cast<std::int32_t>(maxima.size());
+    std::cout << "\nLogLHood : " << best << " (" << peds._n_maxima
+              << " equilibrium point(s))\n";
+}
+
+void TPopPedigree::calc_ML_allelic_frequencies() {
+    for (std::int32_t k = 0; k < AlleleDB.n_loci(); ++k) {
+        TPopHaploDB locus_haplotypes;
+        locus_haplotypes.build_locus_haplotypes(AlleleDB, k);
+        TSmallGenDB locus_genotypes;
+        if (!locus_genotypes.build_all_valid_gen(locus_haplotypes)) {
+            error_log.report(
+                "CurHaplDB.build_all_valid_gen(HaplDB) : Unable to build genotype data base ... "
+                "exiting",
+                Errors::kFatal);
+        }
+        TPedDB locus_peds;
+        try {
+            locus_peds.build_pedigree_structures(PhenPedDB);
+        } catch (const std::bad_alloc&) {
+            error_log.report("TPopPedigree::calc_ML_allelic_frequencies : memory allocation "
+                             "failure when building pedigrees ",
+                             Errors::kFatal);
+        }
+        locus_peds.normalise_weights();
+        locus_peds.build_all_genotypic_combinations(locus_haplotypes, locus_genotypes, k, 0);
+        std::int32_t n_initial = kLocusInitialConditions;
+        std::int32_t max_iterations = kMaxIterations;
+        float threshold = kConvergence;
+        calc_ML_frequencies(locus_peds, locus_haplotypes, n_initial, max_iterations, threshold);
+        locus_haplotypes.set_allele_frequencies();
+        PhenPedDB.reset_parent_flags();
+    }
+}
+
+void TPopPedigree::calc_sample_likelihoods(std::int32_t& n_initial, std::ostream& /*out1*/,
+                                           std::ostream& /*out2*/, char flag) {
+    std::ostream& log = *log_stream;
+    if (flag == 0) {
+        PedDB.find_redundant_pedigrees();
+    }
+    PedDB.normalise_weights();
+
+    std::int32_t start = clock_ms();
+    log << "Building genotypes ... ";
+    PedDB.build_all_genotypic_combinations(HaplDB, SmallGenDB, -1, flag);
+    log << " done in " << elapsed_ms(start) << " ms " << "!" << "\n";
+
+    log << "Computing linkage-equilibrium sample likelihood ... \n";
+    start = clock_ms();
+    HaplDB.set_le_frequencies();
+    const double eq = PedDB.calc_ln_likelihood();
+    EquilLnLHood = eq;
+    log << " (" << eq << ") done in " << elapsed_ms(start) << " ms " << "!\n";
+
+    log << "Computing sample lnLHood ...\n";
+    start = clock_ms();
+    std::int32_t max_iterations = kMaxIterations;
+    float threshold = kConvergence;
+    calc_ML_frequencies(PedDB, HaplDB, n_initial, max_iterations, threshold);
+    log << " (" << PedDB._ln_likelihood << ") done in " << elapsed_ms(start) << " ms " << "!\n";
+}
