@@ -21,16 +21,21 @@ std::int32_t read_parameter(std::istream& is, const std::string& what) {
 
 void write_sample_report(std::ostream& report, TPopPedigree& pop, std::int32_t n_individuals,
                          std::int32_t n_initial) {
-    report << "\n" << std::string(69, '=') << "\nSample " << pop.Name << "  (" << n_individuals
-           << " individuals in sample)" << "\n==============\n"
-           << "\n" << std::string(44, '=') << "\nEstimation of maximum-likelihood frequencies"
+    report << "\n"
+           << std::string(69, '=') << "\nSample " << pop.Name << "  (" << n_individuals
+           << " individuals in sample)"
+           << "\n==============\n"
+           << "\n"
+           << std::string(44, '=') << "\nEstimation of maximum-likelihood frequencies"
            << "\n(" << n_initial << " random initial conditions were used)"
-           << "\n" << std::string(44, '=') << "\n\n";
+           << "\n"
+           << std::string(44, '=') << "\n\n";
     report.setf(std::ios::fixed, std::ios::floatfield);
     report.setf(std::ios::showpoint);
     report.setf(std::ios::right, std::ios::adjustfield);
     report << std::setw(15) << "Samp. logLHood" << std::setw(20) << "Equil. logLHood"
-           << std::setw(18) << "LHood ratio" << std::setw(12) << "# maxima" << "\n";
+           << std::setw(18) << "LHood ratio" << std::setw(12) << "# maxima"
+           << "\n";
     const double sample_ln_l = pop.PedDB._ln_likelihood;
     report << std::setw(15) << std::setprecision(8) << sample_ln_l << std::setw(20)
            << pop.EquilLnLHood << std::setw(18) << 2.0 * (sample_ln_l - pop.EquilLnLHood)

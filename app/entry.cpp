@@ -18,7 +18,8 @@ const char* const kTitle = "Tovaquor";
 
 void print_banner() {
     const std::string title = kTitle;
-    std::cout << "\n\t\t" << title << "\n" << "\t\t" << std::string(title.size(), '-') << "\n\n";
+    std::cout << "\n\t\t" << title << "\n"
+              << "\t\t" << std::string(title.size(), '-') << "\n\n";
 }
 
 void print_usage() {
@@ -39,7 +40,9 @@ void print_usage() {
 }
 
 [[noreturn]] void no_input() {
-    std::cout << "\n" << "No input, program terminated !" << "\n";
+    std::cout << "\n"
+              << "No input, program terminated !"
+              << "\n";
     std::cout.flush();
     std::exit(1);
 }
@@ -97,7 +100,8 @@ int tovaquor_main(int argc, char** argv) {
         base = argv[1];
         data.open(base + ".mbd");
         if (!data.is_open()) {
-            std::cout << "Invalid file name, program terminated !" << "\n";
+            std::cout << "Invalid file name, program terminated !"
+                      << "\n";
             return 1;
         }
         seed = parse_seed_argument(argv[2]);
@@ -130,7 +134,8 @@ int tovaquor_main(int argc, char** argv) {
     try {
         run_analysis(data, report);
     } catch (const std::bad_alloc&) {
-        std::cout << "Out of memory, program terminated !" << "\n";
+        std::cout << "Out of memory, program terminated !"
+                  << "\n";
         error_log.report("run_analysis : unable to allocate memory", Errors::kFatal);
     }
     report << "\nTotal computing time : " << elapsed_ms(start) << " ms" << std::endl;

@@ -36,8 +36,10 @@ void write_simulation_row(std::ostream& report, std::int32_t row, double sample_
 }
 
 void write_p_value(std::ostream& report, const SimulationTally& tally, std::int32_t n_simulated) {
-    report << "\n" << std::string(45, '-') << "\nLinkage and Hardy-Weinberg equilbrium P-value"
-           << "\n" << std::string(45, '-');
+    report << "\n"
+           << std::string(45, '-') << "\nLinkage and Hardy-Weinberg equilbrium P-value"
+           << "\n"
+           << std::string(45, '-');
     if (tally.valid == 0) {
         report << "No valid case out of " << n_simulated << "\n";
         return;
@@ -51,9 +53,11 @@ void write_p_value(std::ostream& report, const SimulationTally& tally, std::int3
 
 void run_simulation_test(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
                          std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report) {
-    report << "\n" << std::string(53, '=') << "\n"
+    report << "\n"
+           << std::string(53, '=') << "\n"
            << "Simulation of random samples in linkage equilibrium\n"
-           << "having same allele frequencies as the original sample" << "\n"
+           << "having same allele frequencies as the original sample"
+           << "\n"
            << std::string(53, '=') << "\n"
            << "\nSimulation of " << n_simulated << " random samples\n"
            << "Estimation of haplotype frequencies from " << n_initial

@@ -72,7 +72,8 @@ std::ostream& operator<<(std::ostream& os, TAlleleDB& db) {
     for (auto& l : db._loci) {
         l.update_width();
     }
-    os << "\n-----------------------" << "\nAllele database content"
+    os << "\n-----------------------"
+       << "\nAllele database content"
        << "\n-----------------------\n\n";
     for (std::int32_t k = 0; k < db.n_loci(); ++k) {
         const TLocus& l = db.locus(k);
@@ -82,8 +83,8 @@ std::ostream& operator<<(std::ostream& os, TAlleleDB& db) {
             os.setf(std::ios::fixed, std::ios::floatfield);
             os.setf(std::ios::showpoint);
             os << std::setw(5) << (j + 1) << " " << std::setw(l.width()) << l.allele(j)->_name
-               << std::setw(12) << std::setprecision(5)
-               << static_cast<double>(l.allele(j)->_freq) << "\n";
+               << std::setw(12) << std::setprecision(5) << static_cast<double>(l.allele(j)->_freq)
+               << "\n";
         }
         os << "\n";
     }

@@ -13,7 +13,7 @@ struct TAllele {
 };
 
 class TLocus {
-public:
+  public:
     TLocus() = default;
     explicit TLocus(std::string name) : _name(std::move(name)) {}
     TLocus(const TLocus& other) { *this = other; }
@@ -31,7 +31,7 @@ public:
     std::int32_t append(const TAllele& allele);
     void update_width();
 
-private:
+  private:
     // Owned through unique_ptr: haplotypes point at alleles, which never move.
     std::vector<std::unique_ptr<TAllele>> _alleles;
     std::string _name;
@@ -40,12 +40,13 @@ private:
 
 // The alleles of a sample, per locus, in order of first appearance.
 class TAlleleDB {
-public:
+  public:
     static constexpr std::int32_t kMaxLoci = 2;
 
     // Registers `weight` more occurrences of `name` at `locus`; returns the allele's
     // index, or -1 when the locus lies beyond the two the model holds.
-    std::int32_t add_allele(const std::int32_t& locus, const std::string& name, const float& weight);
+    std::int32_t add_allele(const std::int32_t& locus, const std::string& name,
+                            const float& weight);
     void add_to_all_loci(const TAllele& allele);
 
     std::int32_t n_loci() const { return static_cast<std::int32_t>(_loci.size()); }
@@ -54,6 +55,6 @@ public:
 
     friend std::ostream& operator<<(std::ostream& os, TAlleleDB& db);
 
-private:
+  private:
     std::vector<TLocus> _loci;
 };

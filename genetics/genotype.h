@@ -22,7 +22,7 @@ std::ostream& operator<<(std::ostream& os, const TGenotype& g);
 // The genotypes of one phenotype: room for two, no growth. Two-locus haplotypes
 // never give more than two phase assignments.
 class TGenotypeList {
-public:
+  public:
     static constexpr std::uint32_t kCapacity = 2;
     static constexpr std::uint32_t kNotFound = 4294967295U;
 
@@ -49,7 +49,7 @@ public:
     const TGenotype* begin() const { return _items; }
     const TGenotype* end() const { return _items + _count; }
 
-private:
+  private:
     TGenotype _items[kCapacity];
     std::uint32_t _count = 0;
 };

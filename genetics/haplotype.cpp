@@ -215,14 +215,17 @@ void TPopHaploDB::print(std::ostream& os, char /*restricted*/, double min_freq) 
     } catch (const std::bad_alloc&) {
         error_log.report("Error in sorting Haplotype Data Base", Errors::kFatal);
     }
-    os << "\n--------------------------" << "\nHaplotype database content (" << size()
-       << " possible haplotypes)" << "\n--------------------------\n\n"
+    os << "\n--------------------------"
+       << "\nHaplotype database content (" << size() << " possible haplotypes)"
+       << "\n--------------------------\n\n"
        << "Minimum frequency to reach for output : ";
     os.setf(std::ios::right, std::ios::adjustfield);
     os.setf(std::ios::fixed, std::ios::floatfield);
     os.setf(std::ios::showpoint);
-    os << std::setw(10) << std::setprecision(7) << min_freq << "\n" << "\n";
-    os << std::setw(5) << "#" << std::setw(5) << "No." << std::setw(10) << "Freq." << "\n";
+    os << std::setw(10) << std::setprecision(7) << min_freq << "\n"
+       << "\n";
+    os << std::setw(5) << "#" << std::setw(5) << "No." << std::setw(10) << "Freq."
+       << "\n";
     std::int32_t row = 0;
     double sum = 0.0;
     for (std::size_t i = 0; i < sorted.size(); ++i) {

@@ -40,7 +40,7 @@ std::ostream& operator<<(std::ostream& os, const TPopHaplotype& h);
 // Every haplotype of a sample. Entries never move while the database lives:
 // genotypes, genotype records and combinations point at them.
 class TPopHaploDB {
-public:
+  public:
     TPopHaploDB() = default;
     TPopHaploDB(const TPopHaploDB& other) { *this = other; }
     TPopHaploDB& operator=(const TPopHaploDB& other);
@@ -62,7 +62,7 @@ public:
     TPopHaplotype* draw_le_haplotype(const double& u) const;
     void print(std::ostream& os, char restricted, double min_freq) const;
 
-private:
+  private:
     TPopHaplotype* append_copy(const TPopHaplotype& h);
     void create_all_genot_combinations(const TPopHaplotype& partial, std::int32_t locus,
                                        const TAlleleDB& allele_db);

@@ -154,12 +154,14 @@ void TPhenotype::build_genotypes(TPopHaploDB& db, char phase_known) {
 
 void TPhenotype::print_pseudo_hapl(std::ostream& os) const {
     if (!_pseudo_hapl[0] && !_pseudo_hapl[1]) {
-        os << "Allelic content not defined yet" << "\n";
+        os << "Allelic content not defined yet"
+           << "\n";
         return;
     }
     for (const auto& h : _pseudo_hapl) {
         if (h) {
-            os << std::setw(15) << " " << std::setw(10) << " " << " " << *h << "\n";
+            os << std::setw(15) << " " << std::setw(10) << " "
+               << " " << *h << "\n";
         }
     }
 }

@@ -12,7 +12,7 @@
 // pseudo-haplotypes in an arbitrary phase, and the phased genotypes compatible
 // with them.
 class TPhenotype {
-public:
+  public:
     TPhenotype() = default;
     TPhenotype(const TPhenotype& other) { *this = other; }
     TPhenotype& operator=(const TPhenotype& other);

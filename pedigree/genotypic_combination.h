@@ -17,7 +17,7 @@ bool operator==(TSibGenotypicCombination a, TSibGenotypicCombination b);
 // All sib combinations of one family, packed: combination i holds the genotypes
 // at [i * n_sibs, (i + 1) * n_sibs).
 class TSibCombinationStore {
-public:
+  public:
     void clear() {
         _genotypes.clear();
         _n_sibs = 0;
@@ -38,7 +38,7 @@ public:
     // partial combination reverses it, so three sibs a, b, c are stored b, a, c.
     static std::vector<std::int32_t> stored_positions(std::int32_t n_sibs);
 
-private:
+  private:
     std::vector<TGenotype> _genotypes;
     std::int32_t _n_sibs = 0;
     std::int32_t _count = 0;

@@ -26,7 +26,7 @@ struct TParent {
 
 // Parent records, newest first.
 class TParentDB {
-public:
+  public:
     using List = std::deque<std::unique_ptr<TParent>>;
 
     TParentDB() = default;
@@ -39,6 +39,6 @@ public:
     const List& records() const { return _parent_list; }
     std::size_t size() const { return _parent_list.size(); }
 
-private:
+  private:
     List _parent_list;
 };

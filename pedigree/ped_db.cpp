@@ -1,8 +1,8 @@
 #include "pedigree/ped_db.h"
 
 #include <cassert>
-#include <functional>
 #include <cmath>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -142,7 +142,9 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
                 std::ostringstream text;
                 text << "\nTPedDB::build_all_genotypic_combinations : incompatibility in pedigree #"
                      << k;
-                std::cout << text.str() << "\n" << "PROGRAM STOPPED !" << "\n"
+                std::cout << text.str() << "\n"
+                          << "PROGRAM STOPPED !"
+                          << "\n"
                           << "!!!!!!!!!!!!!!!!!!!!!" << std::endl;
                 error_log.report(text.str(), Errors::kFatal);
             }
@@ -162,8 +164,7 @@ double TPedDB::calc_ln_likelihood() {
         const double prob = p.calc_prob();
         if (!(prob > 0.0)) {
             std::ostringstream text;
-            text << "\nTPedDB::calc_ln_likelihood() :  Pedigree " << i
-                 << " has zero probability\n"
+            text << "\nTPedDB::calc_ln_likelihood() :  Pedigree " << i << " has zero probability\n"
                  << p << "\n";
             error_log.report(text.str(), Errors::kWarning);
             _ln_likelihood = kFloorLnLikelihood;

@@ -15,7 +15,7 @@ inline constexpr double kFloorLnLikelihood = -3.4028234663852886e+38;
 
 // The pedigrees of one sample, their parent records and the sample log-likelihood.
 class TPedDB {
-public:
+  public:
     TPedDB() = default;
     TPedDB(const TPedDB&) = delete;
     TPedDB& operator=(const TPedDB&) = delete;

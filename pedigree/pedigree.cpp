@@ -55,8 +55,8 @@ TPopHaplotype* locus_haplotype(TPopHaploDB& haplotypes, const TPopHaplotype& pse
 }
 } // namespace
 
-void TPedigree::hook_gen_db(TSmallGenDB& shared, TPopHaploDB& haplotypes,
-                            const std::int32_t& locus, char build_flag) {
+void TPedigree::hook_gen_db(TSmallGenDB& shared, TPopHaploDB& haplotypes, const std::int32_t& locus,
+                            char build_flag) {
     for (TParent* parent : {_parent1, _parent2}) {
         if (parent == nullptr) {
             continue;
@@ -178,7 +178,8 @@ double TPedigree::calc_prob() {
     }
     if (_gen_comb.empty()) {
         std::ostringstream text;
-        text << "\n!!!!!Incompatible pedigree!!!!!\n" << "===============================\n"
+        text << "\n!!!!!Incompatible pedigree!!!!!\n"
+             << "===============================\n"
              << *this;
         error_log.report(text.str(), Errors::kWarning);
     }
@@ -251,7 +252,8 @@ std::ostream& operator<<(std::ostream& os, const TPedigree& p) {
     if (p._unique) {
         os << "Unique Pedigree: Obs. count = " << p._obs_count << "\n";
     } else {
-        os << "Pedigree is redundant" << "\n";
+        os << "Pedigree is redundant"
+           << "\n";
     }
     if (p._parent1 != nullptr) {
         os << "Parent 1 id : ";
@@ -271,9 +273,13 @@ std::ostream& operator<<(std::ostream& os, const TPedigree& p) {
         sib->print_pseudo_hapl(os);
         os << "\n";
     }
-    os << "\nPossible genotypic combinations" << "\n-------------------------------" << "\n";
+    os << "\nPossible genotypic combinations"
+       << "\n-------------------------------"
+       << "\n";
     for (std::size_t c = 0; c < p._gen_comb.size(); ++c) {
-        os << "Combination #" << (c + 1) << "\n" << "---------------\n" << "\n";
+        os << "Combination #" << (c + 1) << "\n"
+           << "---------------\n"
+           << "\n";
         print_combination(os, p._gen_comb[c], p.sib_genotypes(p._gen_comb[c]));
         os << "\n";
     }

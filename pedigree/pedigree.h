@@ -17,7 +17,7 @@ extern bool UseAllCombinations;
 // A nuclear family (two parent records and its sibs) or a single individual
 // (one parent record, no sibs): the unit of the likelihood.
 class TPedigree {
-public:
+  public:
     TPedigree(TParent* parent1, TParent* parent2) : _parent1(parent1), _parent2(parent2) {}
 
     bool same_parents(const TPedigree& other) const;

@@ -25,8 +25,8 @@ std::ostream& operator<<(std::ostream& os, const TPhenPed& p) {
     os << *p._id << " " << *p._parent1_id << " " << *p._parent2_id << "\n";
     if (p.typed()) {
         for (int slot = 0; slot < 2; ++slot) {
-            os << std::setw(15) << " " << std::setw(10) << " " << " " << *p._pseudo_hapl[slot]
-               << "\n";
+            os << std::setw(15) << " " << std::setw(10) << " "
+               << " " << *p._pseudo_hapl[slot] << "\n";
         }
     }
     return os;
@@ -63,8 +63,8 @@ bool TPhenPedDB::add_missing_parents() {
                 continue;
             }
             const std::string* unknown = unknown_id();
-            auto missing = std::make_unique<TPhenPed>(TPhenotype(), intern(*parent), unknown,
-                                                      unknown);
+            auto missing =
+                std::make_unique<TPhenPed>(TPhenotype(), intern(*parent), unknown, unknown);
             _by_id[missing->_id] = missing.get();
             added.push_back(std::move(missing));
         }

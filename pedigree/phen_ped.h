@@ -14,7 +14,7 @@
 // One individual of a sample: its phenotype and the interned identifiers of
 // itself and its two parents.
 class TPhenPed : public TPhenotype {
-public:
+  public:
     TPhenPed(const TPhenotype& phenotype, const std::string* id, const std::string* parent1,
              const std::string* parent2)
         : TPhenotype(phenotype), _id(id), _parent1_id(parent1), _parent2_id(parent2) {}
@@ -34,7 +34,7 @@ std::ostream& operator<<(std::ostream& os, const TPhenPed& p);
 
 // All individuals of one sample, newest first, and the set of identifiers.
 class TPhenPedDB {
-public:
+  public:
     using List = std::deque<std::unique_ptr<TPhenPed>>;
 
     TPhenPedDB() = default;
@@ -62,7 +62,7 @@ public:
 
     std::string _unknown_id = "0";
 
-private:
+  private:
     List _phen_list;
     std::set<std::string> _id_tree;
     std::unordered_map<const std::string*, TPhenPed*> _by_id;

@@ -7,7 +7,8 @@ std::ostream& operator<<(std::ostream& os, const TSmallGen& g) {
     if (g._hapl1 != nullptr) {
         os << *g._hapl1 << "\n" << *g._hapl2;
     }
-    os << "\n---" << "\n";
+    os << "\n---"
+       << "\n";
     return os;
 }
 

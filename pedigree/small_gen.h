@@ -22,7 +22,7 @@ std::ostream& operator<<(std::ostream& os, const TSmallGen& g);
 // A list of genotype records. Records never move once appended: combinations
 // point at them.
 class TSmallGenDB {
-public:
+  public:
     static constexpr std::int64_t kMaxRecords = 2147483647;
 
     std::int32_t size() const { return static_cast<std::int32_t>(_gen_array.size()); }
@@ -38,6 +38,6 @@ public:
     void set_all_compatible();
     void check_compatibility(const std::vector<TPhenPed*>& individuals, const std::int32_t& locus);
 
-private:
+  private:
     std::deque<TSmallGen> _gen_array;
 };

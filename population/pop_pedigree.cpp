@@ -8,9 +8,8 @@
 #include "pedigree/record_reader.h"
 #include "support/errors.h"
 
-void TPopPedigree::analyse(std::int32_t& n_initial, std::istream& is,
-                           std::int32_t& n_individuals, std::ostream& out1, std::ostream& out2,
-                           char flag) {
+void TPopPedigree::analyse(std::int32_t& n_initial, std::istream& is, std::int32_t& n_individuals,
+                           std::ostream& out1, std::ostream& out2, char flag) {
     read_pedigrees(is, n_individuals);
     set_pseudo_haplotypes(PhenPedDB, ' ');
     PhenPedDB.add_missing_parents();
@@ -20,7 +19,8 @@ void TPopPedigree::analyse(std::int32_t& n_initial, std::istream& is,
     UseAllCombinations = true;
     HaplDB.build_all_haplotypes(AlleleDB);
     if (!SmallGenDB.build_all_valid_gen(HaplDB)) {
-        std::cout << "Unable to build genotype data base ... exiting" << "\n";
+        std::cout << "Unable to build genotype data base ... exiting"
+                  << "\n";
         error_log.report(
             "SmallGenDB.build_all_valid_gen(HaplDB) : Unable to build genotype data base ... "
             "exiting",

@@ -13,7 +13,7 @@
 
 // One population sample: its individuals and every database built from them.
 class TPopPedigree {
-public:
+  public:
     static constexpr std::int32_t kMaxIterations = 10000;
     static constexpr float kConvergence = 1e-7F;
     static constexpr std::int32_t kLocusInitialConditions = 2;

@@ -40,8 +40,7 @@ void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
     haplotypes.copy_frequencies(best_copy);
     peds._ln_likelihood = best;
     peds._n_maxima = static_cast<std::int32_t>(maxima.size());
-    std::cout << "\nLogLHood : " << best << " (" << peds._n_maxima
-              << " equilibrium point(s))\n";
+    std::cout << "\nLogLHood : " << best << " (" << peds._n_maxima << " equilibrium point(s))\n";
 }
 
 void TPopPedigree::calc_ML_allelic_frequencies() {
@@ -85,19 +84,23 @@ void TPopPedigree::calc_sample_likelihoods(std::int32_t& n_initial, std::ostream
     std::int32_t start = clock_ms();
     log << "Building genotypes ... ";
     PedDB.build_all_genotypic_combinations(HaplDB, SmallGenDB, -1, flag);
-    log << " done in " << elapsed_ms(start) << " ms " << "!" << "\n";
+    log << " done in " << elapsed_ms(start) << " ms "
+        << "!"
+        << "\n";
 
     log << "Computing linkage-equilibrium sample likelihood ... \n";
     start = clock_ms();
     HaplDB.set_le_frequencies();
     const double eq = PedDB.calc_ln_likelihood();
     EquilLnLHood = eq;
-    log << " (" << eq << ") done in " << elapsed_ms(start) << " ms " << "!\n";
+    log << " (" << eq << ") done in " << elapsed_ms(start) << " ms "
+        << "!\n";
 
     log << "Computing sample lnLHood ...\n";
     start = clock_ms();
     std::int32_t max_iterations = kMaxIterations;
     float threshold = kConvergence;
     calc_ML_frequencies(PedDB, HaplDB, n_initial, max_iterations, threshold);
-    log << " (" << PedDB._ln_likelihood << ") done in " << elapsed_ms(start) << " ms " << "!\n";
+    log << " (" << PedDB._ln_likelihood << ") done in " << elapsed_ms(start) << " ms "
+        << "!\n";
 }

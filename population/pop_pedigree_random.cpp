@@ -24,9 +24,8 @@ void TPopPedigree::draw_random_sample() {
                 continue;
             }
             TPedigree& p = peds[i];
-            const bool blocked =
-                !p._sibs.empty() && (waiting_sibs.count(p._parent1->_phen) != 0 ||
-                                     waiting_sibs.count(p._parent2->_phen) != 0);
+            const bool blocked = !p._sibs.empty() && (waiting_sibs.count(p._parent1->_phen) != 0 ||
+                                                      waiting_sibs.count(p._parent2->_phen) != 0);
             if (blocked) {
                 continue;
             }

@@ -8,7 +8,7 @@
 // The program's message log: numbered warnings, errors and fatal messages.
 // A fatal message (level 99) stops the program with exit status -1.
 class Errors {
-public:
+  public:
     static constexpr int kWarning = 0;
     static constexpr int kContinuation = 3;
     static constexpr int kInfo = 10;
@@ -38,7 +38,7 @@ public:
     // Streams flushed before a fatal stop, so that nothing written before it is lost.
     void flush_on_fatal(std::ostream* report) { fatal_flush = report; }
 
-private:
+  private:
     std::int32_t opened = 0;
     std::ofstream file;
     std::ostream* out = &file;

@@ -43,7 +43,9 @@ void seed_table(RandomState& s, std::int32_t value) {
 
 } // namespace
 
-RandomState& current_random_state() { return state; }
+RandomState& current_random_state() {
+    return state;
+}
 
 double random_uniform(std::int32_t& seed) {
     RandomState& s = state;

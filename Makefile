@@ -1,0 +1,44 @@
+# Convenience front end over CMake.
+#   make run    build the program and analyse the bundled example
+#   make test   build and run the whole test suite
+BUILD_DIR ?= build
+ASAN_DIR ?= build-asan
+BUILD_TYPE ?= Release
+WERROR ?= OFF
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+EXAMPLE ?= example
+SEED ?= 2026
+
+.PHONY: all build run test sanitize-test bench format format-check clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTOVAQUOR_WERROR=$(WERROR)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	cd examples && ../$(BUILD_DIR)/app/tovaquor $(EXAMPLE) $(SEED)
+	@echo
+	@echo "Report written to examples/$(EXAMPLE).mbr, messages to examples/mirbo.log"
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+sanitize-test:
+	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DTOVAQUOR_SANITIZE=ON -DTOVAQUOR_WERROR=$(WERROR)
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+	cd $(ASAN_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench:
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DTOVAQUOR_BENCH=ON
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+clean:
+	rm -rf $(BUILD_DIR) $(ASAN_DIR)
