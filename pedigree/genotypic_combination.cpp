@@ -36,6 +36,10 @@ void TSibCombinationStore::enumerate(const std::vector<const TGenotypeList*>& si
         return;
     }
     const std::vector<std::int32_t> position = stored_positions(_n_sibs);
+    _stored_sibs.assign(position.size(), 0);
+    for (std::size_t k = 0; k < position.size(); ++k) {
+        _stored_sibs[static_cast<std::size_t>(position[k])] = static_cast<std::int32_t>(k);
+    }
     _genotypes.resize(total * static_cast<std::size_t>(_n_sibs));
     // Odometer over the sibs' genotype indices, last sib fastest.
     std::vector<std::uint32_t> digit(static_cast<std::size_t>(_n_sibs), 0);

@@ -20,6 +20,7 @@ class TSibCombinationStore {
   public:
     void clear() {
         _genotypes.clear();
+        _stored_sibs.clear();
         _n_sibs = 0;
         _count = 0;
     }
@@ -33,6 +34,8 @@ class TSibCombinationStore {
 
     // The Cartesian product of the sibs' genotype lists, first sib outermost.
     void enumerate(const std::vector<const TGenotypeList*>& sib_lists);
+    // The sib whose genotype stands at each stored position.
+    const std::vector<std::int32_t>& stored_sibs() const { return _stored_sibs; }
 
     // Where the enumeration stores the genotype of sib k: every copy of a
     // partial combination reverses it, so three sibs a, b, c are stored b, a, c.
@@ -40,6 +43,7 @@ class TSibCombinationStore {
 
   private:
     std::vector<TGenotype> _genotypes;
+    std::vector<std::int32_t> _stored_sibs;
     std::int32_t _n_sibs = 0;
     std::int32_t _count = 0;
 };

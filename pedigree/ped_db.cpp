@@ -152,9 +152,31 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
         }
         ++k;
     }
+    _compact.build(_pedigrees, haplotypes);
+    _haplotypes = &haplotypes;
+}
+
+void TPedDB::report_zero_probability(std::size_t i) {
+    std::ostringstream text;
+    text << "\nTPedDB::calc_ln_likelihood() :  Pedigree " << i << " has zero probability\n"
+         << _pedigrees[i] << "\n";
+    error_log.report(text.str(), Errors::kWarning);
+    _ln_likelihood = kFloorLnLikelihood;
 }
 
 double TPedDB::calc_ln_likelihood() {
+    if (UseAllCombinations && _compact.built()) {
+        double ln_l = 0.0;
+        const std::int64_t zero = _compact.likelihood(*_haplotypes, _pedigrees, ln_l);
+        if (zero >= 0) {
+            // The object model fills in what the messages print.
+            _pedigrees[static_cast<std::size_t>(zero)].calc_prob();
+            report_zero_probability(static_cast<std::size_t>(zero));
+            return _ln_likelihood;
+        }
+        _ln_likelihood = ln_l;
+        return ln_l;
+    }
     double ln_l = 0.0;
     for (std::size_t i = 0; i < _pedigrees.size(); ++i) {
         TPedigree& p = _pedigrees[i];
@@ -163,11 +185,7 @@ double TPedDB::calc_ln_likelihood() {
         }
         const double prob = p.calc_prob();
         if (!(prob > 0.0)) {
-            std::ostringstream text;
-            text << "\nTPedDB::calc_ln_likelihood() :  Pedigree " << i << " has zero probability\n"
-                 << p << "\n";
-            error_log.report(text.str(), Errors::kWarning);
-            _ln_likelihood = kFloorLnLikelihood;
+            report_zero_probability(i);
             return _ln_likelihood;
         }
         ln_l = ln_l + p._obs_count * std::log(prob);
@@ -177,6 +195,10 @@ double TPedDB::calc_ln_likelihood() {
 }
 
 void TPedDB::add_expected_counts(TPopHaploDB& haplotypes) {
+    if (UseAllCombinations && _compact.built() && &haplotypes == _haplotypes) {
+        _compact.expected_counts(haplotypes, _pedigrees);
+        return;
+    }
     haplotypes.reset_frequencies();
     for (TPedigree& p : _pedigrees) {
         if (p._unique) {

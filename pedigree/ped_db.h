@@ -1,17 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "genetics/haplotype.h"
+#include "pedigree/compact_combinations.h"
 #include "pedigree/parent.h"
 #include "pedigree/pedigree.h"
 #include "pedigree/phen_ped.h"
 #include "pedigree/small_gen.h"
-
-// The lowest finite single-precision value: the log-likelihood of a sample with
-// a pedigree of zero probability, and the starting best value of the EM.
-inline constexpr double kFloorLnLikelihood = -3.4028234663852886e+38;
 
 // The pedigrees of one sample, their parent records and the sample log-likelihood.
 class TPedDB {
@@ -29,8 +27,17 @@ class TPedDB {
     void add_expected_counts(TPopHaploDB& haplotypes);
     void activate_all_combinations();
 
+    // Name of the sample, for messages.
+    std::string _sample_name;
     std::vector<TPedigree> _pedigrees;
     TParentDB _parents;
     double _ln_likelihood = 0.0;
     std::int32_t _n_maxima = 0;
+
+  private:
+    void report_zero_probability(std::size_t i);
+
+    // What the EM walks while every combination counts.
+    CompactCombinations _compact;
+    TPopHaploDB* _haplotypes = nullptr;
 };

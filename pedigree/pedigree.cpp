@@ -1,5 +1,7 @@
 #include "pedigree/pedigree.h"
 
+#include <algorithm>
+#include <array>
 #include <memory>
 #include <new>
 #include <sstream>
@@ -7,7 +9,7 @@
 #include "support/errors.h"
 #include "support/random.h"
 
-bool UseAllCombinations = false;
+std::atomic<bool> UseAllCombinations{false};
 
 bool TPedigree::same_parents(const TPedigree& other) const {
     return (_parent1 == other._parent1 && _parent2 == other._parent2) ||
@@ -123,8 +125,17 @@ void TPedigree::create_genot_combination() {
         lists.push_back(&sib->_gen_list);
     }
     _sib_comb.enumerate(lists);
+    if (_sib_comb.empty()) {
+        return;
+    }
     TSmallGenDB& db2 = *_parent2->_gen_db;
     const bool sym = symmetric();
+    const std::size_t n_sibs = _sibs.size();
+    const std::vector<std::int32_t>& stored_sibs = _sib_comb.stored_sibs();
+    // m[k][d]: how many of the four children of a parent pair carry genotype d
+    // of sib k. Computed once per pair instead of once per sib combination.
+    std::vector<std::array<std::int32_t, TGenotypeList::kCapacity>> m(n_sibs);
+    std::vector<std::uint32_t> digit(n_sibs);
     for (std::int32_t i = 0; i < db1.size(); ++i) {
         TSmallGen& g1 = db1[i];
         if (!g1._compatible) {
@@ -137,15 +148,48 @@ void TPedigree::create_genot_combination() {
                 continue;
             }
             const OffspringGenotypes offspring(g1, g2);
+            bool possible = true;
+            for (std::size_t k = 0; k < n_sibs && possible; ++k) {
+                const TGenotypeList& list = *lists[k];
+                std::int32_t any = 0;
+                for (std::uint32_t d = 0; d < list.size(); ++d) {
+                    m[k][d] = offspring.count(list[d]);
+                    any += m[k][d];
+                }
+                // A pair that cannot produce some sib's genotypes adds nothing.
+                possible = any > 0;
+            }
+            if (!possible) {
+                continue;
+            }
+            std::fill(digit.begin(), digit.end(), 0U);
             for (std::int32_t s = 0; s < _sib_comb.size(); ++s) {
                 float seg = 1.0F;
-                if (segregation_probability(offspring, _sib_comb[s], seg)) {
+                bool fits = true;
+                for (std::size_t p = 0; p < n_sibs; ++p) {
+                    const auto k = static_cast<std::size_t>(stored_sibs[p]);
+                    const std::int32_t count = m[k][digit[k]];
+                    if (count == 0) {
+                        fits = false;
+                        break;
+                    }
+                    // Exact in double: a float times a quarter times at most 4.
+                    seg = static_cast<float>(static_cast<double>(seg) * 0.25 * count);
+                }
+                if (fits) {
                     TGenotypicCombination c;
                     c._parent1 = &g1;
                     c._parent2 = &g2;
                     c._sib_gens = s;
                     c._seg_prob = seg;
                     _gen_comb.push_back(c);
+                }
+                // Next sib combination: last sib fastest.
+                for (std::size_t k = n_sibs; k-- > 0;) {
+                    if (++digit[k] < lists[k]->size()) {
+                        break;
+                    }
+                    digit[k] = 0;
                 }
             }
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <ostream>
 #include <vector>
@@ -12,7 +13,7 @@
 
 // While on, every combination counts in the likelihood and the expectation
 // step whatever its active flag. Turned on by the analysis, never off.
-extern bool UseAllCombinations;
+extern std::atomic<bool> UseAllCombinations;
 
 // A nuclear family (two parent records and its sibs) or a single individual
 // (one parent record, no sibs): the unit of the likelihood.

@@ -18,8 +18,11 @@ TEST_P(Fixture, ReproducesReportConsoleAndLog) {
     for (const char* threads : {"1", "2", "4"}) {
         SCOPED_TRACE(std::string("threads ") + threads);
         const e2e::Result r =
-            e2e::run({{base, seed}, "", {{base + ".mbd", e2e::read_file(e2e::data_path(dir + ".mbd"))}},
-                      {{"TOVAQUOR_THREADS", threads}}, ""});
+            e2e::run({{base, seed},
+                      "",
+                      {{base + ".mbd", e2e::read_file(e2e::data_path(dir + ".mbd"))}},
+                      {{"TOVAQUOR_THREADS", threads}},
+                      ""});
         EXPECT_EQ(std::to_string(r.status) + "\n", e2e::read_file(e2e::data_path(dir + ".rc")));
         EXPECT_EQ(e2e::read_file(e2e::data_path(dir + ".out")), r.console);
         EXPECT_EQ(e2e::mask_times(e2e::read_file(e2e::data_path(dir + ".mbr"))),

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "genetics/haplotype.h"
+
+// The lowest finite single-precision value: the log-likelihood of a sample with
+// a pedigree of zero probability, and the starting best value of the EM.
+inline constexpr double kFloorLnLikelihood = -3.4028234663852886e+38;
+
+class TPedigree;
+struct TSmallGen;
+
+// A packed copy of the genotypic combinations of the representative pedigrees,
+// which the two EM passes walk as flat arrays of indices. Every sum is formed
+// in the same order, from the same operands, as over the object model, so the
+// results are identical to the last bit.
+class CompactCombinations {
+public:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFU;
+
+    // Packs the combinations of `pedigrees` (representatives only) whose
+    // haplotypes are entries of `haplotypes`.
+    void build(std::vector<TPedigree>& pedigrees, const TPopHaploDB& haplotypes);
+    bool built() const { return _built; }
+    std::size_t n_combinations() const { return _g1.size(); }
+
+    // The likelihood pass. Fills the probability of every pedigree it reaches;
+    // returns the index of the first pedigree of probability not above zero
+    // (the caller reports it), or -1 when all are positive. `ln_l` receives the
+    // log-likelihood sum up to there.
+    std::int64_t likelihood(const TPopHaploDB& haplotypes, std::vector<TPedigree>& pedigrees,
+                            double& ln_l);
+    // The expectation pass: leaves the next frequency estimates in `haplotypes`.
+    void expected_counts(TPopHaploDB& haplotypes, const std::vector<TPedigree>& pedigrees);
+
+private:
+    void keep_from(std::size_t first);
+
+    struct PedigreeRange {
+        std::uint32_t pedigree;  // index in the pedigree array
+        std::uint32_t begin;
+        std::uint32_t end;
+        bool symmetric;
+    };
+
+    double combination_prob(std::size_t c, const double* p, bool symmetric) const {
+        const double p1 = p[_g1[c]];
+        const std::uint32_t g2 = _g2[c];
+        if (g2 == kNone || !(_seg[c] > 0.0F)) {
+            return p1;
+        }
+        if (g2 == _g1[c]) {
+            return p1 * p1 * static_cast<double>(_seg[c]);
+        }
+        double prob = p[g2] * p1 * static_cast<double>(_seg[c]);
+        if (symmetric) {
+            prob *= 2.0;
+        }
+        return prob;
+    }
+
+    bool _built = false;
+    // Genotype records in use, by slot: their two haplotypes.
+    std::vector<std::uint32_t> _slot_h1;
+    std::vector<std::uint32_t> _slot_h2;
+    // Per combination: genotype slots of the two parents and segregation probability.
+    std::vector<std::uint32_t> _g1;
+    std::vector<std::uint32_t> _g2;
+    std::vector<float> _seg;
+    std::vector<PedigreeRange> _ranges;
+    // Genotype probabilities of this evaluation and of the previous one.
+    std::vector<double> _p_now;
+    std::vector<double> _p_before;
+    // Pedigrees left unevaluated by a likelihood pass that stopped early keep the
+    // combination probabilities of their last evaluation; these hold them.
+    std::vector<std::vector<double>> _kept;
+    std::vector<char> _is_kept;
+    std::vector<double> _accumulator;
+    std::size_t _n_haplotypes = 0;
+};
