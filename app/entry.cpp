@@ -11,6 +11,7 @@
 #include "support/clock.h"
 #include "support/errors.h"
 #include "support/random.h"
+#include "support/run_stats.h"
 
 namespace {
 
@@ -141,6 +142,9 @@ int tovaquor_main(int argc, char** argv) {
     report << "\nTotal computing time : " << elapsed_ms(start) << " ms" << std::endl;
     report.close();
     data.close();
+    if (run_stats_wanted()) {
+        run_stats().print(std::cerr);
+    }
     error_log.flush_on_fatal(nullptr);
     return 0;
 }

@@ -13,38 +13,44 @@ class TPedigree;
 struct TSmallGen;
 
 // A packed copy of the genotypic combinations of the representative pedigrees,
-// which the two EM passes walk as flat arrays of indices. Every sum is formed
-// in the same order, from the same operands, as over the object model, so the
-// results are identical to the last bit.
+// which the EM walks as flat arrays of indices. Every sum is formed in the same
+// order, from the same operands, as over the object model, so the results are
+// identical to the last bit.
 class CompactCombinations {
-public:
+  public:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFU;
 
-    // Packs the combinations of `pedigrees` (representatives only) whose
+    // Packs the combinations of the representatives among `pedigrees`, whose
     // haplotypes are entries of `haplotypes`.
     void build(std::vector<TPedigree>& pedigrees, const TPopHaploDB& haplotypes);
     bool built() const { return _built; }
     std::size_t n_combinations() const { return _g1.size(); }
 
-    // The likelihood pass. Fills the probability of every pedigree it reaches;
-    // returns the index of the first pedigree of probability not above zero
-    // (the caller reports it), or -1 when all are positive. `ln_l` receives the
-    // log-likelihood sum up to there.
+    // The likelihood. Sets the probability of every pedigree it reaches and
+    // returns the index of the first pedigree whose probability is not above
+    // zero (the caller reports it), or -1. `ln_l` receives the log-likelihood
+    // summed up to there. Each pedigree's expected counts are formed on the way,
+    // while its combinations are in cache.
     std::int64_t likelihood(const TPopHaploDB& haplotypes, std::vector<TPedigree>& pedigrees,
                             double& ln_l);
-    // The expectation pass: leaves the next frequency estimates in `haplotypes`.
+    // The expectation step: leaves the next frequency estimates in `haplotypes`.
     void expected_counts(TPopHaploDB& haplotypes, const std::vector<TPedigree>& pedigrees);
 
-private:
-    void keep_from(std::size_t first);
-
+  private:
+    enum class Kind : std::uint8_t {
+        single,    // no second parent
+        family,    // two parents, every segregation probability above zero
+        irregular, // a segregation probability of zero (underflow): the general rule
+    };
     struct PedigreeRange {
-        std::uint32_t pedigree;  // index in the pedigree array
+        std::uint32_t pedigree; // index in the pedigree array
         std::uint32_t begin;
         std::uint32_t end;
+        Kind kind;
         bool symmetric;
     };
 
+    // Probability of combination c under genotype probabilities p.
     double combination_prob(std::size_t c, const double* p, bool symmetric) const {
         const double p1 = p[_g1[c]];
         const std::uint32_t g2 = _g2[c];
@@ -60,12 +66,17 @@ private:
         }
         return prob;
     }
+    // Fills out[c - begin] with the combination probabilities of a range and
+    // returns their sum, added in order.
+    double range_probs(const PedigreeRange& range, const double* p, double* out) const;
+    void keep_from(std::size_t first);
+    void accumulate(const PedigreeRange& range, double factor, const double* probs);
 
     bool _built = false;
     // Genotype records in use, by slot: their two haplotypes.
     std::vector<std::uint32_t> _slot_h1;
     std::vector<std::uint32_t> _slot_h2;
-    // Per combination: genotype slots of the two parents and segregation probability.
+    // Per combination: genotype slots of the two parents, segregation probability.
     std::vector<std::uint32_t> _g1;
     std::vector<std::uint32_t> _g2;
     std::vector<float> _seg;
@@ -73,10 +84,15 @@ private:
     // Genotype probabilities of this evaluation and of the previous one.
     std::vector<double> _p_now;
     std::vector<double> _p_before;
-    // Pedigrees left unevaluated by a likelihood pass that stopped early keep the
+    // Combination probabilities of the pedigree being evaluated.
+    std::vector<double> _scratch;
+    // Pedigrees that a likelihood pass stopping early did not reach keep the
     // combination probabilities of their last evaluation; these hold them.
     std::vector<std::vector<double>> _kept;
     std::vector<char> _is_kept;
+    // Expected counts, and the frequencies they were formed from.
     std::vector<double> _accumulator;
+    std::vector<double> _frequencies;
+    bool _counts_ready = false;
     std::size_t _n_haplotypes = 0;
 };

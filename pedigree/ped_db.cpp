@@ -208,6 +208,10 @@ void TPedDB::add_expected_counts(TPopHaploDB& haplotypes) {
 }
 
 void TPedDB::activate_all_combinations() {
+    if (UseAllCombinations && _compact.built()) {
+        // The packed walk never clears a flag: all are still set.
+        return;
+    }
     for (TPedigree& p : _pedigrees) {
         p.activate_all_combinations();
     }

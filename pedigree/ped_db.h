@@ -33,6 +33,10 @@ class TPedDB {
     TParentDB _parents;
     double _ln_likelihood = 0.0;
     std::int32_t _n_maxima = 0;
+    // EM iterations run on this database (for the work counters).
+    std::int64_t _em_iterations = 0;
+
+    std::size_t n_compact_combinations() const { return _compact.n_combinations(); }
 
   private:
     void report_zero_probability(std::size_t i);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <sstream>
+#include <unordered_map>
 
 #include "support/errors.h"
 #include "support/random.h"
@@ -136,62 +137,109 @@ void TPedigree::create_genot_combination() {
     // of sib k. Computed once per pair instead of once per sib combination.
     std::vector<std::array<std::int32_t, TGenotypeList::kCapacity>> m(n_sibs);
     std::vector<std::uint32_t> digit(n_sibs);
+    auto try_pair = [&](TSmallGen& g1, TSmallGen& g2) {
+        const OffspringGenotypes offspring(g1, g2);
+        for (std::size_t k = 0; k < n_sibs; ++k) {
+            const TGenotypeList& list = *lists[k];
+            std::int32_t any = 0;
+            for (std::uint32_t d = 0; d < list.size(); ++d) {
+                m[k][d] = offspring.count(list[d]);
+                any += m[k][d];
+            }
+            // A pair that cannot produce some sib's genotypes adds nothing.
+            if (any == 0) {
+                return;
+            }
+        }
+        std::fill(digit.begin(), digit.end(), 0U);
+        for (std::int32_t s = 0; s < _sib_comb.size(); ++s) {
+            float seg = 1.0F;
+            bool fits = true;
+            for (std::size_t p = 0; p < n_sibs; ++p) {
+                const auto k = static_cast<std::size_t>(stored_sibs[p]);
+                const std::int32_t count = m[k][digit[k]];
+                if (count == 0) {
+                    fits = false;
+                    break;
+                }
+                // Exact in double: a float times a quarter times at most 4.
+                seg = static_cast<float>(static_cast<double>(seg) * 0.25 * count);
+            }
+            if (fits) {
+                TGenotypicCombination c;
+                c._parent1 = &g1;
+                c._parent2 = &g2;
+                c._sib_gens = s;
+                c._seg_prob = seg;
+                _gen_comb.push_back(c);
+            }
+            // Next sib combination: last sib fastest.
+            for (std::size_t k = n_sibs; k-- > 0;) {
+                if (++digit[k] < lists[k]->size()) {
+                    break;
+                }
+                digit[k] = 0;
+            }
+        }
+    };
+
+    // With a large genotype list for parent 2, look only at the genotypes that
+    // can give the first sib one of its haplotypes: for g1 = (x, y) and a sib
+    // genotype (a, b), parent 2 must carry b when g1 carries a, or a when g1
+    // carries b. Index parent 2's compatible genotypes by haplotype for that.
+    constexpr std::int32_t kIndexFrom = 64;
+    std::unordered_map<const TPopHaplotype*, std::vector<std::int32_t>> carrying;
+    const bool indexed = db2.size() >= kIndexFrom;
+    if (indexed) {
+        for (std::int32_t j = 0; j < db2.size(); ++j) {
+            const TSmallGen& g2 = db2[j];
+            if (!g2._compatible) {
+                continue;
+            }
+            carrying[g2._hapl1].push_back(j);
+            if (g2._hapl2 != g2._hapl1) {
+                carrying[g2._hapl2].push_back(j);
+            }
+        }
+    }
+    std::vector<std::int32_t> candidates;
+    const TGenotypeList& first_sib = *lists[0];
     for (std::int32_t i = 0; i < db1.size(); ++i) {
         TSmallGen& g1 = db1[i];
         if (!g1._compatible) {
             continue;
         }
         const std::int32_t last = sym ? i + 1 : db2.size();
-        for (std::int32_t j = 0; j < last; ++j) {
-            TSmallGen& g2 = db2[j];
-            if (!g2._compatible) {
-                continue;
-            }
-            const OffspringGenotypes offspring(g1, g2);
-            bool possible = true;
-            for (std::size_t k = 0; k < n_sibs && possible; ++k) {
-                const TGenotypeList& list = *lists[k];
-                std::int32_t any = 0;
-                for (std::uint32_t d = 0; d < list.size(); ++d) {
-                    m[k][d] = offspring.count(list[d]);
-                    any += m[k][d];
-                }
-                // A pair that cannot produce some sib's genotypes adds nothing.
-                possible = any > 0;
-            }
-            if (!possible) {
-                continue;
-            }
-            std::fill(digit.begin(), digit.end(), 0U);
-            for (std::int32_t s = 0; s < _sib_comb.size(); ++s) {
-                float seg = 1.0F;
-                bool fits = true;
-                for (std::size_t p = 0; p < n_sibs; ++p) {
-                    const auto k = static_cast<std::size_t>(stored_sibs[p]);
-                    const std::int32_t count = m[k][digit[k]];
-                    if (count == 0) {
-                        fits = false;
-                        break;
-                    }
-                    // Exact in double: a float times a quarter times at most 4.
-                    seg = static_cast<float>(static_cast<double>(seg) * 0.25 * count);
-                }
-                if (fits) {
-                    TGenotypicCombination c;
-                    c._parent1 = &g1;
-                    c._parent2 = &g2;
-                    c._sib_gens = s;
-                    c._seg_prob = seg;
-                    _gen_comb.push_back(c);
-                }
-                // Next sib combination: last sib fastest.
-                for (std::size_t k = n_sibs; k-- > 0;) {
-                    if (++digit[k] < lists[k]->size()) {
-                        break;
-                    }
-                    digit[k] = 0;
+        if (!indexed) {
+            for (std::int32_t j = 0; j < last; ++j) {
+                if (db2[j]._compatible) {
+                    try_pair(g1, db2[j]);
                 }
             }
+            continue;
+        }
+        candidates.clear();
+        auto take = [&](const TPopHaplotype* needed) {
+            const auto it = carrying.find(needed);
+            if (it != carrying.end()) {
+                candidates.insert(candidates.end(), it->second.begin(), it->second.end());
+            }
+        };
+        for (const TGenotype& g : first_sib) {
+            if (g._hapl1 == g1._hapl1 || g._hapl1 == g1._hapl2) {
+                take(g._hapl2);
+            }
+            if (g._hapl2 == g1._hapl1 || g._hapl2 == g1._hapl2) {
+                take(g._hapl1);
+            }
+        }
+        std::sort(candidates.begin(), candidates.end());
+        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+        for (const std::int32_t j : candidates) {
+            if (j >= last) {
+                break;
+            }
+            try_pair(g1, db2[j]);
         }
     }
 }

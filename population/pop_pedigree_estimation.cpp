@@ -6,6 +6,7 @@
 #include "population/pop_pedigree.h"
 #include "support/clock.h"
 #include "support/errors.h"
+#include "support/run_stats.h"
 
 void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
                                        std::int32_t& n_initial, std::int32_t& max_iterations,
@@ -22,6 +23,7 @@ void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
         for (std::int32_t t = 1; t <= max_iterations; ++t) {
             run_ln_l = static_cast<float>(peds.calc_ln_likelihood());
             peds.add_expected_counts(haplotypes);
+            ++peds._em_iterations;
             if (haplotypes.converged(tolerance)) {
                 break;
             }
@@ -100,7 +102,16 @@ void TPopPedigree::calc_sample_likelihoods(std::int32_t& n_initial, std::ostream
     start = clock_ms();
     std::int32_t max_iterations = kMaxIterations;
     float threshold = kConvergence;
+    const std::int64_t em_start = thread_cpu_nanoseconds();
     calc_ML_frequencies(PedDB, HaplDB, n_initial, max_iterations, threshold);
+    if (run_stats_wanted()) {
+        RunStats& stats = run_stats();
+        const auto combinations = static_cast<std::int64_t>(PedDB.n_compact_combinations());
+        stats.combinations += combinations;
+        stats.em_iterations += PedDB._em_iterations;
+        stats.combination_visits += combinations * PedDB._em_iterations;
+        stats.em_nanoseconds += thread_cpu_nanoseconds() - em_start;
+    }
     log << " (" << PedDB._ln_likelihood << ") done in " << elapsed_ms(start) << " ms "
         << "!\n";
 }
