@@ -93,7 +93,7 @@ inline std::vector<double> allele_frequencies(int n, bool even, Source& source) 
 inline double ld_share(Linkage ld) {
     switch (ld) {
     case Linkage::moderate:
-        return 0.4;
+        return 0.2;
     case Linkage::strong:
         return 0.8;
     case Linkage::none:
