@@ -1,12 +1,24 @@
 #include "app/simulation_test.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <iomanip>
+#include <iostream>
+#include <new>
+#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "population/pop_pedigree.h"
+#include "support/errors.h"
+#include "support/random.h"
+#include "support/run_stats.h"
 
 namespace {
+
 // The greatest finite single-precision value: an equilibrium log-likelihood
 // below it marks a valid simulated sample.
 constexpr double kFloatMax = 3.4028234663852886e+38;
@@ -16,6 +28,90 @@ void set_table_format(std::ostream& report) {
     report.setf(std::ios::showpoint);
     report.setf(std::ios::right, std::ios::adjustfield);
 }
+
+// One simulated sample on its way through a worker.
+struct SimulatedSample {
+    std::string text;
+    RandomState start;    // generator state its analysis starts from
+    RandomState expected; // state its analysis is predicted to leave
+    RandomState finished; // state its analysis did leave
+    double sample_ln_l = 0.0;
+    double equilibrium_ln_l = 0.0;
+    std::int32_t n_maxima = 0;
+    std::string console;
+    MessageCapture messages;
+    bool out_of_memory = false;
+};
+
+// Uniform deviates the analysis of a drawn sample will take: two runs per
+// locus over its alleles (with "#"), then one draw per haplotype per initial
+// condition. The alleles are those of the individuals the sample text holds.
+std::int64_t deviates_needed(const TPopPedigree& observed, std::int32_t n_initial) {
+    std::vector<std::set<std::string>> names;
+    for (const auto& record : observed.PhenPedDB.records()) {
+        if (!record->typed()) {
+            continue;
+        }
+        for (std::int32_t slot = 0; slot < 2; ++slot) {
+            const TPopHaplotype& h = *record->pseudo_hapl(slot);
+            names.resize(std::max<std::size_t>(names.size(), static_cast<std::size_t>(h.size())));
+            for (std::int32_t l = 0; l < h.size(); ++l) {
+                names[static_cast<std::size_t>(l)].insert(h.allele(l)->_name);
+            }
+        }
+    }
+    if (names.empty()) {
+        return 0;
+    }
+    std::int64_t per_locus = 0;
+    std::int64_t haplotypes = 1;
+    for (const auto& locus : names) {
+        const auto alleles = static_cast<std::int64_t>(locus.size()) + 1;
+        per_locus += TPopPedigree::kLocusInitialConditions * alleles;
+        haplotypes *= alleles;
+    }
+    return per_locus + static_cast<std::int64_t>(n_initial) * haplotypes;
+}
+
+void analyse_on_worker(SimulatedSample& sample, std::int32_t n_initial, std::int32_t n_individuals,
+                       std::ostream& report) {
+    std::ostringstream console_text;
+    set_console(&console_text);
+    set_message_capture(&sample.messages);
+    log_stream = &sample.messages.progress;
+    current_random_state() = sample.start;
+    try {
+        TPopPedigree simulated("Brand new pop");
+        std::istringstream text(sample.text);
+        std::int32_t initial = n_initial;
+        std::int32_t individuals = n_individuals;
+        simulated.analyse(initial, text, individuals, report, report, 0);
+        sample.sample_ln_l = simulated.PedDB._ln_likelihood;
+        sample.equilibrium_ln_l = simulated.EquilLnLHood;
+        sample.n_maxima = simulated.PedDB._n_maxima;
+    } catch (const WorkerFatal&) {
+        // Kept in the capture; the main thread stops at its replay.
+    } catch (const std::bad_alloc&) {
+        sample.out_of_memory = true;
+    }
+    sample.finished = current_random_state();
+    sample.console = console_text.str();
+    set_console(nullptr);
+    set_message_capture(nullptr);
+}
+
+std::int32_t worker_threads() {
+    if (const char* value = std::getenv("TOVAQUOR_THREADS")) {
+        char* end = nullptr;
+        const long n = std::strtol(value, &end, 10);
+        if (end != value && *end == '\0' && n >= 1) {
+            return static_cast<std::int32_t>(std::min<long>(n, 256));
+        }
+    }
+    const unsigned hardware = std::thread::hardware_concurrency();
+    return hardware == 0 ? 1 : static_cast<std::int32_t>(hardware);
+}
+
 } // namespace
 
 void SimulationTally::add(double equilibrium_ln_l, double ratio, double observed_ratio) {
@@ -51,6 +147,101 @@ void write_p_value(std::ostream& report, const SimulationTally& tally, std::int3
            << "\n";
 }
 
+namespace {
+
+void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
+                    std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report,
+                    SimulationTally& tally) {
+    for (std::int32_t i = 0; i < n_simulated; ++i) {
+        observed.draw_random_sample();
+        std::stringstream text;
+        observed.print_random_sample(text);
+        TPopPedigree simulated("Brand new pop");
+        std::int32_t initial = n_initial;
+        std::int32_t individuals = n_individuals;
+        simulated.analyse(initial, text, individuals, report, report, 0);
+        const double s = simulated.PedDB._ln_likelihood;
+        const double e = simulated.EquilLnLHood;
+        write_simulation_row(report, i + 1, s, e, simulated.PedDB._n_maxima);
+        tally.add(e, 2.0 * (s - e), observed_ratio);
+    }
+}
+
+// The simulated samples are drawn in order on this thread, each with the
+// generator state its analysis will start from; the generator is then moved
+// past the deviates that analysis takes, so the next draw sees the state a
+// one-thread run would. Workers analyse a batch with their own generator
+// states and buffer everything they would print; the results are replayed in
+// sample order, so the output is the same for any number of threads.
+void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
+                  std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report,
+                  SimulationTally& tally, std::int32_t threads) {
+    const std::int32_t batch_size = 8 * threads;
+    std::int32_t done = 0;
+    while (done < n_simulated) {
+        const std::int32_t batch = std::min(batch_size, n_simulated - done);
+        std::vector<SimulatedSample> samples(static_cast<std::size_t>(batch));
+        std::int32_t seed = 1;
+        for (SimulatedSample& sample : samples) {
+            observed.draw_random_sample();
+            std::ostringstream text;
+            observed.print_random_sample(text);
+            sample.text = text.str();
+            sample.start = current_random_state();
+            const std::int64_t skip = deviates_needed(observed, n_initial);
+            for (std::int64_t k = 0; k < skip; ++k) {
+                random_uniform(seed);
+            }
+            sample.expected = current_random_state();
+        }
+        const RandomState after_batch = current_random_state();
+        std::ostream* main_log = log_stream;
+
+        std::atomic<std::int32_t> next{0};
+        auto work = [&] {
+            for (std::int32_t i = next++; i < batch; i = next++) {
+                analyse_on_worker(samples[static_cast<std::size_t>(i)], n_initial, n_individuals,
+                                  report);
+            }
+        };
+        std::vector<std::thread> helpers;
+        for (std::int32_t t = 1; t < std::min(threads, batch); ++t) {
+            helpers.emplace_back(work);
+        }
+        work();
+        for (std::thread& helper : helpers) {
+            helper.join();
+        }
+        log_stream = main_log;
+        current_random_state() = after_batch;
+
+        std::int32_t replayed = batch;
+        for (std::int32_t i = 0; i < batch; ++i) {
+            SimulatedSample& sample = samples[static_cast<std::size_t>(i)];
+            std::cout << sample.console;
+            sample.messages.replay(*log_stream);
+            if (sample.out_of_memory) {
+                throw std::bad_alloc();
+            }
+            write_simulation_row(report, done + i + 1, sample.sample_ln_l, sample.equilibrium_ln_l,
+                                 sample.n_maxima);
+            tally.add(sample.equilibrium_ln_l, 2.0 * (sample.sample_ln_l - sample.equilibrium_ln_l),
+                      observed_ratio);
+            if (!(sample.finished == sample.expected)) {
+                // Should the prediction of deviates ever miss, the samples
+                // drawn after this one are wrong: draw them again from here.
+                current_random_state() = sample.finished;
+                ++run_stats().prediction_misses;
+                replayed = i + 1;
+                break;
+            }
+        }
+        done += replayed;
+    }
+}
+
+} // namespace
+
 void run_simulation_test(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
                          std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report) {
     report << "\n"
@@ -68,18 +259,13 @@ void run_simulation_test(TPopPedigree& observed, double observed_ratio, std::int
            << "Equil. logLHood" << std::setw(18) << "LHood ratio" << std::setw(12) << "# maxima"
            << "\n";
     SimulationTally tally;
-    for (std::int32_t i = 0; i < n_simulated; ++i) {
-        observed.draw_random_sample();
-        std::stringstream text;
-        observed.print_random_sample(text);
-        TPopPedigree simulated("Brand new pop");
-        std::int32_t initial = n_initial;
-        std::int32_t individuals = n_individuals;
-        simulated.analyse(initial, text, individuals, report, report, 0);
-        const double s = simulated.PedDB._ln_likelihood;
-        const double e = simulated.EquilLnLHood;
-        write_simulation_row(report, i + 1, s, e, simulated.PedDB._n_maxima);
-        tally.add(e, 2.0 * (s - e), observed_ratio);
+    const std::int32_t threads = worker_threads();
+    if (threads <= 1 || n_simulated <= 1) {
+        run_sequential(observed, observed_ratio, n_simulated, n_initial, n_individuals, report,
+                       tally);
+    } else {
+        run_parallel(observed, observed_ratio, n_simulated, n_initial, n_individuals, report, tally,
+                     threads);
     }
     if (n_simulated != 0) {
         write_p_value(report, tally, n_simulated);

@@ -138,11 +138,13 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
             p.build_member_genotypes(haplotypes, locus);
             try {
                 p.create_genot_combination();
+            } catch (const WorkerFatal&) {
+                throw;
             } catch (...) {
                 std::ostringstream text;
                 text << "\nTPedDB::build_all_genotypic_combinations : incompatibility in pedigree #"
                      << k;
-                std::cout << text.str() << "\n"
+                console() << text.str() << "\n"
                           << "PROGRAM STOPPED !"
                           << "\n"
                           << "!!!!!!!!!!!!!!!!!!!!!" << std::endl;

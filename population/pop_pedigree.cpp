@@ -19,7 +19,7 @@ void TPopPedigree::analyse(std::int32_t& n_initial, std::istream& is, std::int32
     UseAllCombinations = true;
     HaplDB.build_all_haplotypes(AlleleDB);
     if (!SmallGenDB.build_all_valid_gen(HaplDB)) {
-        std::cout << "Unable to build genotype data base ... exiting"
+        console() << "Unable to build genotype data base ... exiting"
                   << "\n";
         error_log.report(
             "SmallGenDB.build_all_valid_gen(HaplDB) : Unable to build genotype data base ... "

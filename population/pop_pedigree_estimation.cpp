@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <iostream>
 #include <new>
+#include <sstream>
 #include <vector>
 
 #include "population/pop_pedigree.h"
@@ -37,12 +38,12 @@ void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
             best = ln_l;
         }
         peds.activate_all_combinations();
-        std::cout << ".";
+        console() << ".";
     }
     haplotypes.copy_frequencies(best_copy);
     peds._ln_likelihood = best;
     peds._n_maxima = static_cast<std::int32_t>(maxima.size());
-    std::cout << "\nLogLHood : " << best << " (" << peds._n_maxima << " equilibrium point(s))\n";
+    console() << "\nLogLHood : " << best << " (" << peds._n_maxima << " equilibrium point(s))\n";
 }
 
 void TPopPedigree::calc_ML_allelic_frequencies() {
@@ -77,7 +78,8 @@ void TPopPedigree::calc_ML_allelic_frequencies() {
 
 void TPopPedigree::calc_sample_likelihoods(std::int32_t& n_initial, std::ostream& /*out1*/,
                                            std::ostream& /*out2*/, char flag) {
-    std::ostream& log = *log_stream;
+    std::ostringstream discarded;
+    std::ostream& log = log_stream != nullptr ? *log_stream : discarded;
     if (flag == 0) {
         PedDB.find_redundant_pedigrees();
     }

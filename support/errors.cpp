@@ -6,7 +6,32 @@
 
 Errors error_log;
 const char* log_file_name = "mirbo.log";
-std::ostream* log_stream = nullptr;
+thread_local std::ostream* log_stream = nullptr;
+
+namespace {
+thread_local std::ostream* console_stream = nullptr;
+thread_local MessageCapture* message_capture = nullptr;
+} // namespace
+
+std::ostream& console() {
+    return console_stream != nullptr ? *console_stream : std::cout;
+}
+
+void set_console(std::ostream* stream) {
+    console_stream = stream;
+}
+
+void set_message_capture(MessageCapture* capture) {
+    message_capture = capture;
+}
+
+void MessageCapture::replay(std::ostream& log) {
+    for (const Event& event : events) {
+        log << event.text_before;
+        error_log.report(event.text, event.level);
+    }
+    log << progress.str();
+}
 
 void Errors::open(const char* file_name) {
     file.open(file_name, std::ios::out | std::ios::trunc);
@@ -20,6 +45,16 @@ std::ostream* Errors::redirect(std::ostream* target) {
 }
 
 void Errors::report(const std::string& text, int level) {
+    if (message_capture != nullptr) {
+        MessageCapture& capture = *message_capture;
+        capture.events.push_back({capture.progress.str(), text, level});
+        capture.progress.str("");
+        if (level == kFatal) {
+            capture.fatal = true;
+            throw WorkerFatal{};
+        }
+        return;
+    }
     if (opened == 0) {
         return;
     }
@@ -57,8 +92,8 @@ void Errors::report(const std::string& text, int level) {
 }
 
 void fatal_input_error(const std::string& text) {
-    std::cout << text << "\n";
-    std::cout.flush();
+    console() << text << "\n";
+    console().flush();
     error_log.report(text, Errors::kFatal);
     // A log that was never opened does not stop the program; an input error must.
     std::exit(-1);

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <fstream>
 #include <ostream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 // The program's message log: numbered warnings, errors and fatal messages.
 // A fatal message (level 99) stops the program with exit status -1.
@@ -48,7 +50,35 @@ class Errors {
 
 extern Errors error_log;
 extern const char* log_file_name;
-extern std::ostream* log_stream;
+// Where the calling thread writes progress lines of the log: the log file's
+// stream on the main thread, a capture buffer on a worker thread.
+extern thread_local std::ostream* log_stream;
+
+// Console output of the calling thread: standard output, or a worker's buffer.
+std::ostream& console();
+void set_console(std::ostream* stream);
+
+// What a worker thread would have written to the log, in order, so that the
+// main thread can replay it with the right message numbers.
+struct MessageCapture {
+    struct Event {
+        std::string text_before; // progress text written before the message
+        std::string text;
+        int level;
+    };
+    std::vector<Event> events;
+    std::ostringstream progress; // the worker's log_stream
+    bool fatal = false;
+
+    void replay(std::ostream& log);
+};
+
+// Thrown on a worker thread instead of stopping the program: the fatal message
+// is kept in the capture and replayed by the main thread, which stops there.
+struct WorkerFatal {};
+
+// Routes the calling thread's messages into `capture` (null: to the log).
+void set_message_capture(MessageCapture* capture);
 
 // Prints `text` and a newline on the console, then reports it as fatal.
 [[noreturn]] void fatal_input_error(const std::string& text);

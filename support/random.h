@@ -10,6 +10,8 @@ struct RandomState {
     std::int32_t next = 0;
     std::int32_t next_lag = 0;
     bool seeded = false;
+
+    bool operator==(const RandomState&) const = default;
 };
 
 // A uniform deviate in [0, 0.999999999], a multiple of 1e-9. A negative `seed`,

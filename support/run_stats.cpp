@@ -16,9 +16,9 @@ bool run_stats_wanted() {
 void RunStats::print(std::ostream& os) const {
     const std::int64_t visits = combination_visits.load();
     const double ns = static_cast<double>(em_nanoseconds.load());
-    os << "stats: combinations " << combinations.load() << " em_iterations "
-       << em_iterations.load() << " ns_per_combination_iteration "
-       << (visits > 0 ? ns / static_cast<double>(visits) : 0.0) << "\n";
+    os << "stats: combinations " << combinations.load() << " em_iterations " << em_iterations.load()
+       << " ns_per_combination_iteration " << (visits > 0 ? ns / static_cast<double>(visits) : 0.0)
+       << " prediction_misses " << prediction_misses.load() << "\n";
 }
 
 std::int64_t thread_cpu_nanoseconds() {

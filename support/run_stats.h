@@ -16,6 +16,10 @@ struct RunStats {
     // Processor time of the calling threads spent in those estimations.
     std::atomic<std::int64_t> em_nanoseconds{0};
 
+    // Simulated samples whose analysis took other deviates than predicted
+    // (always 0 unless the prediction is wrong; such samples are redrawn).
+    std::atomic<std::int64_t> prediction_misses{0};
+
     void print(std::ostream& os) const;
 };
 
