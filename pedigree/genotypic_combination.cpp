@@ -22,6 +22,14 @@ std::vector<std::int32_t> TSibCombinationStore::stored_positions(std::int32_t n_
     return position;
 }
 
+double TSibCombinationStore::count(const std::vector<const TGenotypeList*>& sib_lists) {
+    double total = 1.0;
+    for (const TGenotypeList* list : sib_lists) {
+        total *= list->size();
+    }
+    return total;
+}
+
 void TSibCombinationStore::enumerate(const std::vector<const TGenotypeList*>& sib_lists) {
     clear();
     _n_sibs = static_cast<std::int32_t>(sib_lists.size());

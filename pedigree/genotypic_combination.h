@@ -32,6 +32,8 @@ class TSibCombinationStore {
                 static_cast<std::size_t>(_n_sibs)};
     }
 
+    // Number of sib combinations the lists give (a double: it can be huge).
+    static double count(const std::vector<const TGenotypeList*>& sib_lists);
     // The Cartesian product of the sibs' genotype lists, first sib outermost.
     void enumerate(const std::vector<const TGenotypeList*>& sib_lists);
     // The sib whose genotype stands at each stored position.

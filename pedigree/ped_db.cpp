@@ -3,6 +3,7 @@
 #include <cassert>
 #include <cmath>
 #include <functional>
+#include <iomanip>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -10,6 +11,7 @@
 #include <unordered_set>
 
 #include "support/errors.h"
+#include "support/memory_limit.h"
 
 void TPedDB::build_pedigree_structures(TPhenPedDB& db) {
     // Individuals named as a parent by someone with two known parents: these
@@ -128,18 +130,48 @@ void TPedDB::normalise_weights() {
     }
 }
 
+namespace {
+// What one stored combination costs: the record, its packed copy and the
+// growth slack of the arrays.
+constexpr std::uint64_t kBytesPerCombination = 96;
+
+std::string describe(const TPedigree& p) {
+    std::ostringstream text;
+    text << "(parents " << *p._parent1->_phen->_id << " and " << *p._parent2->_phen->_id << ", "
+         << p._sibs.size() << (p._sibs.size() == 1 ? " sib)" : " sibs)");
+    return text.str();
+}
+} // namespace
+
 void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGenDB& shared,
                                               std::int32_t locus, char build_flag) {
+    const std::uint64_t budget = memory_limit_bytes() / kBytesPerCombination;
+    std::uint64_t stored = 0;
     std::int32_t k = 1;
     for (TPedigree& p : _pedigrees) {
         if (p._unique) {
             p.hook_gen_db(shared, haplotypes, locus, build_flag);
             p.mark_compatible_parent_genotypes(locus);
             p.build_member_genotypes(haplotypes, locus);
+            p._combination_limit = static_cast<std::size_t>(budget > stored ? budget - stored : 0);
             try {
                 p.create_genot_combination();
             } catch (const WorkerFatal&) {
                 throw;
+            } catch (const CombinationLimitExceeded& e) {
+                std::ostringstream text;
+                text << "TPedDB::build_all_genotypic_combinations : pedigree #" << k
+                     << " of sample " << _sample_name << " " << describe(p) << " needs ";
+                if (e.sib_combinations) {
+                    text << std::setprecision(0) << std::fixed << e.count
+                         << " combinations of its sibs' genotypes";
+                } else {
+                    text << "more than " << std::setprecision(0) << std::fixed << e.count
+                         << " genotypic combinations";
+                }
+                text << ", more than the memory limit of " << mebibytes(memory_limit_bytes())
+                     << " allows (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
+                fatal_input_error(text.str());
             } catch (...) {
                 std::ostringstream text;
                 text << "\nTPedDB::build_all_genotypic_combinations : incompatibility in pedigree #"
@@ -150,6 +182,7 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
                           << "!!!!!!!!!!!!!!!!!!!!!" << std::endl;
                 error_log.report(text.str(), Errors::kFatal);
             }
+            stored += p._gen_comb.size();
             shared.set_all_compatible();
         }
         ++k;

@@ -125,6 +125,11 @@ void TPedigree::create_genot_combination() {
     for (const TPhenPed* sib : _sibs) {
         lists.push_back(&sib->_gen_list);
     }
+    const double n_sib_combinations = TSibCombinationStore::count(lists);
+    if (n_sib_combinations * static_cast<double>(lists.size()) >
+        static_cast<double>(_combination_limit)) {
+        throw CombinationLimitExceeded{true, n_sib_combinations};
+    }
     _sib_comb.enumerate(lists);
     if (_sib_comb.empty()) {
         return;
@@ -166,6 +171,9 @@ void TPedigree::create_genot_combination() {
                 seg = static_cast<float>(static_cast<double>(seg) * 0.25 * count);
             }
             if (fits) {
+                if (_gen_comb.size() >= _combination_limit) {
+                    throw CombinationLimitExceeded{false, static_cast<double>(_gen_comb.size())};
+                }
                 TGenotypicCombination c;
                 c._parent1 = &g1;
                 c._parent2 = &g2;

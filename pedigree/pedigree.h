@@ -15,6 +15,12 @@
 // step whatever its active flag. Turned on by the analysis, never off.
 extern std::atomic<bool> UseAllCombinations;
 
+// Thrown when a family's combinations would outgrow the memory limit.
+struct CombinationLimitExceeded {
+    bool sib_combinations; // the sibs' genotype combinations alone are too many
+    double count;          // how many were needed (at least)
+};
+
 // A nuclear family (two parent records and its sibs) or a single individual
 // (one parent record, no sibs): the unit of the likelihood.
 class TPedigree {
@@ -55,6 +61,8 @@ class TPedigree {
     double _prob = 0.0;
     bool _unique = true;
     std::int32_t _obs_count = 1;
+    // Most combinations `create_genot_combination` may store (memory limit).
+    std::size_t _combination_limit = static_cast<std::size_t>(-1);
 };
 
 std::ostream& operator<<(std::ostream& os, const TPedigree& p);

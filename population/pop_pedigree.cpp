@@ -1,12 +1,16 @@
 #include "population/pop_pedigree.h"
 
+#include <algorithm>
+#include <iomanip>
 #include <iostream>
 #include <new>
+#include <sstream>
 #include <vector>
 
 #include "pedigree/pedigree.h"
 #include "pedigree/record_reader.h"
 #include "support/errors.h"
+#include "support/memory_limit.h"
 
 void TPopPedigree::analyse(std::int32_t& n_initial, std::istream& is, std::int32_t& n_individuals,
                            std::ostream& out1, std::ostream& out2, char flag) {
@@ -14,6 +18,7 @@ void TPopPedigree::analyse(std::int32_t& n_initial, std::istream& is, std::int32
     set_pseudo_haplotypes(PhenPedDB, ' ');
     PhenPedDB.add_missing_parents();
     AlleleDB.add_to_all_loci(TAllele{"#", 1.0F});
+    check_table_sizes();
     UseAllCombinations = true;
     calc_ML_allelic_frequencies();
     UseAllCombinations = true;
@@ -129,7 +134,40 @@ void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
     }
 }
 
+void TPopPedigree::check_table_sizes() const {
+    // Haplotypes, then every unordered pair of them: for both loci together and
+    // for each locus alone (the allele-frequency step).
+    const double haplotype_bytes = sizeof(TPopHaplotype) + 2 * sizeof(void*);
+    const double genotype_bytes = sizeof(TSmallGen);
+    auto table_bytes = [&](double haplotypes) {
+        return haplotypes * haplotype_bytes +
+               haplotypes * (haplotypes + 1.0) / 2.0 * genotype_bytes;
+    };
+    double haplotypes = AlleleDB.n_loci() > 0 ? 1.0 : 0.0;
+    double largest = 0.0;
+    std::ostringstream alleles;
+    for (std::int32_t k = 0; k < AlleleDB.n_loci(); ++k) {
+        const double n = AlleleDB.locus(k).size();
+        haplotypes *= n;
+        largest = std::max(largest, table_bytes(n));
+        alleles << (k == 0 ? "" : " and ") << AlleleDB.locus(k).size();
+    }
+    const double needed = std::max(largest, table_bytes(haplotypes));
+    const auto limit = static_cast<double>(memory_limit_bytes());
+    if (needed > limit) {
+        std::ostringstream text;
+        text << std::fixed << std::setprecision(0) << "TPopPedigree::analyse : sample " << Name
+             << " has " << alleles.str() << " alleles (with \"#\") at its loci, which make "
+             << haplotypes << " haplotypes and " << haplotypes * (haplotypes + 1.0) / 2.0
+             << " genotypes: " << mebibytes(static_cast<std::uint64_t>(std::min(needed, 1.8e19)))
+             << " of tables, more than the memory limit of " << mebibytes(memory_limit_bytes())
+             << " (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
+        fatal_input_error(text.str());
+    }
+}
+
 bool TPopPedigree::build_pedigrees() {
+    PedDB._sample_name = Name;
     try {
         PedDB.build_pedigree_structures(PhenPedDB);
     } catch (const std::bad_alloc&) {

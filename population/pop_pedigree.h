@@ -27,6 +27,9 @@ class TPopPedigree {
     bool read_pedigrees(std::istream& is, std::int32_t& n_individuals);
     void set_pseudo_haplotypes(TPhenPedDB& db, char separator);
     bool build_pedigrees();
+    // Stops with a message when the haplotype and genotype tables the alleles
+    // make would not fit in the memory limit.
+    void check_table_sizes() const;
 
     void calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes, std::int32_t& n_initial,
                              std::int32_t& max_iterations, float& threshold);

@@ -58,6 +58,7 @@ void TPopPedigree::calc_ML_allelic_frequencies() {
                 Errors::kFatal);
         }
         TPedDB locus_peds;
+        locus_peds._sample_name = Name;
         try {
             locus_peds.build_pedigree_structures(PhenPedDB);
         } catch (const std::bad_alloc&) {
