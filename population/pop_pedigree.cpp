@@ -99,20 +99,28 @@ void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
             const std::size_t n = split_alleles(line, separator).size();
             const std::string who =
                 "TPopPedigree::set_pseudo_haplotypes : individual " + *record->_id;
+            // Tabs do not separate alleles: a tab-separated file fails here.
+            const std::string hint =
+                line.find('\t') == std::string::npos
+                    ? ""
+                    : "Hint: this allele line holds a tab; alleles must be separated by blanks "
+                      "(a tab is part of an allele name), so convert tab-separated files first.";
             if (n == 0) {
-                fatal_input_error(who + " has no allele on an allele line");
+                fatal_input_error(who + " has no allele on an allele line", hint);
             }
             if (n > static_cast<std::size_t>(TAlleleDB::kMaxLoci)) {
                 fatal_input_error(who + " has " + std::to_string(n) +
-                                  " alleles on an allele line, at most 2 loci are supported");
+                                      " alleles on an allele line, at most 2 loci are supported",
+                                  hint);
             }
             if (first) {
                 expected = n;
                 first = false;
             } else if (n != expected) {
                 fatal_input_error(who + " has " + std::to_string(n) +
-                                  " alleles on an allele line, expected " +
-                                  std::to_string(expected));
+                                      " alleles on an allele line, expected " +
+                                      std::to_string(expected),
+                                  hint);
             }
         }
     }

@@ -91,8 +91,11 @@ void Errors::report(const std::string& text, int level) {
     }
 }
 
-void fatal_input_error(const std::string& text) {
+void fatal_input_error(const std::string& text, const std::string& hint) {
     console() << text << "\n";
+    if (!hint.empty()) {
+        console() << hint << "\n";
+    }
     console().flush();
     error_log.report(text, Errors::kFatal);
     // A log that was never opened does not stop the program; an input error must.

@@ -80,5 +80,6 @@ struct WorkerFatal {};
 // Routes the calling thread's messages into `capture` (null: to the log).
 void set_message_capture(MessageCapture* capture);
 
-// Prints `text` and a newline on the console, then reports it as fatal.
-[[noreturn]] void fatal_input_error(const std::string& text);
+// Prints `text` and a newline on the console (and a hint line, if any, that
+// only the console shows), then reports `text` as fatal.
+[[noreturn]] void fatal_input_error(const std::string& text, const std::string& hint = "");
