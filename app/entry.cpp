@@ -59,11 +59,10 @@ std::int32_t prompt_seed() {
         if (std::cin.eof()) {
             no_input();
         }
+        // Drop the rest of the refused line; the prompt then shows again, and
+        // an input that ended meanwhile is noticed there.
         std::cin.clear();
         std::cin.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-        if (std::cin.eof()) {
-            no_input();
-        }
     }
 }
 

@@ -139,7 +139,7 @@ TEST(EntryPrompt, EndOfInputAfterARefusedSeedLineStops) {
 // A refused answer on the last, unterminated line is still a refused answer: the
 // prompt is shown again before the end of input is noticed, as it is when the
 // line ends with a newline (the case above).
-TEST(EntryPrompt, DISABLED_EndOfInputInsideARefusedSeedLineShowsThePromptAgain) {
+TEST(EntryPrompt, EndOfInputInsideARefusedSeedLineShowsThePromptAgain) {
     const e2e::Result r = run_args({}, "data\nabc");
     EXPECT_EQ(1, r.status);
     EXPECT_EQ(kBanner + kNamePrompt + kSeedPrompt + kSeedPrompt + kNoInput, r.console);
