@@ -1,0 +1,197 @@
+#!/bin/sh
+# Whole-program timings over a scaling series of generated data files.
+#
+#   bench/run.sh [--quick] [--skip-big] [--repeat N] [--bin PROGRAM]
+#                [--counts-from FILE] [--tsv FILE] [--workdir DIR]
+#
+# One axis varies at a time around a base case (1000 families of 1 to 4 sibs,
+# 30 % of the parents untyped, 50 singles, 6 alleles at each of two loci,
+# moderate linkage disequilibrium, 5 initial conditions, no simulated sample).
+# Each case runs single-threaded (TOVAQUOR_THREADS=1) except the last, which
+# repeats the 100-simulated-sample case on two threads and compares the
+# reports byte for byte.
+#
+# Columns: wall time and peak resident memory (from /usr/bin/time); stored
+# combinations, EM iterations and processor nanoseconds per combination per
+# EM iteration (from TOVAQUOR_STATS, summed over the sample and its simulated
+# samples); and the milliseconds the message log gives to building the
+# combinations and to the haplotype EM, summed likewise.
+#
+#   --quick            a few small cases (seconds)
+#   --skip-big         leave out the 10000-family case
+#   --repeat N         run every case N times and keep the minimum of each
+#                      timing (the shortest wall time, the smallest ns figure)
+#   --bin PROGRAM      time another build of the program; one that prints no
+#                      stats line gets its counts from --counts-from, and its
+#                      ns figure from the log's EM milliseconds (wall clock,
+#                      marked ~, only for cases without simulated samples)
+#   --counts-from FILE a --tsv file of an earlier run on the same cases
+#   --tsv FILE         also write the rows tab-separated
+#   --workdir DIR      where data files and reports go [a temporary folder]
+#
+# Environment: BUILD_DIR (default build), JOBS (default 2). Without --bin the
+# program and the generator are built there in Release when missing.
+
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+build_dir=${BUILD_DIR:-build}
+case $build_dir in /*) ;; *) build_dir=$root/$build_dir ;; esac
+jobs=${JOBS:-2}
+
+quick=0
+skip_big=0
+repeat=1
+bin=
+counts_from=
+tsv=
+workdir=
+while [ $# -gt 0 ]; do
+    case $1 in
+    --quick) quick=1 ;;
+    --skip-big) skip_big=1 ;;
+    --repeat) repeat=$2; shift ;;
+    --bin) bin=$2; shift ;;
+    --counts-from) counts_from=$2; shift ;;
+    --tsv) tsv=$2; shift ;;
+    --workdir) workdir=$2; shift ;;
+    -h | --help) sed -n '2,/^$/s/^# \{0,1\}//p' "$0"; exit 0 ;;
+    *) echo "run.sh: unknown option $1 (--help lists them)" >&2; exit 2 ;;
+    esac
+    shift
+done
+
+gen=$build_dir/bench/tovaquor_generate
+if [ ! -x "$gen" ] || { [ -z "$bin" ] && [ ! -x "$build_dir/app/tovaquor" ]; }; then
+    cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$build_dir" -j "$jobs" --target tovaquor tovaquor_generate >/dev/null
+fi
+[ -n "$bin" ] || bin=$build_dir/app/tovaquor
+case $bin in /*) ;; *) bin=$(pwd)/$bin ;; esac
+[ -x "$bin" ] || { echo "run.sh: no program at $bin" >&2; exit 2; }
+[ -x /usr/bin/time ] || { echo "run.sh: /usr/bin/time is needed (GNU time)" >&2; exit 2; }
+
+if [ -z "$workdir" ]; then
+    workdir=$(mktemp -d "${TMPDIR:-/tmp}/tovaquor-bench.XXXXXX")
+    trap 'rm -rf "$workdir"' EXIT
+fi
+mkdir -p "$workdir"
+[ -z "$tsv" ] || : >"$tsv"
+
+printf '| case | families | sibs | untyped | alleles | simulated | threads | wall s | max RSS MB | combinations | EM iterations | ns/comb/iter | build ms | EM ms |\n'
+printf '|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n'
+
+# run_case NAME FAMILIES SIBS UNTYPED ALLELES SIMULATED THREADS
+run_case() {
+    name=$1 families=$2 sibs=$3 untyped=$4 alleles=$5 simulated=$6 threads=$7
+    dir=$workdir/$name
+    mkdir -p "$dir"
+    "$gen" --seed 2026 --families "$families" --sibs "$sibs" --untyped-share "$untyped" \
+        --singles 50 --alleles "$alleles" --ld moderate --simulated "$simulated" --initial 5 \
+        --output "$dir/data.mbd"
+    best_wall= best_ns= rss= stats= build_ms= em_ms=
+    i=0
+    while [ "$i" -lt "$repeat" ]; do
+        i=$((i + 1))
+        (cd "$dir" && TOVAQUOR_THREADS=$threads TOVAQUOR_STATS=1 \
+            /usr/bin/time -f '%e %M' -o time.txt "$bin" data 2026 >console.txt 2>stderr.txt) || {
+            echo "run.sh: case $name failed, see $dir" >&2
+            return 1
+        }
+        set -- $(cat "$dir/time.txt")
+        wall=$1 kb=$2
+        stats=$(grep '^stats:' "$dir/stderr.txt" || true)
+        ns=$(echo "$stats" | awk '{ print $7 }')
+        # Sums of the log's timing lines over every analysis of the run.
+        run_build=$(awk '/^Building genotypes/ { s += $(NF - 2) } END { print s + 0 }' "$dir/mirbo.log")
+        run_em=$(awk 'em { s += $(NF - 2); em = 0 } /^Computing sample lnLHood/ { em = 1 }
+            END { print s + 0 }' "$dir/mirbo.log")
+        if [ -z "$best_wall" ] || awk "BEGIN { exit !($wall < $best_wall) }"; then
+            best_wall=$wall
+        fi
+        if [ -n "$ns" ] && { [ -z "$best_ns" ] || awk "BEGIN { exit !($ns < $best_ns) }"; }; then
+            best_ns=$ns
+        fi
+        if [ -z "$rss" ] || [ "$kb" -lt "$rss" ]; then rss=$kb; fi
+        if [ -z "$build_ms" ] || [ "$run_build" -lt "$build_ms" ]; then build_ms=$run_build; fi
+        if [ -z "$em_ms" ] || [ "$run_em" -lt "$em_ms" ]; then em_ms=$run_em; fi
+    done
+    if [ -n "$stats" ]; then
+        combinations=$(echo "$stats" | awk '{ print $3 }')
+        iterations=$(echo "$stats" | awk '{ print $5 }')
+        ns_text=$(awk "BEGIN { printf \"%.2f\", $best_ns }")
+    else
+        combinations=- iterations=- ns_text=-
+        if [ -n "$counts_from" ]; then
+            row=$(awk -F '\t' -v n="$name" '$1 == n' "$counts_from")
+            if [ -n "$row" ]; then
+                combinations=$(echo "$row" | cut -f 10)
+                iterations=$(echo "$row" | cut -f 11)
+                if [ "$simulated" -eq 0 ]; then
+                    ns_text=$(awk "BEGIN { printf \"~%.2f\", $em_ms * 1e6 / ($combinations * $iterations) }")
+                fi
+            fi
+        fi
+    fi
+    mb=$(awk "BEGIN { printf \"%.1f\", $rss / 1024 }")
+    printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' \
+        "$name" "$families" "$sibs" "$untyped" "$alleles" "$simulated" "$threads" "$best_wall" \
+        "$mb" "$combinations" "$iterations" "$ns_text" "$build_ms" "$em_ms"
+    [ -z "$tsv" ] || printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' \
+        "$name" "$families" "$sibs" "$untyped" "$alleles" "$simulated" "$threads" "$best_wall" \
+        "$mb" "$combinations" "$iterations" "$ns_text" "$build_ms" "$em_ms" >>"$tsv"
+}
+
+# The report of a case run again on two threads must match the one-thread
+# report byte for byte (but for the computing time); prints the speed-up.
+thread_speedup() {
+    one=$1 two=$2
+    grep -v '^Total computing time' "$workdir/$one/data.mbr" >"$workdir/$one/report.txt"
+    grep -v '^Total computing time' "$workdir/$two/data.mbr" >"$workdir/$two/report.txt"
+    if cmp -s "$workdir/$one/report.txt" "$workdir/$two/report.txt"; then
+        same="identical reports"
+    else
+        same="REPORTS DIFFER"
+    fi
+    w1=$(awk -F ' [|] ' -v n="$one" '$1 == "| " n { print $8 }' "$workdir/rows.txt")
+    w2=$(awk -F ' [|] ' -v n="$two" '$1 == "| " n { print $8 }' "$workdir/rows.txt")
+    echo
+    awk "BEGIN { printf \"Simulation test speed-up from 1 to 2 threads ($one): %.2f ($same)\n\", $w1 / $w2 }"
+}
+
+series() {
+    if [ "$quick" -eq 1 ]; then
+        run_case base-small 100 1-4 0.3 4 0 1
+        run_case typed-small 100 1-4 0 4 0 1
+        run_case alleles-8-small 100 1-4 0.3 8 0 1
+        run_case sim-50-small 100 1-4 0.3 4 50 1
+        run_case sim-50-small-2t 100 1-4 0.3 4 50 2
+        return
+    fi
+    run_case base 1000 1-4 0.3 6 0 1
+    run_case families-100 100 1-4 0.3 6 0 1
+    run_case families-300 300 1-4 0.3 6 0 1
+    run_case families-3000 3000 1-4 0.3 6 0 1
+    [ "$skip_big" -eq 1 ] || run_case families-10000 10000 1-4 0.3 6 0 1
+    run_case alleles-2 1000 1-4 0.3 2 0 1
+    run_case alleles-4 1000 1-4 0.3 4 0 1
+    run_case alleles-9 1000 1-4 0.3 9 0 1
+    run_case alleles-12 1000 1-4 0.3 12 0 1
+    run_case sibs-1 1000 1 0.3 6 0 1
+    run_case sibs-3 1000 3 0.3 6 0 1
+    run_case sibs-6 1000 6 0.3 6 0 1
+    run_case untyped-0 1000 1-4 0 6 0 1
+    run_case untyped-0.6 1000 1-4 0.6 6 0 1
+    run_case simulated-20 1000 1-4 0.3 6 20 1
+    run_case simulated-100 1000 1-4 0.3 6 100 1
+    run_case simulated-200 1000 1-4 0.3 6 200 1
+    run_case simulated-100-2t 1000 1-4 0.3 6 100 2
+}
+
+series | tee "$workdir/rows.txt"
+if [ "$quick" -eq 1 ]; then
+    thread_speedup sim-50-small sim-50-small-2t
+else
+    thread_speedup simulated-100 simulated-100-2t
+fi

@@ -1,0 +1,191 @@
+// Timing of the two hot spots of an analysis on generated data of growing
+// size: one EM iteration over the stored combinations, and the building of
+// those combinations. Whole-program timings are bench/run.sh's job.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <tuple>
+
+#include "bench/generate_data.h"
+#include "pedigree/ped_db.h"
+#include "pedigree/record_reader.h"
+#include "population/pop_pedigree.h"
+#include "support/errors.h"
+#include "support/random.h"
+
+namespace {
+
+// What the EM walks per stored combination: two genotype slots and a
+// segregation probability (see CompactCombinations).
+constexpr double kBytesWalkedPerCombination = 2 * sizeof(std::uint32_t) + sizeof(float);
+
+struct DataCase {
+    int families;
+    int alleles;         // at each of the two loci
+    int untyped_percent; // share of parent places left out of the file
+    int sibs_min;
+    int sibs_max;
+
+    auto key() const { return std::tie(families, alleles, untyped_percent, sibs_min, sibs_max); }
+    bool operator<(const DataCase& other) const { return key() < other.key(); }
+};
+
+// Console dots, summary lines and log progress go to a sink while a sample is
+// analysed, so that the benchmark's own output stays readable.
+class Silenced {
+  public:
+    Silenced() : _cout(std::cout.rdbuf(_sink.rdbuf())), _log(log_stream) {
+        set_console(&_sink);
+        log_stream = &_sink;
+    }
+    ~Silenced() {
+        log_stream = _log;
+        set_console(nullptr);
+        std::cout.rdbuf(_cout);
+    }
+    Silenced(const Silenced&) = delete;
+    Silenced& operator=(const Silenced&) = delete;
+
+  private:
+    std::ostringstream _sink;
+    std::streambuf* _cout;
+    std::ostream* _log;
+};
+
+// Generates one sample, reads it and runs the analysis with no random initial
+// condition: the combinations are built and the linkage-equilibrium
+// likelihood computed, but no EM run is made. The sample's HaplDB then holds
+// the equilibrium frequencies, from which further iterations start.
+std::unique_ptr<TPopPedigree> analyse_generated(const DataCase& c) {
+    datagen::Options options;
+    options.families = c.families;
+    options.alleles[0] = c.alleles;
+    options.alleles[1] = c.alleles;
+    options.untyped_share = c.untyped_percent / 100.0;
+    options.sibs_min = c.sibs_min;
+    options.sibs_max = c.sibs_max;
+    options.singles = 0;
+    options.ld = datagen::Linkage::moderate;
+    options.seed = 20260;
+    std::ostringstream text;
+    datagen::write_data_file(text, options);
+
+    std::istringstream is(text.str());
+    std::int32_t n_samples = 0;
+    std::int32_t n_simulated = 0;
+    std::int32_t n_initial = 0;
+    std::int32_t n_individuals = 0;
+    record_reader::read_int(is, n_samples);
+    record_reader::read_int(is, n_simulated);
+    record_reader::read_int(is, n_initial);
+    record_reader::read_int(is, n_individuals);
+
+    auto pop = std::make_unique<TPopPedigree>("Brand new pop");
+    const Silenced silenced;
+    std::int32_t seed = -1;
+    random_uniform(seed);
+    std::ostringstream report;
+    std::int32_t no_initial_conditions = 0;
+    pop->analyse(no_initial_conditions, is, n_individuals, report, report, 0);
+    return pop;
+}
+
+// Each data set is generated and analysed once per process, however many
+// times the benchmark library calls a case.
+TPopPedigree& analysed(const DataCase& c) {
+    static std::map<DataCase, std::unique_ptr<TPopPedigree>> cache;
+    auto& entry = cache[c];
+    if (!entry) {
+        entry = analyse_generated(c);
+    }
+    return *entry;
+}
+
+DataCase case_from(const benchmark::State& state) {
+    return DataCase{static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                    static_cast<int>(state.range(2)), static_cast<int>(state.range(3)),
+                    static_cast<int>(state.range(4))};
+}
+
+// One EM iteration as the estimation runs it: the likelihood pass (which also
+// forms the expected counts) and the step that turns them into frequencies.
+void BM_EmIteration(benchmark::State& state) {
+    TPopPedigree& pop = analysed(case_from(state));
+    TPedDB& peds = pop.PedDB;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(peds.calc_ln_likelihood());
+        peds.add_expected_counts(pop.HaplDB);
+        benchmark::ClobberMemory();
+    }
+    const auto combinations = static_cast<double>(peds.n_compact_combinations());
+    state.counters["combinations"] = combinations;
+    state.counters["MB_walked"] = combinations * kBytesWalkedPerCombination / 1.0e6;
+    // Processor time per stored combination per iteration.
+    state.counters["per_combination"] = benchmark::Counter(
+        combinations, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// Building the genotypic combinations of every pedigree, as the analysis does
+// after reading: fresh pedigree structures over the sample's individuals,
+// then the timed build (which ends with the packed copy the EM walks).
+void BM_BuildCombinations(benchmark::State& state) {
+    const DataCase c = case_from(state);
+    TPopPedigree& pop = analysed(c);
+    const std::size_t expected = pop.PedDB.n_compact_combinations();
+    for (auto _ : state) {
+        state.PauseTiming();
+        pop.PhenPedDB.reset_parent_flags();
+        auto peds = std::make_unique<TPedDB>();
+        peds->_sample_name = pop.Name;
+        peds->build_pedigree_structures(pop.PhenPedDB);
+        peds->find_redundant_pedigrees();
+        peds->normalise_weights();
+        state.ResumeTiming();
+        peds->build_all_genotypic_combinations(pop.HaplDB, pop.SmallGenDB, -1, 0);
+        state.PauseTiming();
+        const bool same = peds->n_compact_combinations() == expected;
+        peds.reset();
+        state.ResumeTiming();
+        if (!same) {
+            state.SkipWithError("the rebuilt combinations differ from the analysis's");
+            break;
+        }
+    }
+    state.counters["combinations"] = static_cast<double>(expected);
+    state.counters["per_family"] = benchmark::Counter(
+        c.families, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// Arguments: families, alleles per locus, per cent of parents untyped, and
+// the range of sibs per family. The last EM case holds tens of megabytes of
+// packed combinations, far beyond the caches of the development machine.
+void em_cases(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"families", "alleles", "untyped", "sibs_min", "sibs_max"});
+    b->Args({100, 6, 30, 2, 4});
+    b->Args({500, 6, 30, 2, 4});
+    b->Args({2000, 7, 40, 2, 3});
+    b->Args({3000, 8, 50, 2, 2});
+    b->Args({5000, 8, 50, 2, 2});
+}
+
+void build_cases(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"families", "alleles", "untyped", "sibs_min", "sibs_max"});
+    for (const int untyped : {0, 40}) {
+        b->Args({500, 6, untyped, 2, 4});
+        b->Args({2000, 6, untyped, 2, 4});
+    }
+    b->Args({2000, 8, 50, 2, 2});
+}
+
+} // namespace
+
+BENCHMARK(BM_EmIteration)->Apply(em_cases)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildCombinations)->Apply(build_cases)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
