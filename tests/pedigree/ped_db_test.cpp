@@ -120,6 +120,19 @@ TEST(BuildPedigrees, ChildWhoseParentsCannotBeFoundIsSkippedWithAWarning) {
               log.str());
 }
 
+TEST(BuildPedigrees, ChildWithExactlyOneParentFoundIsRefused) {
+    LogCapture log;
+    Sample s("F 0 0\n1\n2\nC F Q\n1\n1\n"); // Q not completed
+    // Cannot arise once absent parents are completed: a debug build stops.
+    EXPECT_DEBUG_DEATH(s.peds.build_pedigree_structures(s.people), "");
+#ifdef NDEBUG
+    EXPECT_TRUE(s.peds._pedigrees.empty());
+    EXPECT_EQ("***1::WARNING[1]TPedDB::build_pedigree_structures : Unable to find parents in "
+              "TPhenPed data base\n",
+              log.str());
+#endif
+}
+
 // The pipeline of a multi-locus run on a sample, under either walk of the
 // combinations (the switch on or off).
 class Likelihood : public ::testing::TestWithParam<bool> {
@@ -438,6 +451,11 @@ TEST_P(HandChecked, LogLikelihoodMatchesTheBruteForceSum) {
         s.peds.build_all_genotypic_combinations(locus_haplotypes, locus_genotypes, c.locus, 0);
     }
     ASSERT_EQ(c.pedigrees.size(), s.peds._pedigrees.size());
+    // Every family starts from a clean shared database.
+    const TSmallGenDB& shared = c.locus < 0 ? s.genotypes : locus_genotypes;
+    for (std::int32_t k = 0; k < shared.size(); ++k) {
+        EXPECT_TRUE(shared[k]._compatible);
+    }
     const auto f = pedtest::graded(haplotypes.size());
     for (std::int32_t i = 0; i < haplotypes.size(); ++i) {
         haplotypes[i]->_freq = f(i);
@@ -477,19 +495,27 @@ INSTANTIATE_TEST_SUITE_P(
                      true,
                      -1,
                      {{"F", "Q", {"S1", "S2", "S3"}}}},
-            // Two untyped parents with two sibs; a homozygous typed parent.
+            // Two families of untyped parents, the first one's sibs ruling out
+            // genotypes the second one needs; a homozygous typed parent.
             HandCase{"UntypedParentsTwoSibs",
-                     "C1 P Q\n1 a\n2 b\nC2 P Q\n1 b\n2 a\n"
+                     "E R T\n2 b\n2 b\nC1 P Q\n1 a\n1 a\nC2 P Q\n1 a\n2 b\n"
                      "F 0 0\n1 a\n1 a\nM 0 0\n2 b\n1 b\nD F M\n1 a\n2 b\n",
                      false,
                      -1,
-                     {{"M", "F", {"D"}}, {"P", "Q", {"C1", "C2"}}}},
+                     {{"M", "F", {"D"}}, {"P", "Q", {"C1", "C2"}}, {"R", "T", {"E"}}}},
             // An untyped first parent (absent) with a typed second parent.
             HandCase{"UntypedFirstParent",
                      "F 0 0\n1 a\n2 b\nC1 P F\n2 a\n3 b\nC2 P F\n1 b\n3 a\n",
                      true,
                      -1,
                      {{"P", "F", {"C1", "C2"}}}},
+            // A typed parent heading two families gets a genotype database per family.
+            HandCase{"ParentWithTwoPartners",
+                     "F 0 0\n1 a\n2 b\nM1 0 0\n1 a\n1 b\nM2 0 0\n2 a\n2 a\n"
+                     "C1 F M1\n1 a\n1 b\nC2 M2 F\n2 a\n2 b\n",
+                     true,
+                     -1,
+                     {{"F", "M1", {"C1"}}, {"M2", "F", {"C2"}}}},
             // The same sample one locus at a time, as the allele estimation runs.
             HandCase{"FirstLocusAlone", kTwoFamiliesAndASingle, true, 0,
                      kTwoFamiliesAndASinglePedigrees},
