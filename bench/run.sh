@@ -7,30 +7,32 @@
 # One axis varies at a time around a base case (1000 families of 1 to 4 sibs,
 # 30 % of the parents untyped, 50 singles, 6 alleles at each of two loci,
 # moderate linkage disequilibrium, 5 initial conditions, no simulated sample).
-# Each case runs single-threaded (TOVAQUOR_THREADS=1) except the last, which
-# repeats the 100-simulated-sample case on two threads and compares the
-# reports byte for byte.
+# Every case runs single-threaded (TOVAQUOR_THREADS=1) except one, which
+# repeats the 100-simulated-sample case on two threads; its report must match
+# the one-thread report byte for byte, and the speed-up is printed last.
 #
-# Columns: wall time and peak resident memory (from /usr/bin/time); stored
-# combinations, EM iterations and processor nanoseconds per combination per
-# EM iteration (from TOVAQUOR_STATS, summed over the sample and its simulated
-# samples); and the milliseconds the message log gives to building the
-# combinations and to the haplotype EM, summed likewise.
+# Columns: wall time, processor time (user plus system, all threads) and
+# peak resident memory, from /usr/bin/time; stored combinations, EM
+# iterations and processor nanoseconds per combination per EM iteration, from
+# TOVAQUOR_STATS (summed over the sample and its simulated samples); the
+# milliseconds the message log gives to building the combinations and to the
+# haplotype EM, summed likewise; and, for cases without simulated samples,
+# those EM milliseconds per combination per iteration ("log ns": wall clock,
+# but available from any build of the program).
 #
 #   --quick            a few small cases (seconds)
 #   --skip-big         leave out the 10000-family case
 #   --repeat N         run every case N times and keep the minimum of each
-#                      timing (the shortest wall time, the smallest ns figure)
+#                      timing (the machine may be busy with other work)
 #   --bin PROGRAM      time another build of the program; one that prints no
-#                      stats line gets its counts from --counts-from, and its
-#                      ns figure from the log's EM milliseconds (wall clock,
-#                      marked ~, only for cases without simulated samples)
+#                      stats line takes the counts of its "log ns" figure
+#                      from --counts-from
 #   --counts-from FILE a --tsv file of an earlier run on the same cases
 #   --tsv FILE         also write the rows tab-separated
 #   --workdir DIR      where data files and reports go [a temporary folder]
 #
-# Environment: BUILD_DIR (default build), JOBS (default 2). Without --bin the
-# program and the generator are built there in Release when missing.
+# Environment: BUILD_DIR (default build), JOBS (default 2). The generator, and
+# without --bin the program, are built there in Release when missing.
 
 set -eu
 
@@ -79,8 +81,10 @@ fi
 mkdir -p "$workdir"
 [ -z "$tsv" ] || : >"$tsv"
 
-printf '| case | families | sibs | untyped | alleles | simulated | threads | wall s | max RSS MB | combinations | EM iterations | ns/comb/iter | build ms | EM ms |\n'
-printf '|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n'
+# The smaller of a kept value (empty at first) and a new one.
+min_of() {
+    if [ -z "$1" ] || awk "BEGIN { exit !($2 < $1) }"; then echo "$2"; else echo "$1"; fi
+}
 
 # run_case NAME FAMILIES SIBS UNTYPED ALLELES SIMULATED THREADS
 run_case() {
@@ -90,57 +94,58 @@ run_case() {
     "$gen" --seed 2026 --families "$families" --sibs "$sibs" --untyped-share "$untyped" \
         --singles 50 --alleles "$alleles" --ld moderate --simulated "$simulated" --initial 5 \
         --output "$dir/data.mbd"
-    best_wall= best_ns= rss= stats= build_ms= em_ms=
+    wall='' cpu='' ns='' kb='' build_ms='' em_ms='' stats=''
     i=0
     while [ "$i" -lt "$repeat" ]; do
         i=$((i + 1))
         (cd "$dir" && TOVAQUOR_THREADS=$threads TOVAQUOR_STATS=1 \
-            /usr/bin/time -f '%e %M' -o time.txt "$bin" data 2026 >console.txt 2>stderr.txt) || {
+            /usr/bin/time -f '%e %U %S %M' -o time.txt "$bin" data 2026 \
+            >console.txt 2>stderr.txt) || {
             echo "run.sh: case $name failed, see $dir" >&2
             return 1
         }
-        set -- $(cat "$dir/time.txt")
-        wall=$1 kb=$2
+        read -r t_wall t_user t_sys t_kb <"$dir/time.txt"
+        wall=$(min_of "$wall" "$t_wall")
+        cpu=$(min_of "$cpu" "$(awk "BEGIN { printf \"%.2f\", $t_user + $t_sys }")")
+        kb=$(min_of "$kb" "$t_kb")
         stats=$(grep '^stats:' "$dir/stderr.txt" || true)
-        ns=$(echo "$stats" | awk '{ print $7 }')
+        [ -z "$stats" ] || ns=$(min_of "$ns" "$(echo "$stats" | awk '{ print $7 }')")
         # Sums of the log's timing lines over every analysis of the run.
-        run_build=$(awk '/^Building genotypes/ { s += $(NF - 2) } END { print s + 0 }' "$dir/mirbo.log")
-        run_em=$(awk 'em { s += $(NF - 2); em = 0 } /^Computing sample lnLHood/ { em = 1 }
-            END { print s + 0 }' "$dir/mirbo.log")
-        if [ -z "$best_wall" ] || awk "BEGIN { exit !($wall < $best_wall) }"; then
-            best_wall=$wall
-        fi
-        if [ -n "$ns" ] && { [ -z "$best_ns" ] || awk "BEGIN { exit !($ns < $best_ns) }"; }; then
-            best_ns=$ns
-        fi
-        if [ -z "$rss" ] || [ "$kb" -lt "$rss" ]; then rss=$kb; fi
-        if [ -z "$build_ms" ] || [ "$run_build" -lt "$build_ms" ]; then build_ms=$run_build; fi
-        if [ -z "$em_ms" ] || [ "$run_em" -lt "$em_ms" ]; then em_ms=$run_em; fi
+        build_ms=$(min_of "$build_ms" "$(awk '/^Building genotypes/ { s += $(NF - 2) }
+            END { print s + 0 }' "$dir/mirbo.log")")
+        em_ms=$(min_of "$em_ms" "$(awk 'em { s += $(NF - 2); em = 0 }
+            /^Computing sample lnLHood/ { em = 1 } END { print s + 0 }' "$dir/mirbo.log")")
     done
+
+    combinations=- iterations=- ns_text=- log_ns=-
     if [ -n "$stats" ]; then
         combinations=$(echo "$stats" | awk '{ print $3 }')
         iterations=$(echo "$stats" | awk '{ print $5 }')
-        ns_text=$(awk "BEGIN { printf \"%.2f\", $best_ns }")
-    else
-        combinations=- iterations=- ns_text=-
-        if [ -n "$counts_from" ]; then
-            row=$(awk -F '\t' -v n="$name" '$1 == n' "$counts_from")
-            if [ -n "$row" ]; then
-                combinations=$(echo "$row" | cut -f 10)
-                iterations=$(echo "$row" | cut -f 11)
-                if [ "$simulated" -eq 0 ]; then
-                    ns_text=$(awk "BEGIN { printf \"~%.2f\", $em_ms * 1e6 / ($combinations * $iterations) }")
-                fi
-            fi
+        ns_text=$(awk "BEGIN { printf \"%.2f\", $ns }")
+    elif [ -n "$counts_from" ]; then
+        row=$(awk -F '\t' -v n="$name" '$1 == n' "$counts_from")
+        if [ -n "$row" ]; then
+            combinations=$(echo "$row" | cut -f 11)
+            iterations=$(echo "$row" | cut -f 12)
         fi
     fi
-    mb=$(awk "BEGIN { printf \"%.1f\", $rss / 1024 }")
-    printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' \
-        "$name" "$families" "$sibs" "$untyped" "$alleles" "$simulated" "$threads" "$best_wall" \
-        "$mb" "$combinations" "$iterations" "$ns_text" "$build_ms" "$em_ms"
-    [ -z "$tsv" ] || printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' \
-        "$name" "$families" "$sibs" "$untyped" "$alleles" "$simulated" "$threads" "$best_wall" \
-        "$mb" "$combinations" "$iterations" "$ns_text" "$build_ms" "$em_ms" >>"$tsv"
+    # With one sample the combinations visited are exactly combinations times iterations.
+    if [ "$simulated" -eq 0 ] && [ "$combinations" != - ] && [ "$combinations" -gt 0 ]; then
+        log_ns=$(awk "BEGIN { printf \"%.2f\", $em_ms * 1e6 / ($combinations * $iterations) }")
+    fi
+    mb=$(awk "BEGIN { printf \"%.1f\", $kb / 1024 }")
+
+    set -- "$name" "$families" "$sibs" "$untyped" "$alleles" "$simulated" "$threads" "$wall" \
+        "$cpu" "$mb" "$combinations" "$iterations" "$ns_text" "$build_ms" "$em_ms" "$log_ns"
+    printf '|'
+    printf ' %s |' "$@"
+    printf '\n'
+    if [ -n "$tsv" ]; then
+        printf '%s' "$1" >>"$tsv"
+        shift
+        printf '\t%s' "$@" >>"$tsv"
+        printf '\n' >>"$tsv"
+    fi
 }
 
 # The report of a case run again on two threads must match the one-thread
@@ -157,10 +162,14 @@ thread_speedup() {
     w1=$(awk -F ' [|] ' -v n="$one" '$1 == "| " n { print $8 }' "$workdir/rows.txt")
     w2=$(awk -F ' [|] ' -v n="$two" '$1 == "| " n { print $8 }' "$workdir/rows.txt")
     echo
-    awk "BEGIN { printf \"Simulation test speed-up from 1 to 2 threads ($one): %.2f ($same)\n\", $w1 / $w2 }"
+    awk "BEGIN { printf \"Simulation test speed-up from 1 to 2 threads ($one): %.2f ($same)\n\",
+        $w1 / $w2 }"
 }
 
 series() {
+    echo '| case | families | sibs | untyped | alleles | simulated | threads | wall s | CPU s |' \
+        'max RSS MB | combinations | EM iterations | ns/comb/iter | build ms | EM ms | log ns |'
+    echo '|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|'
     if [ "$quick" -eq 1 ]; then
         run_case base-small 100 1-4 0.3 4 0 1
         run_case typed-small 100 1-4 0 4 0 1
@@ -184,9 +193,10 @@ series() {
     run_case untyped-0 1000 1-4 0 6 0 1
     run_case untyped-0.6 1000 1-4 0.6 6 0 1
     run_case simulated-20 1000 1-4 0.3 6 20 1
+    # One after the other, so that both meet much the same load.
     run_case simulated-100 1000 1-4 0.3 6 100 1
-    run_case simulated-200 1000 1-4 0.3 6 200 1
     run_case simulated-100-2t 1000 1-4 0.3 6 100 2
+    run_case simulated-200 1000 1-4 0.3 6 200 1
 }
 
 series | tee "$workdir/rows.txt"
