@@ -43,9 +43,8 @@ struct SimulatedSample {
     bool out_of_memory = false;
 };
 
-// Uniform deviates the analysis of a drawn sample will take: two runs per
-// locus over its alleles (with "#"), then one draw per haplotype per initial
-// condition. The alleles are those of the individuals the sample text holds.
+} // namespace
+
 std::int64_t deviates_needed(const TPopPedigree& observed, std::int32_t n_initial) {
     std::vector<std::set<std::string>> names;
     for (const auto& record : observed.PhenPedDB.records()) {
@@ -72,6 +71,8 @@ std::int64_t deviates_needed(const TPopPedigree& observed, std::int32_t n_initia
     }
     return per_locus + static_cast<std::int64_t>(n_initial) * haplotypes;
 }
+
+namespace {
 
 void analyse_on_worker(SimulatedSample& sample, std::int32_t n_initial, std::int32_t n_individuals,
                        std::ostream& report) {

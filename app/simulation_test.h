@@ -19,6 +19,12 @@ struct SimulationTally {
 void run_simulation_test(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
                          std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report);
 
+// Uniform deviates the analysis of the sample just drawn by `observed` will
+// take: two runs per locus over its alleles (with "#"), then one draw per
+// haplotype per initial condition. The alleles are those of the individuals
+// the sample text holds.
+std::int64_t deviates_needed(const TPopPedigree& observed, std::int32_t n_initial);
+
 void write_simulation_row(std::ostream& report, std::int32_t row, double sample_ln_l,
                           double equilibrium_ln_l, std::int32_t n_maxima);
 void write_p_value(std::ostream& report, const SimulationTally& tally, std::int32_t n_simulated);

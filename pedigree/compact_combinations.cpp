@@ -6,53 +6,48 @@
 
 #include "pedigree/pedigree.h"
 
-void CompactCombinations::build(std::vector<TPedigree>& pedigrees, const TPopHaploDB& haplotypes) {
+void CompactCombinations::start(const TPopHaploDB& haplotypes) {
     *this = CompactCombinations();
     _n_haplotypes = static_cast<std::size_t>(haplotypes.size());
-    std::unordered_map<const TSmallGen*, std::uint32_t> slot_of;
+}
+
+void CompactCombinations::add(std::uint32_t index, const TPedigree& pedigree) {
     auto slot = [&](const TSmallGen* g) -> std::uint32_t {
         if (g == nullptr) {
             return kNone;
         }
-        const auto [it, inserted] = slot_of.emplace(g, static_cast<std::uint32_t>(_slot_h1.size()));
+        const auto [it, inserted] =
+            _slot_of.emplace(g, static_cast<std::uint32_t>(_slot_h1.size()));
         if (inserted) {
             _slot_h1.push_back(static_cast<std::uint32_t>(g->_hapl1->_index));
             _slot_h2.push_back(static_cast<std::uint32_t>(g->_hapl2->_index));
         }
         return it->second;
     };
-    std::size_t total = 0;
-    for (const TPedigree& p : pedigrees) {
-        if (p._unique) {
-            total += p._gen_comb.size();
+    PedigreeRange range{index, static_cast<std::uint32_t>(_g1.size()), 0,
+                        pedigree._parent2 == nullptr ? Kind::single : Kind::family,
+                        pedigree.symmetric()};
+    for (const TGenotypicCombination& c : pedigree._gen_comb) {
+        _g1.push_back(slot(c._parent1));
+        _g2.push_back(slot(c._parent2));
+        _seg.push_back(c._seg_prob);
+        if (c._parent2 == nullptr ? range.kind == Kind::family : !(c._seg_prob > 0.0F)) {
+            range.kind = Kind::irregular;
         }
     }
-    _g1.reserve(total);
-    _g2.reserve(total);
-    _seg.reserve(total);
+    range.end = static_cast<std::uint32_t>(_g1.size());
+    _ranges.push_back(range);
+}
+
+void CompactCombinations::finish() {
     std::size_t longest = 0;
-    for (std::size_t i = 0; i < pedigrees.size(); ++i) {
-        const TPedigree& p = pedigrees[i];
-        if (!p._unique) {
-            continue;
-        }
-        PedigreeRange range{static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(_g1.size()),
-                            0, p._parent2 == nullptr ? Kind::single : Kind::family, p.symmetric()};
-        for (const TGenotypicCombination& c : p._gen_comb) {
-            _g1.push_back(slot(c._parent1));
-            _g2.push_back(slot(c._parent2));
-            _seg.push_back(c._seg_prob);
-            if (c._parent2 != nullptr && !(c._seg_prob > 0.0F)) {
-                range.kind = Kind::irregular;
-            }
-            if (c._parent2 == nullptr && range.kind == Kind::family) {
-                range.kind = Kind::irregular;
-            }
-        }
-        range.end = static_cast<std::uint32_t>(_g1.size());
+    for (const PedigreeRange& range : _ranges) {
         longest = std::max<std::size_t>(longest, range.end - range.begin);
-        _ranges.push_back(range);
     }
+    _slot_of = {};
+    _g1.shrink_to_fit();
+    _g2.shrink_to_fit();
+    _seg.shrink_to_fit();
     _p_now.assign(_slot_h1.size(), 0.0);
     _p_before.assign(_slot_h1.size(), 0.0);
     _scratch.assign(longest, 0.0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "genetics/haplotype.h"
@@ -20,9 +21,12 @@ class CompactCombinations {
   public:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFU;
 
-    // Packs the combinations of the representatives among `pedigrees`, whose
-    // haplotypes are entries of `haplotypes`.
-    void build(std::vector<TPedigree>& pedigrees, const TPopHaploDB& haplotypes);
+    // Starts an empty store for combinations whose haplotypes are entries of
+    // `haplotypes`; then `add` each representative pedigree in array order, as
+    // soon as its combinations are built, and `finish`.
+    void start(const TPopHaploDB& haplotypes);
+    void add(std::uint32_t index, const TPedigree& pedigree);
+    void finish();
     bool built() const { return _built; }
     std::size_t n_combinations() const { return _g1.size(); }
 
@@ -73,6 +77,7 @@ class CompactCombinations {
     void accumulate(const PedigreeRange& range, double factor, const double* probs);
 
     bool _built = false;
+    std::unordered_map<const TSmallGen*, std::uint32_t> _slot_of;
     // Genotype records in use, by slot: their two haplotypes.
     std::vector<std::uint32_t> _slot_h1;
     std::vector<std::uint32_t> _slot_h2;

@@ -146,6 +146,7 @@ std::string describe(const TPedigree& p) {
 void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGenDB& shared,
                                               std::int32_t locus, char build_flag) {
     const std::uint64_t budget = memory_limit_bytes() / kBytesPerCombination;
+    _compact.start(haplotypes);
     std::uint64_t stored = 0;
     std::int32_t k = 1;
     for (TPedigree& p : _pedigrees) {
@@ -184,11 +185,25 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
             }
             stored += p._gen_comb.size();
             shared.set_all_compatible();
+            // The EM walks the packed copy; the records are rebuilt if a
+            // message or a walk over the combinations' own flags needs them.
+            _compact.add(static_cast<std::uint32_t>(k - 1), p);
+            if (_release_combinations) {
+                p.release_combinations();
+            }
         }
         ++k;
     }
-    _compact.build(_pedigrees, haplotypes);
+    _compact.finish();
     _haplotypes = &haplotypes;
+    _shared = &shared;
+    _locus = locus;
+}
+
+void TPedDB::restore_combinations() {
+    for (TPedigree& p : _pedigrees) {
+        p.restore_combinations(*_shared, _locus);
+    }
 }
 
 void TPedDB::report_zero_probability(std::size_t i) {
@@ -205,13 +220,16 @@ double TPedDB::calc_ln_likelihood() {
         const std::int64_t zero = _compact.likelihood(*_haplotypes, _pedigrees, ln_l);
         if (zero >= 0) {
             // The object model fills in what the messages print.
-            _pedigrees[static_cast<std::size_t>(zero)].calc_prob();
+            TPedigree& p = _pedigrees[static_cast<std::size_t>(zero)];
+            p.restore_combinations(*_shared, _locus);
+            p.calc_prob();
             report_zero_probability(static_cast<std::size_t>(zero));
             return _ln_likelihood;
         }
         _ln_likelihood = ln_l;
         return ln_l;
     }
+    restore_combinations();
     double ln_l = 0.0;
     for (std::size_t i = 0; i < _pedigrees.size(); ++i) {
         TPedigree& p = _pedigrees[i];
@@ -234,6 +252,7 @@ void TPedDB::add_expected_counts(TPopHaploDB& haplotypes) {
         _compact.expected_counts(haplotypes, _pedigrees);
         return;
     }
+    restore_combinations();
     haplotypes.reset_frequencies();
     for (TPedigree& p : _pedigrees) {
         if (p._unique) {
@@ -247,6 +266,7 @@ void TPedDB::activate_all_combinations() {
         // The packed walk never clears a flag: all are still set.
         return;
     }
+    restore_combinations();
     for (TPedigree& p : _pedigrees) {
         p.activate_all_combinations();
     }

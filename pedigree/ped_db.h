@@ -29,6 +29,10 @@ class TPedDB {
 
     // Name of the sample, for messages.
     std::string _sample_name;
+    // Free each pedigree's combination records once the packed store holds
+    // them (they are rebuilt when needed). The analysis turns this on to save
+    // memory; off, the records stay as built.
+    bool _release_combinations = false;
     std::vector<TPedigree> _pedigrees;
     TParentDB _parents;
     double _ln_likelihood = 0.0;
@@ -40,6 +44,12 @@ class TPedDB {
 
   private:
     void report_zero_probability(std::size_t i);
+    // Rebuilds the combinations the packed store released (all, or one pedigree).
+    void restore_combinations();
+
+    // What the combinations were built with, to rebuild them.
+    TSmallGenDB* _shared = nullptr;
+    std::int32_t _locus = -1;
 
     // What the EM walks while every combination counts.
     CompactCombinations _compact;

@@ -87,6 +87,8 @@ void TPedigree::hook_gen_db(TSmallGenDB& shared, TPopHaploDB& haplotypes, const 
             error_log.report("TPedigree::hook_gen_db : unable to allocate memory", Errors::kFatal);
         }
     }
+    _gen_db1 = _parent1->_gen_db;
+    _gen_db2 = _parent2 != nullptr ? _parent2->_gen_db : nullptr;
 }
 
 void TPedigree::mark_compatible_parent_genotypes(const std::int32_t& locus) {
@@ -308,6 +310,36 @@ void TPedigree::add_expected_counts() {
             c._parent2->_hapl2->_freq += e;
         }
     }
+}
+
+void TPedigree::release_combinations() {
+    if (_gen_comb.empty()) {
+        return;
+    }
+    std::vector<TGenotypicCombination>().swap(_gen_comb);
+    _sib_comb = TSibCombinationStore();
+    _released = true;
+}
+
+void TPedigree::restore_combinations(TSmallGenDB& shared, const std::int32_t& locus) {
+    if (!_released) {
+        return;
+    }
+    // The parent records point at the databases of the last family they head.
+    TSmallGenDB* const last1 = _parent1->_gen_db;
+    TSmallGenDB* const last2 = _parent2 != nullptr ? _parent2->_gen_db : nullptr;
+    _parent1->_gen_db = _gen_db1;
+    if (_parent2 != nullptr) {
+        _parent2->_gen_db = _gen_db2;
+    }
+    mark_compatible_parent_genotypes(locus);
+    create_genot_combination();
+    shared.set_all_compatible();
+    _parent1->_gen_db = last1;
+    if (_parent2 != nullptr) {
+        _parent2->_gen_db = last2;
+    }
+    _released = false;
 }
 
 void TPedigree::activate_all_combinations() {

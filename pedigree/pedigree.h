@@ -63,6 +63,18 @@ class TPedigree {
     std::int32_t _obs_count = 1;
     // Most combinations `create_genot_combination` may store (memory limit).
     std::size_t _combination_limit = static_cast<std::size_t>(-1);
+    // The genotype databases the combinations were built against (a typed
+    // parent heading several families gets one per family).
+    TSmallGenDB* _gen_db1 = nullptr;
+    TSmallGenDB* _gen_db2 = nullptr;
+    // The combinations were handed to the packed store and released here; they
+    // are built again when something needs them.
+    bool _released = false;
+
+    // Frees the combinations (the packed store has a copy).
+    void release_combinations();
+    // Builds released combinations again, identical to the first time.
+    void restore_combinations(TSmallGenDB& shared, const std::int32_t& locus);
 };
 
 std::ostream& operator<<(std::ostream& os, const TPedigree& p);

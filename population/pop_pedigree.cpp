@@ -176,6 +176,7 @@ void TPopPedigree::check_table_sizes() const {
 
 bool TPopPedigree::build_pedigrees() {
     PedDB._sample_name = Name;
+    PedDB._release_combinations = true;
     try {
         PedDB.build_pedigree_structures(PhenPedDB);
     } catch (const std::bad_alloc&) {

@@ -59,6 +59,7 @@ void TPopPedigree::calc_ML_allelic_frequencies() {
         }
         TPedDB locus_peds;
         locus_peds._sample_name = Name;
+        locus_peds._release_combinations = true;
         try {
             locus_peds.build_pedigree_structures(PhenPedDB);
         } catch (const std::bad_alloc&) {

@@ -1,0 +1,114 @@
+// The simulation test on worker threads: the output must not depend on the
+// number of threads, and the generator must be positioned for each simulated
+// sample exactly where a one-thread run would be.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/simulation_test.h"
+#include "population/pop_pedigree.h"
+#include "support/errors.h"
+#include "support/random.h"
+#include "tests/harness/e2e_harness.h"
+
+namespace {
+
+struct Case {
+    const char* file;
+    const char* memory_mb; // "" for no limit
+    int status;
+};
+
+class ThreadCount : public ::testing::TestWithParam<Case> {};
+
+e2e::Result run_with(const Case& c, const char* threads) {
+    const std::string data = e2e::read_file(e2e::data_path(std::string("parallel/") + c.file));
+    std::vector<std::pair<std::string, std::string>> env{{"TOVAQUOR_THREADS", threads}};
+    if (*c.memory_mb != '\0') {
+        env.emplace_back("TOVAQUOR_MAX_MEMORY_MB", c.memory_mb);
+    }
+    return e2e::run({{"data", "3"}, "", {{"data.mbd", data}}, env, ""});
+}
+
+TEST_P(ThreadCount, GivesTheSameReportConsoleAndLog) {
+    const Case& c = GetParam();
+    const e2e::Result one = run_with(c, "1");
+    ASSERT_EQ(c.status, one.status) << one.console;
+    for (const char* threads : {"2", "3", "4"}) {
+        SCOPED_TRACE(std::string("threads ") + threads);
+        const e2e::Result many = run_with(c, threads);
+        EXPECT_EQ(one.status, many.status);
+        EXPECT_EQ(one.console, many.console);
+        EXPECT_EQ(e2e::mask_times(one.report), e2e::mask_times(many.report));
+        EXPECT_EQ(e2e::mask_times(one.log), e2e::mask_times(many.log));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Parallel, ThreadCount,
+    ::testing::Values(
+        // An inconsistent family: numbered warnings in the log before the simulations.
+        Case{"warnings_in_log.mbd", "", 0},
+        // With this limit the observed sample fits, and the fifth simulated
+        // sample stops the run: the rows before it, its console lines and the
+        // fatal message must come out as in one thread, and nothing after it.
+        Case{"fatal_in_simulation.mbd", "1", 255}));
+
+TEST(ThreadCount, FatalInASimulatedSampleKeepsTheEarlierRows) {
+    const e2e::Result r = run_with({"fatal_in_simulation.mbd", "1", 255}, "2");
+    EXPECT_NE(r.report.find("\n     4 "), std::string::npos);
+    EXPECT_EQ(r.report.find("\n     5 "), std::string::npos);
+    EXPECT_EQ(r.report.find("Total computing time"), std::string::npos);
+    EXPECT_NE(r.log.find("needs more than"), std::string::npos);
+}
+
+// Drawing a sample, then analysing it from the state saved after the draw,
+// moves the generator by exactly the predicted number of deviates.
+TEST(DeviatePrediction, MatchesWhatTheAnalysisTakes) {
+    std::ostringstream sink;
+    std::ostream* saved_log = log_stream;
+    log_stream = &sink;
+    set_console(&sink);
+    const RandomState saved = current_random_state();
+    std::int32_t seed = -4242;
+    random_uniform(seed);
+
+    const std::string data = e2e::read_file(e2e::data_path("parallel/fatal_in_simulation.mbd"));
+    std::istringstream in(data);
+    std::int32_t n_samples = 0;
+    std::int32_t n_simulated = 0;
+    std::int32_t n_initial = 0;
+    std::int32_t n_individuals = 0;
+    in >> n_samples >> n_simulated >> n_initial >> n_individuals;
+    TPopPedigree observed("Brand new pop");
+    observed.analyse(n_initial, in, n_individuals, sink, sink, 0);
+
+    for (std::int32_t initial : {0, 1, 3}) {
+        SCOPED_TRACE(initial);
+        observed.draw_random_sample();
+        std::stringstream text;
+        observed.print_random_sample(text);
+        const std::int64_t predicted = deviates_needed(observed, initial);
+
+        RandomState expected = current_random_state();
+        std::swap(current_random_state(), expected);
+        std::int32_t one = 1;
+        for (std::int64_t k = 0; k < predicted; ++k) {
+            random_uniform(one);
+        }
+        std::swap(current_random_state(), expected);
+
+        TPopPedigree simulated("Brand new pop");
+        std::int32_t individuals = n_individuals;
+        std::int32_t n = initial;
+        simulated.analyse(n, text, individuals, sink, sink, 0);
+        EXPECT_TRUE(current_random_state() == expected);
+        EXPECT_GT(predicted, 0);
+    }
+
+    current_random_state() = saved;
+    set_console(nullptr);
+    log_stream = saved_log;
+}
+
+} // namespace
