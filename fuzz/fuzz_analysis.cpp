@@ -1,0 +1,97 @@
+// libFuzzer entry point: arbitrary bytes as a data file, through the reader
+// and the whole analysis (estimation and simulation test) of every sample.
+//
+// Small limits keep an input to milliseconds: inputs asking for more than
+// three initial conditions or simulated samples are skipped after a cheap
+// look at the leading numbers (the rest of the file is not touched), tables
+// are limited to 64 MiB and the simulation runs on the calling thread.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+#include <streambuf>
+#include <string>
+
+#include "app/driver.h"
+#include "pedigree/pedigree.h"
+#include "support/errors.h"
+#include "support/random.h"
+// Last, for FuzzExit; its renaming of exit is meant for the message log alone.
+#include "fuzz/exit_hook.h"
+#undef exit
+
+namespace std {
+void tovaquor_fuzz_exit(int status) {
+    throw FuzzExit{status};
+}
+} // namespace std
+
+namespace {
+
+constexpr std::int32_t kMaxInitialConditions = 3;
+constexpr std::int32_t kMaxSimulatedSamples = 3;
+
+// Swallows everything: the console is of no interest here, only that writing
+// to it does not fail.
+class NullBuffer : public std::streambuf {
+  protected:
+    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+NullBuffer null_buffer;
+std::ostream null_console(&null_buffer);
+std::ostringstream log_text;
+
+// The run parameters read the way the program reads them; false when the
+// input asks for more work than a fuzzing run should spend on it.
+bool small_enough(const std::string& text) {
+    std::istringstream is(text);
+    int n_samples = 0;
+    int n_simulated = 0;
+    int n_initial = 0;
+    if (!(is >> n_samples >> n_simulated >> n_initial)) {
+        return true; // refused by the program straight away
+    }
+    return n_simulated <= kMaxSimulatedSamples && n_initial <= kMaxInitialConditions;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    setenv("TOVAQUOR_MAX_MEMORY_MB", "64", 1);
+    setenv("TOVAQUOR_THREADS", "1", 1);
+    error_log.open("/dev/null");
+    error_log.redirect(&log_text);
+    log_stream = &log_text;
+    set_console(&null_console);
+    std::cout.setstate(std::ios::badbit);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    if (!small_enough(text)) {
+        return -1; // not added to the corpus
+    }
+    // Each input starts as a fresh process would: same seed, empty log,
+    // estimation switch off.
+    log_text.str("");
+    log_text.clear();
+    error_log.counters() = Errors::Counters{};
+    UseAllCombinations = false;
+    std::int32_t seed = -2026;
+    random_uniform(seed);
+
+    std::istringstream is(text);
+    std::ostringstream report;
+    error_log.flush_on_fatal(&report);
+    try {
+        run_analysis(is, report);
+    } catch (const FuzzExit&) {
+        // A fatal message: the expected end of a refused input.
+    }
+    error_log.flush_on_fatal(nullptr);
+    return 0;
+}
