@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "support/random.h"
@@ -16,127 +17,105 @@ class RandomTest : public ::testing::Test {
     void SetUp() override { saved_ = current_random_state(); }
     void TearDown() override { current_random_state() = saved_; }
 
-    // n draws through one variable holding `seed`, as the entry point seeds:
-    // the seeding call's own draw is the first value.
-    static std::vector<double> sequence(std::int32_t seed, int n) {
+    // n draws through one variable holding `seed`, as the entry point seeds; with
+    // `fresh`, from a generator that has never been seeded.
+    static std::vector<double> sequence(std::int32_t seed, int n, bool fresh = true) {
+        if (fresh) {
+            current_random_state() = RandomState{};
+        }
         std::vector<double> out;
-        std::int32_t s = seed;
         for (int i = 0; i < n; ++i) {
-            out.push_back(random_uniform(s));
+            out.push_back(random_uniform(seed));
         }
         return out;
-    }
-
-    // The sequence of a generator that has never been seeded, first used with `value`.
-    static std::vector<double> fresh_sequence(std::int32_t value, int n) {
-        current_random_state() = RandomState{};
-        return sequence(value, n);
     }
 
   private:
     RandomState saved_;
 };
 
-TEST_F(RandomTest, SeedOneGivesPublishedValues) {
-    std::int32_t seed = -1;
-    EXPECT_NEAR(0.298227348, random_uniform(seed), 1e-12);
-    EXPECT_EQ(1, seed);
-    EXPECT_NEAR(0.715119168, random_uniform(seed), 1e-12);
-    EXPECT_NEAR(0.033021107, random_uniform(seed), 1e-12);
-}
-
-TEST_F(RandomTest, Seed12345GivesPublishedValues) {
+TEST_F(RandomTest, PublishedValues) {
+    const std::vector<double> one = sequence(-1, 3);
+    EXPECT_NEAR(0.298227348, one[0], 1e-12);
+    EXPECT_NEAR(0.715119168, one[1], 1e-12);
+    EXPECT_NEAR(0.033021107, one[2], 1e-12);
     const std::vector<double> v = sequence(-12345, 3);
     EXPECT_NEAR(0.86060666, v[0], 1e-12);
     EXPECT_NEAR(0.925464728, v[1], 1e-12);
     EXPECT_NEAR(0.418061483, v[2], 1e-12);
 }
 
-TEST_F(RandomTest, NonNegativeValueDoesNotReseedASeededGenerator) {
+// Only a negative value, or the first use, seeds; the variable is then set to 1.
+// The entry point negates the seed, so seed 0 seeds only as the first use.
+TEST_F(RandomTest, OnlyNegativeValuesOrTheFirstUseSeed) {
+    current_random_state() = RandomState{};
+    std::int32_t zero = 0;
+    random_uniform(zero);
+    EXPECT_EQ(1, zero);
+    EXPECT_NE(sequence(-1, 20), sequence(0, 20));
     std::int32_t seed = -1;
     random_uniform(seed);
+    EXPECT_EQ(1, seed);
     std::int32_t other = 777;
     EXPECT_NEAR(0.715119168, random_uniform(other), 1e-12);
-    EXPECT_EQ(777, other) << "a value that does not seed is left alone";
-    std::int32_t zero = 0;
+    EXPECT_EQ(777, other);
+    zero = 0;
     EXPECT_NEAR(0.033021107, random_uniform(zero), 1e-12);
-}
-
-TEST_F(RandomTest, FirstUseThroughRandomIndexSeedsAsSeedOne) {
-    current_random_state() = RandomState{};
-    const std::int32_t two = 2;
-    EXPECT_EQ(0, random_index(two)); // 0.298227348
-    EXPECT_EQ(1, random_index(two)); // 0.715119168
-    std::int32_t one = 1;
-    EXPECT_NEAR(0.033021107, random_uniform(one), 1e-12);
-}
-
-TEST_F(RandomTest, SeedZeroSeedsAnUnseededGenerator) {
-    // The entry point negates the seed: 0 stays 0 and seeds only because the
-    // generator has never been seeded.
-    current_random_state() = RandomState{};
-    std::int32_t zero = 0;
-    const double first = random_uniform(zero);
-    EXPECT_EQ(1, zero);
-    EXPECT_EQ(first, fresh_sequence(0, 1)[0]);
-    EXPECT_NE(fresh_sequence(-1, 1)[0], first);
-    EXPECT_EQ(fresh_sequence(0, 20), fresh_sequence(161803399, 20));
 }
 
 // Only the magnitude of a seed matters; magnitudes above 161803398 are reduced
 // modulo 161803399, in 64 bits so that the lowest 32-bit value has one.
-struct SeedPair {
-    std::int32_t seed;
-    std::int32_t same_as;
+class SeedMagnitude : public RandomTest,
+                      public ::testing::WithParamInterface<std::pair<std::int32_t, std::int32_t>> {
 };
 
-class SeedMagnitude : public RandomTest, public ::testing::WithParamInterface<SeedPair> {};
-
 TEST_P(SeedMagnitude, GivesTheSameSequence) {
-    const SeedPair p = GetParam();
-    const std::vector<double> expected = fresh_sequence(p.same_as, 20);
-    EXPECT_EQ(expected, fresh_sequence(p.seed, 20));
-    if (p.seed < 0) {
+    const auto [seed, same_as] = GetParam();
+    const std::vector<double> expected = sequence(same_as, 20);
+    EXPECT_EQ(expected, sequence(seed, 20));
+    if (seed < 0) {
         sequence(-777, 3);
-        EXPECT_EQ(expected, sequence(p.seed, 20)) << "re-seeding a seeded generator";
+        EXPECT_EQ(expected, sequence(seed, 20, false)) << "re-seeding a seeded generator";
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Seeds, SeedMagnitude,
-    ::testing::Values(SeedPair{-12345, 12345}, SeedPair{12345, -12345}, SeedPair{-1, 1},
-                      SeedPair{-161803398, 161803398}, SeedPair{161803399, 0},
-                      SeedPair{-161803399, 0}, SeedPair{161803400, 1}, SeedPair{-161803400, 1},
-                      SeedPair{std::numeric_limits<std::int32_t>::min(), 44039461},
-                      SeedPair{std::numeric_limits<std::int32_t>::max(), 44039460},
-                      SeedPair{-std::numeric_limits<std::int32_t>::max(), 44039460}));
+constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+INSTANTIATE_TEST_SUITE_P(Seeds, SeedMagnitude,
+                         ::testing::Values(std::pair{-12345, 12345}, std::pair{12345, -12345},
+                                           std::pair{-1, 1}, std::pair{-161803398, 161803398},
+                                           std::pair{161803399, 0}, std::pair{-161803399, 0},
+                                           std::pair{161803400, 1}, std::pair{-161803400, 1},
+                                           std::pair{kMin, 44039461}, std::pair{kMax, 44039460},
+                                           std::pair{-kMax, 44039460}));
 
 TEST_F(RandomTest, ValuesAreMultiplesOfOneBillionthBelowOne) {
-    for (const std::int32_t seed : {1, 0, 161803398, 161803399, 2147483647, -2147483647 - 1}) {
-        current_random_state() = RandomState{};
-        std::int32_t s = seed;
-        for (int i = 0; i < 2000; ++i) {
-            const double u = random_uniform(s);
-            ASSERT_GE(u, 0.0) << "seed " << seed << " draw " << i;
-            ASSERT_LE(u, 0.999999999) << "seed " << seed << " draw " << i;
-            const long long k = std::llround(u * 1e9);
-            ASSERT_EQ(static_cast<double>(k) * 1e-9, u) << "seed " << seed << " draw " << i;
+    for (const std::int32_t seed : {1, 0, 161803398, 161803399, kMax, kMin}) {
+        SCOPED_TRACE(seed);
+        for (const double u : sequence(seed, 2000)) {
+            ASSERT_GE(u, 0.0);
+            ASSERT_LE(u, 0.999999999);
+            ASSERT_EQ(static_cast<double>(std::llround(u * 1e9)) * 1e-9, u);
         }
     }
 }
 
-TEST_F(RandomTest, RandomIndexTwoGivesBothHalves) {
-    std::int32_t seed = -1;
-    random_uniform(seed);
+TEST_F(RandomTest, RandomIndexStaysInRangeAndReachesBothEnds) {
+    current_random_state() = RandomState{};
     const std::int32_t two = 2;
-    int counts[2] = {0, 0};
-    for (int i = 0; i < 1000; ++i) {
-        const std::int32_t k = random_index(two);
-        ASSERT_TRUE(k == 0 || k == 1) << k;
-        ++counts[k];
+    // A first use through random_index seeds as seed 1: 0.298227348, 0.715119168.
+    EXPECT_EQ(0, random_index(two));
+    EXPECT_EQ(1, random_index(two));
+    for (const std::int32_t n : {1, 2, 7}) {
+        std::vector<int> counts(static_cast<std::size_t>(n), 0);
+        for (int i = 0; i < 1000; ++i) {
+            const std::int32_t k = random_index(n);
+            ASSERT_TRUE(k >= 0 && k < n) << k << " of " << n;
+            ++counts[static_cast<std::size_t>(k)];
+        }
+        EXPECT_GT(counts.front(), 0) << n;
+        EXPECT_GT(counts.back(), 0) << n;
     }
-    EXPECT_GT(counts[0], 400);
-    EXPECT_GT(counts[1], 400);
 }
 
 } // namespace
