@@ -1,7 +1,9 @@
 #include "pedigree/ped_db.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <iomanip>
 #include <iostream>
@@ -95,23 +97,75 @@ void TPedDB::build_pedigree_structures(TPhenPedDB& db) {
     }
 }
 
-void TPedDB::find_redundant_pedigrees() {
-    for (TPedigree& p : _pedigrees) {
-        p._unique = true;
+namespace {
+
+// A phenotype as a comparable key: per locus its two allele objects as an
+// unordered pair; without allelic data, its weight. Two phenotypes compare
+// equal exactly when their keys are equal.
+using Key = std::vector<std::uintptr_t>;
+
+void append_phenotype(Key& key, const TPhenotype& p) {
+    if (!p.typed()) {
+        std::uintptr_t weight = 0;
+        std::memcpy(&weight, &p._pheno_weight, sizeof(double));
+        key.insert(key.end(), {0, weight});
+        return;
     }
-    const std::size_t n = _pedigrees.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        TPedigree& pi = _pedigrees[i];
-        if (!pi._unique) {
-            continue;
+    key.push_back(1);
+    const TPopHaplotype& a = *p.pseudo_hapl(0);
+    const TPopHaplotype& b = *p.pseudo_hapl(1);
+    for (std::int32_t l = 0; l < a.size(); ++l) {
+        const auto x = reinterpret_cast<std::uintptr_t>(a.allele(l));
+        const auto y = reinterpret_cast<std::uintptr_t>(b.allele(l));
+        key.insert(key.end(), {std::min(x, y), std::max(x, y)});
+    }
+}
+
+Key phenotype_key(const TPhenotype& p) {
+    Key key;
+    append_phenotype(key, p);
+    return key;
+}
+
+// Two pedigrees are equivalent exactly when their keys are equal: the same
+// parent phenotypes in either order, and the same multiset of sib phenotypes.
+Key pedigree_key(const TPedigree& p) {
+    std::vector<Key> parents{phenotype_key(*p._parent1->_phen)};
+    if (p._parent2 != nullptr) {
+        parents.push_back(phenotype_key(*p._parent2->_phen));
+    }
+    std::sort(parents.begin(), parents.end());
+    std::vector<Key> sibs;
+    for (const TPhenPed* sib : p._sibs) {
+        sibs.push_back(phenotype_key(*sib));
+    }
+    std::sort(sibs.begin(), sibs.end());
+    Key key{parents.size(), sibs.size()};
+    for (const auto* group : {&parents, &sibs}) {
+        for (const Key& k : *group) {
+            key.push_back(k.size());
+            key.insert(key.end(), k.begin(), k.end());
         }
-        for (std::size_t j = i + 1; j < n; ++j) {
-            TPedigree& pj = _pedigrees[j];
-            if (pi.is_equivalent(pj)) {
-                pi._obs_weight += pj._obs_weight;
-                pi._obs_count += pj._obs_count;
-                pj._unique = false;
-            }
+    }
+    return key;
+}
+
+} // namespace
+
+void TPedDB::find_redundant_pedigrees() {
+    // Equivalence of pedigrees is an equivalence relation, so grouping by key
+    // merges every pedigree into the earliest of its class, in array order,
+    // as comparing each representative with every later pedigree would.
+    std::map<Key, std::size_t> representative;
+    for (std::size_t j = 0; j < _pedigrees.size(); ++j) {
+        TPedigree& pj = _pedigrees[j];
+        pj._unique = true;
+        const auto [it, inserted] = representative.emplace(pedigree_key(pj), j);
+        if (!inserted) {
+            TPedigree& pi = _pedigrees[it->second];
+            pi._obs_weight += pj._obs_weight;
+            pi._obs_count += pj._obs_count;
+            pj._unique = false;
         }
     }
 }
