@@ -1,8 +1,9 @@
 // The message log, read back byte for byte from its file.
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <iomanip>
 #include <sstream>
 #include <string>
@@ -19,13 +20,11 @@ class ErrorsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = (std::filesystem::temp_directory_path() /
-                 (std::string("tovaquor_errors_") + info->name() + "_" +
-                  std::to_string(::getpid()) + ".log"))
-                    .string();
+        path_ = ::testing::TempDir() + "tovaquor_errors_" + info->name() + "_" +
+                std::to_string(::getpid()) + ".log";
         std::ofstream(path_) << "from an earlier run\n";
     }
-    void TearDown() override { std::filesystem::remove(path_); }
+    void TearDown() override { std::remove(path_.c_str()); }
 
     std::string log() const {
         std::ifstream in(path_, std::ios::binary);
@@ -34,57 +33,37 @@ class ErrorsTest : public ::testing::Test {
         return s.str();
     }
 
+    // The log after reporting each (text, level) in turn.
+    using Reports = std::initializer_list<std::pair<const char*, int>>;
+    std::string logged(Reports reports) {
+        Errors e;
+        return logged(reports, e);
+    }
+    std::string logged(Reports reports, Errors& e) {
+        e.open(path_.c_str());
+        for (const auto& [text, level] : reports) {
+            e.report(text, level);
+        }
+        e.stream().flush();
+        return log();
+    }
+
     std::string path_;
 };
 
-// Warnings and errors count separately, other levels take only a message
-// number; the '*' fill stays on the stream afterwards.
+// Warnings and errors count separately; other levels take only a message number.
 TEST_F(ErrorsTest, PrefixesAndCountersPerLevel) {
-    Errors e;
-    e.open(path_.c_str());
-    for (const auto& [text, level] :
-         {std::pair{"e", 1}, {"w", 0}, {"c", 3}, {"i", 10}, {"f", 42}, {"w2", 0}, {"g", -7}}) {
-        e.report(text, level);
-    }
-    e.stream() << std::setw(5) << 12 << "\n";
-    e.stream().flush();
     EXPECT_EQ("***1::ERROR[1]e\n"
               "***2::WARNING[1]w\n"
               "***3\t...c\n"
               "***4::INFO :i\n"
               "***5::ERROR[2]f\n"
               "***6::WARNING[2]w2\n"
-              "***7::ERROR[3]g\n"
-              "***12\n",
-              log());
-}
-
-TEST_F(ErrorsTest, NumbersFillFourColumnsThenPrintInFull) {
-    Errors e;
-    e.open(path_.c_str());
-    for (int n = 1; n <= 10000; ++n) {
-        e.report("m" + std::to_string(n), Errors::kInfo);
-    }
-    const std::string all = "\n" + log();
-    for (const char* line : {"\n***1::INFO :m1\n", "\n**10::INFO :m10\n", "\n*100::INFO :m100\n",
-                             "\n9999::INFO :m9999\n", "\n10000::INFO :m10000\n"}) {
-        EXPECT_NE(std::string::npos, all.find(line)) << line;
-    }
+              "***7::ERROR[3]g\n",
+              logged({{"e", 1}, {"w", 0}, {"c", 3}, {"i", 10}, {"f", 42}, {"w2", 0}, {"g", -7}}));
 }
 
 TEST_F(ErrorsTest, RepeatedTextIsOmittedExceptForWarnings) {
-    Errors e;
-    e.open(path_.c_str());
-    for (const auto& [text, level] : {std::pair{"same", 0},
-                                      {"same", 0},
-                                      {"same", 1},
-                                      {"same", 10},
-                                      {"same", 3},
-                                      {"same", 0},
-                                      {"other", 1},
-                                      {"same", 1}}) {
-        e.report(text, level);
-    }
     EXPECT_EQ("***1::WARNING[1]same\n"
               "***2::WARNING[2]same\n"
               "***3::ERROR[1]\n"
@@ -93,7 +72,30 @@ TEST_F(ErrorsTest, RepeatedTextIsOmittedExceptForWarnings) {
               "***6::WARNING[3]same\n"
               "***7::ERROR[2]other\n"
               "***8::ERROR[3]same\n",
-              log());
+              logged({{"same", 0},
+                      {"same", 0},
+                      {"same", 1},
+                      {"same", 10},
+                      {"same", 3},
+                      {"same", 0},
+                      {"other", 1},
+                      {"same", 1}}));
+}
+
+// The '*' fill stays on the stream after a numbered line.
+TEST_F(ErrorsTest, NumbersFillFourColumnsThenPrintInFull) {
+    Errors e;
+    e.open(path_.c_str());
+    for (int n = 1; n <= 10000; ++n) {
+        e.report("m" + std::to_string(n), Errors::kInfo);
+    }
+    e.stream() << std::setw(7) << 12 << "\n";
+    e.stream().flush();
+    const std::string all = "\n" + log();
+    for (const char* line : {"\n***1::INFO :m1\n", "\n**10::INFO :m10\n", "\n*100::INFO :m100\n",
+                             "\n9999::INFO :m9999\n", "\n10000::INFO :m10000\n*****12\n"}) {
+        EXPECT_NE(std::string::npos, all.find(line)) << line;
+    }
 }
 
 // Nothing is counted, and no previous text recorded, before the log is open.
@@ -112,23 +114,11 @@ TEST_F(ErrorsTest, ReportsBeforeOpenAreIgnoredEvenWhenFatal) {
 using ErrorsDeathTest = ErrorsTest;
 
 TEST_F(ErrorsDeathTest, FatalWritesItsLineAndExits255) {
-    EXPECT_EXIT(
-        {
-            Errors e;
-            e.open(path_.c_str());
-            e.report("first", 0);
-            e.report("Stop here", 1);
-            e.report("Stop here", 99);
-        },
-        ::testing::ExitedWithCode(255), "");
+    EXPECT_EXIT(logged({{"first", 0}, {"Stop here", 1}, {"Stop here", 99}}),
+                ::testing::ExitedWithCode(255), "");
     EXPECT_EQ("***1::WARNING[1]first\n***2::ERROR[1]Stop here\n***3\n", log());
 
-    EXPECT_EXIT(
-        {
-            error_log.open(path_.c_str());
-            error_log.report("global stop", 99);
-        },
-        ::testing::ExitedWithCode(255), "");
+    EXPECT_EXIT(logged({{"global stop", 99}}, error_log), ::testing::ExitedWithCode(255), "");
     EXPECT_EQ("***1global stop\n", log());
 
     EXPECT_EXIT(
