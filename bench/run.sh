@@ -22,6 +22,7 @@
 #
 #   --quick            a few small cases (seconds)
 #   --skip-big         leave out the 10000-family case
+#   --speedup-only     only the two 100-simulated-sample cases (1 and 2 threads)
 #   --repeat N         run every case N times and keep the minimum of each
 #                      timing (the machine may be busy with other work)
 #   --bin PROGRAM      time another build of the program; one that prints no
@@ -44,6 +45,7 @@ jobs=${JOBS:-2}
 
 quick=0
 skip_big=0
+speedup_only=0
 repeat=1
 bin=
 counts_from=
@@ -53,6 +55,7 @@ while [ $# -gt 0 ]; do
     case $1 in
     --quick) quick=1 ;;
     --skip-big) skip_big=1 ;;
+    --speedup-only) speedup_only=1 ;;
     --repeat) repeat=$2; shift ;;
     --bin) bin=$2; shift ;;
     --counts-from) counts_from=$2; shift ;;
@@ -129,8 +132,9 @@ run_case() {
             iterations=$(echo "$row" | cut -f 12)
         fi
     fi
-    # With one sample the combinations visited are exactly combinations times iterations.
-    if [ "$simulated" -eq 0 ] && [ "$combinations" != - ] && [ "$combinations" -gt 0 ]; then
+    # With one sample the combinations visited are exactly combinations times
+    # iterations; below 10 ms the log's whole milliseconds say too little.
+    if [ "$simulated" -eq 0 ] && [ "$combinations" != - ] && [ "$em_ms" -ge 10 ]; then
         log_ns=$(awk "BEGIN { printf \"%.2f\", $em_ms * 1e6 / ($combinations * $iterations) }")
     fi
     mb=$(awk "BEGIN { printf \"%.1f\", $kb / 1024 }")
@@ -176,6 +180,11 @@ series() {
         run_case alleles-8-small 100 1-4 0.3 8 0 1
         run_case sim-50-small 100 1-4 0.3 4 50 1
         run_case sim-50-small-2t 100 1-4 0.3 4 50 2
+        return
+    fi
+    if [ "$speedup_only" -eq 1 ]; then
+        run_case simulated-100 1000 1-4 0.3 6 100 1
+        run_case simulated-100-2t 1000 1-4 0.3 6 100 2
         return
     fi
     run_case base 1000 1-4 0.3 6 0 1

@@ -172,6 +172,7 @@ void em_cases(benchmark::internal::Benchmark* b) {
     b->Args({2000, 7, 40, 2, 3});
     b->Args({3000, 8, 50, 2, 2});
     b->Args({5000, 8, 50, 2, 2});
+    b->Args({8000, 8, 50, 2, 2});
 }
 
 void build_cases(benchmark::internal::Benchmark* b) {
