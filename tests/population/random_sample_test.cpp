@@ -106,7 +106,19 @@ std::vector<std::string> records(const TPopPedigree& pop, bool typed) {
     return out;
 }
 
-class RandomSample : public ::testing::Test {
+// Pedigree arrays and transmission orders are given by sibs, one per pedigree;
+// no order means array order, as written. `absent` lists the parents without a
+// record, which come back as such when a drawn sample is read.
+struct Transmission {
+    const char* name;
+    const char* records;
+    const char* array;
+    const char* order;
+    const char* absent;
+    friend void PrintTo(const Transmission& t, std::ostream* os) { *os << t.name; }
+};
+
+class Draw : public ::testing::TestWithParam<Transmission> {
   protected:
     void SetUp() override {
         saved_log_ = log_stream;
@@ -137,20 +149,6 @@ class RandomSample : public ::testing::Test {
     std::ostream* saved_log_ = nullptr;
     RandomState saved_state_;
 };
-
-// Pedigree arrays and transmission orders are given by sibs, one per pedigree;
-// no order means array order, as written. `absent` lists the parents without a
-// record, which come back as such when a drawn sample is read.
-struct Transmission {
-    const char* name;
-    const char* records;
-    const char* array;
-    const char* order;
-    const char* absent;
-    friend void PrintTo(const Transmission& t, std::ostream* os) { *os << t.name; }
-};
-
-class Draw : public RandomSample, public ::testing::WithParamInterface<Transmission> {};
 
 // Each draw matches its recomputation, and its text reads back as the typed
 // individuals in reverse order.

@@ -69,9 +69,8 @@ Frequencies gene_counting(const std::vector<Genotype>& people, Frequencies f) {
     return f;
 }
 
-// A sample drawn from haplotypes in strong linkage disequilibrium
-// (std::mt19937 is fully specified, so it is the same everywhere), and a
-// one-locus sample.
+// A sample drawn from haplotypes in strong linkage disequilibrium (std::mt19937
+// gives the same numbers on every platform), and a one-locus sample.
 std::vector<Genotype> drawn() {
     // Cumulative weights out of 100.
     const std::vector<std::pair<unsigned, Haplotype>> haplotypes = {
