@@ -98,10 +98,11 @@ std::vector<Genotype> one_locus() {
     return {{{"7"}, {"9"}}, {{"7"}, {"7"}}, {{"11"}, {"9"}}, {{"9"}, {"9"}}, {{"7"}, {"11"}}};
 }
 
-class UnrelatedEm : public ::testing::TestWithParam<std::vector<Genotype> (*)()> {};
+using Sample = std::pair<const char*, std::vector<Genotype> (*)()>;
+class UnrelatedEm : public ::testing::TestWithParam<Sample> {};
 
 TEST_P(UnrelatedEm, EstimatesMatchCounting) {
-    const std::vector<Genotype> people = GetParam()();
+    const std::vector<Genotype> people = GetParam().second();
     std::ostringstream data, log;
     data << people.size() << " Unrelated\n";
     for (std::size_t i = 0; i < people.size(); ++i) {
@@ -182,6 +183,10 @@ TEST_P(UnrelatedEm, EstimatesMatchCounting) {
     EXPECT_NEAR(equilibrium, pop.EquilLnLHood, 1e-5 * std::fabs(equilibrium));
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, UnrelatedEm, ::testing::Values(drawn, one_locus));
+INSTANTIATE_TEST_SUITE_P(Samples, UnrelatedEm,
+                         ::testing::Values(Sample{"Drawn", drawn}, Sample{"OneLocus", one_locus}),
+                         [](const ::testing::TestParamInfo<Sample>& info) {
+                             return info.param.first;
+                         });
 
 } // namespace
