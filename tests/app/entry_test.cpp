@@ -15,9 +15,10 @@
 namespace {
 
 const std::string kBanner = "\n\t\tTovaquor\n\t\t--------\n\n";
-const std::string kNamePrompt = "Input file name : ";
-const std::string kSeedPrompt = "Seed for random number generator : ";
+const std::string kName = "Input file name : ";
+const std::string kSeed = "Seed for random number generator : ";
 const std::string kNoInput = "\nNo input, program terminated !\n";
+const std::string kInvalid = "Invalid file name, program terminated !\n";
 
 // Two singles and one simulated sample: small, yet every seed leaves its mark on
 // the report through the estimation restarts and the simulated row.
@@ -27,25 +28,20 @@ e2e::Result run_args(std::vector<std::string> args, const std::string& input = "
     return e2e::run({std::move(args), input, {{"data.mbd", kData}}, {}, "data.mbr"});
 }
 
-bool starts_with(const std::string& text, const std::string& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
-bool ends_with(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+std::string report_of(std::vector<std::string> args, const std::string& input = "") {
+    return e2e::mask_times(run_args(std::move(args), input).report);
 }
 
 TEST(Entry, TwoArgumentsRunWithoutPromptAndEndTheReportWithTheTime) {
     const e2e::Result r = run_args({"data", "7"});
     EXPECT_EQ(0, r.status);
-    EXPECT_TRUE(starts_with(r.console, kBanner));
-    EXPECT_EQ(std::string::npos, r.console.find(kNamePrompt));
-    EXPECT_EQ(std::string::npos, r.console.find(kSeedPrompt));
+    EXPECT_TRUE(r.console.starts_with(kBanner)) << r.console;
+    EXPECT_EQ(std::string::npos, r.console.find(kName));
+    EXPECT_EQ(std::string::npos, r.console.find(kSeed));
     ASSERT_TRUE(r.has_report);
-    EXPECT_TRUE(starts_with(r.report, "\n=====")) << r.report;
-    EXPECT_TRUE(ends_with(e2e::mask_times(r.report), "\n\nTotal computing time : N ms\n"))
-        << r.report;
+    const std::string report = e2e::mask_times(r.report);
+    EXPECT_TRUE(report.starts_with("\n=====")) << report;
+    EXPECT_TRUE(report.ends_with("\n\nTotal computing time : N ms\n")) << report;
     EXPECT_TRUE(r.has_log);
 }
 
@@ -54,19 +50,21 @@ TEST(Entry, ExtensionIsAlwaysAppended) {
         e2e::run({{"data.mbd", "7"}, "", {{"data.mbd.mbd", kData}}, {}, "data.mbd.mbr"});
     EXPECT_EQ(0, found.status);
     EXPECT_TRUE(found.has_report);
-
     const e2e::Result missing = run_args({"data.mbd", "7"});
     EXPECT_EQ(1, missing.status);
-    EXPECT_EQ(kBanner + "Invalid file name, program terminated !\n", missing.console);
+    EXPECT_EQ(kBanner + kInvalid, missing.console);
 }
 
 TEST(Entry, MissingDataFileStopsWithStatusOneAndAnEmptyLog) {
-    const e2e::Result r = e2e::run({{"missing", "7"}, "", {}, {}, ""});
-    EXPECT_EQ(1, r.status);
-    EXPECT_EQ(kBanner + "Invalid file name, program terminated !\n", r.console);
-    EXPECT_TRUE(r.has_log);
-    EXPECT_EQ("", r.log);
-    EXPECT_FALSE(r.has_report);
+    // "--help" beside a seed is a base name like any other.
+    for (const char* base : {"missing", "--help"}) {
+        const e2e::Result r = e2e::run({{base, "7"}, "", {}, {}, ""});
+        EXPECT_EQ(1, r.status);
+        EXPECT_EQ(kBanner + kInvalid, r.console);
+        EXPECT_TRUE(r.has_log);
+        EXPECT_EQ("", r.log);
+        EXPECT_FALSE(r.has_report);
+    }
 }
 
 TEST(Entry, ReportThatCannotBeCreatedStopsBeforeTheAnalysis) {
@@ -75,13 +73,11 @@ TEST(Entry, ReportThatCannotBeCreatedStopsBeforeTheAnalysis) {
     std::string templ = (fs::temp_directory_path() / "tovaquor-entry-XXXXXX").string();
     ASSERT_NE(nullptr, mkdtemp(templ.data()));
     const fs::path dir = templ;
-    { std::ofstream(dir / "data.mbd") << kData; }
+    std::ofstream(dir / "data.mbd") << kData;
     fs::create_directory(dir / "data.mbr");
     const std::string base = (dir / "data").string();
-
     const e2e::Result r = e2e::run({{base, "7"}, "", {}, {}, ""});
     fs::remove_all(dir);
-
     EXPECT_EQ(1, r.status);
     EXPECT_EQ(kBanner + "Unable to create report file " + base + ".mbr, program terminated !\n",
               r.console);
@@ -95,8 +91,8 @@ class Prompting : public ::testing::TestWithParam<std::vector<std::string>> {};
 TEST_P(Prompting, AsksForFileAndSeed) {
     const e2e::Result r = run_args(GetParam(), "nope\ndata\n7\n");
     EXPECT_EQ(0, r.status);
-    const std::string prompts = kBanner + kNamePrompt + kNamePrompt + kSeedPrompt;
-    ASSERT_TRUE(starts_with(r.console, prompts)) << r.console;
+    const std::string prompts = kBanner + kName + kName + kSeed;
+    ASSERT_TRUE(r.console.starts_with(prompts)) << r.console;
     const e2e::Result direct = run_args({"data", "7"});
     EXPECT_EQ(e2e::mask_times(direct.report), e2e::mask_times(r.report));
     EXPECT_EQ(direct.console.substr(kBanner.size()), r.console.substr(prompts.size()));
@@ -107,93 +103,56 @@ INSTANTIATE_TEST_SUITE_P(ArgumentCounts, Prompting,
                                            std::vector<std::string>{"data"},
                                            std::vector<std::string>{"data", "7", "extra"}));
 
-TEST(EntryPrompt, EndOfInputAtTheFileNameStops) {
-    const e2e::Result r = run_args({}, "nope\n");
-    EXPECT_EQ(1, r.status);
-    EXPECT_EQ(kBanner + kNamePrompt + kNamePrompt + kNoInput, r.console);
-    EXPECT_FALSE(r.has_report);
-}
-
-TEST(EntryPrompt, EndOfInputAtTheSeedStops) {
-    const e2e::Result r = run_args({}, "data\n");
-    EXPECT_EQ(1, r.status);
-    EXPECT_EQ(kBanner + kNamePrompt + kSeedPrompt + kNoInput, r.console);
-    EXPECT_FALSE(r.has_report);
+TEST(EntryPrompt, EndOfInputWhileAPromptWaitsStops) {
+    // A refused seed line shows the prompt again, whether or not a newline ends it.
+    const std::pair<const char*, std::string> cases[] = {{"nope\n", kName + kName},
+                                                         {"data\n", kName + kSeed},
+                                                         {"data\nabc\n", kName + kSeed + kSeed},
+                                                         {"data\nabc", kName + kSeed + kSeed}};
+    for (const auto& [input, prompts] : cases) {
+        const e2e::Result r = run_args({}, input);
+        EXPECT_EQ(1, r.status) << input;
+        EXPECT_EQ(kBanner + prompts + kNoInput, r.console) << input;
+        EXPECT_FALSE(r.has_report) << input;
+    }
 }
 
 TEST(EntryPrompt, NonNumericSeedIsAskedAgainWithTheRestOfItsLineDropped) {
     const e2e::Result r = run_args({}, "data\nabc 9\n7\n");
     EXPECT_EQ(0, r.status);
-    const std::string prompts = kBanner + kNamePrompt + kSeedPrompt + kSeedPrompt;
-    EXPECT_TRUE(starts_with(r.console, prompts)) << r.console;
-    // The 9 on the refused line was dropped: the run used 7.
-    EXPECT_EQ(e2e::mask_times(run_args({"data", "7"}).report), e2e::mask_times(r.report));
+    EXPECT_TRUE(r.console.starts_with(kBanner + kName + kSeed + kSeed)) << r.console;
+    EXPECT_EQ(report_of({"data", "7"}), e2e::mask_times(r.report)); // not 9
 }
 
-TEST(EntryPrompt, EndOfInputAfterARefusedSeedLineStops) {
-    const e2e::Result r = run_args({}, "data\nabc\n");
-    EXPECT_EQ(1, r.status);
-    EXPECT_EQ(kBanner + kNamePrompt + kSeedPrompt + kSeedPrompt + kNoInput, r.console);
-}
-
-// A refused answer on the last, unterminated line is still a refused answer: the
-// prompt is shown again before the end of input is noticed, as it is when the
-// line ends with a newline (the case above).
-TEST(EntryPrompt, EndOfInputInsideARefusedSeedLineShowsThePromptAgain) {
-    const e2e::Result r = run_args({}, "data\nabc");
-    EXPECT_EQ(1, r.status);
-    EXPECT_EQ(kBanner + kNamePrompt + kSeedPrompt + kSeedPrompt + kNoInput, r.console);
-}
-
-// Seed arguments converted like strtol, then to 32 bits; s and -s seed alike.
-struct SeedPair {
-    const char* given;
-    const char* same_as;
-};
-
-class SeedArgument : public ::testing::TestWithParam<SeedPair> {};
-
-TEST_P(SeedArgument, RunsLikeItsEquivalent) {
-    const e2e::Result a = run_args({"data", GetParam().given});
-    const e2e::Result b = run_args({"data", GetParam().same_as});
-    EXPECT_EQ(0, a.status);
-    EXPECT_EQ(e2e::mask_times(b.report), e2e::mask_times(a.report));
-    EXPECT_EQ(b.console, a.console);
-}
-
-INSTANTIATE_TEST_SUITE_P(Conversions, SeedArgument,
-                         ::testing::Values(SeedPair{"abc", "0"}, SeedPair{"12x", "12"},
-                                           SeedPair{" 12", "12"}, SeedPair{"-5", "5"},
-                                           SeedPair{"4294967297", "1"},
-                                           SeedPair{"161803400", "1"}));
-
-// Guards the cases above against a seed that changes nothing.
-TEST(SeedArgument, DifferentSeedsGiveDifferentReports) {
-    const std::string r0 = e2e::mask_times(run_args({"data", "0"}).report);
-    const std::string r1 = e2e::mask_times(run_args({"data", "1"}).report);
-    const std::string r12 = e2e::mask_times(run_args({"data", "12"}).report);
-    EXPECT_NE(r0, r1);
-    EXPECT_NE(r1, r12);
-    EXPECT_NE(r0, r12);
+TEST(SeedArgument, ConvertsLikeStrtolThenTo32BitsWithSAndMinusSAlike) {
+    const std::pair<const char*, const char*> same[] = {{"abc", "0"},        {"12x", "12"},
+                                                        {" 12", "12"},       {"-5", "5"},
+                                                        {"4294967297", "1"}, {"161803400", "1"}};
+    for (const auto& [given, as] : same) {
+        const e2e::Result a = run_args({"data", given});
+        const e2e::Result b = run_args({"data", as});
+        EXPECT_EQ(0, a.status) << given;
+        EXPECT_EQ(e2e::mask_times(b.report), e2e::mask_times(a.report)) << given;
+        EXPECT_EQ(b.console, a.console) << given;
+    }
+    // Guards the cases above against a seed that changes nothing.
+    const std::string r0 = report_of({"data", "0"});
+    const std::string r1 = report_of({"data", "1"});
+    const std::string r12 = report_of({"data", "12"});
+    EXPECT_TRUE(r0 != r1 && r1 != r12 && r0 != r12);
 }
 
 TEST(EntryOptions, HelpAndVersionPrintAndExitWithoutALog) {
     for (const char* flag : {"-h", "--help"}) {
         const e2e::Result r = run_args({flag});
         EXPECT_EQ(0, r.status) << flag;
-        EXPECT_TRUE(starts_with(r.console, "Usage: tovaquor BASE SEED\n")) << r.console;
+        EXPECT_TRUE(r.console.starts_with("Usage: tovaquor BASE SEED\n")) << r.console;
         EXPECT_FALSE(r.has_log) << flag;
     }
     const e2e::Result v = run_args({"--version"});
     EXPECT_EQ(0, v.status);
     EXPECT_EQ(std::string("tovaquor ") + TOVAQUOR_VERSION + "\n", v.console);
     EXPECT_FALSE(v.has_log);
-}
-
-TEST(EntryOptions, HelpBesideASeedIsABaseName) {
-    const e2e::Result r = run_args({"--help", "7"});
-    EXPECT_EQ(1, r.status);
-    EXPECT_EQ(kBanner + "Invalid file name, program terminated !\n", r.console);
 }
 
 } // namespace
