@@ -1,16 +1,14 @@
 #pragma once
 
-// Builds small samples for the pedigree tests from inline text in the record
-// layout of the data file (identifier, parents, two allele lines), without the
-// population layer: the records are read with the record reader, put at the
-// head of the individual database, and their allele lines split at blanks
-// into pseudo-haplotypes pointing at the alleles of a TAlleleDB.
+// Small samples for the pedigree tests, from inline text in the data file's
+// record layout, without the population layer: records read by the record
+// reader, put at the head of the individual database, allele lines split at
+// blanks into pseudo-haplotypes.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -28,16 +26,13 @@
 
 namespace pedtest {
 
-inline std::vector<std::string> split_blanks(const std::string& line) {
-    std::vector<std::string> pieces;
-    std::string piece;
-    std::istringstream in(line);
-    while (std::getline(in, piece, ' ')) {
-        if (!piece.empty()) {
-            pieces.push_back(piece);
-        }
+// A haplotype's allele names, locus by locus, separated by blanks.
+inline std::string names(const TPopHaplotype& h) {
+    std::string out;
+    for (std::int32_t l = 0; l < h.size(); ++l) {
+        out += (l == 0 ? "" : " ") + h.allele(l)->_name;
     }
-    return pieces;
+    return out;
 }
 
 struct Sample {
@@ -63,15 +58,16 @@ struct Sample {
             people.push_front(std::make_unique<TPhenPed>(
                 phenotype, people.intern(id), people.intern(parent1), people.intern(parent2)));
         }
-        const float one = 1.0F;
         for (const auto& record : people.records()) {
             for (std::int32_t slot = 0; slot < 2; ++slot) {
                 TPopHaplotype working;
-                const std::vector<std::string> names = split_blanks(record->_allele_lines[slot]);
-                for (std::int32_t l = 0; l < static_cast<std::int32_t>(names.size()); ++l) {
-                    const std::int32_t j =
-                        alleles.add_allele(l, names[static_cast<std::size_t>(l)], one);
-                    working.append(alleles.locus(l).allele(j));
+                std::istringstream line(record->_allele_lines[slot]);
+                std::string name;
+                for (std::int32_t l = 0; std::getline(line, name, ' ');) {
+                    if (!name.empty()) {
+                        const std::int32_t j = alleles.add_allele(l, name, 1.0F);
+                        working.append(alleles.locus(l++).allele(j));
+                    }
                 }
                 record->set_pseudo_hapl(working, slot);
             }
@@ -110,66 +106,33 @@ struct Sample {
         return *people.records().front();
     }
 
-    TAllele* allele(std::int32_t locus, const std::string& name) const {
-        const TLocus& l = alleles.locus(locus);
-        return l.allele(l.find(name));
-    }
-
-    // The haplotype database entry with these allele names, locus by locus.
-    TPopHaplotype* hap(std::initializer_list<std::string> names) const {
+    // The haplotype database entry with these allele names ("1 a").
+    TPopHaplotype* hap(const std::string& names) const {
         for (std::int32_t i = 0; i < haplotypes.size(); ++i) {
-            TPopHaplotype* h = haplotypes[i];
-            if (h->size() != static_cast<std::int32_t>(names.size())) {
-                continue;
-            }
-            std::int32_t l = 0;
-            bool same = true;
-            for (const std::string& name : names) {
-                same = same && h->allele(l++)->_name == name;
-            }
-            if (same) {
-                return h;
+            if (pedtest::names(*haplotypes[i]) == names) {
+                return haplotypes[i];
             }
         }
-        ADD_FAILURE() << "no such haplotype";
+        ADD_FAILURE() << "no haplotype " << names;
         return nullptr;
-    }
-
-    // The pedigree in which `id` is a sib, or which `id` forms alone.
-    TPedigree& pedigree_of(const std::string& id) {
-        for (TPedigree& p : peds._pedigrees) {
-            if (p._sibs.empty() && *p._parent1->_phen->_id == id) {
-                return p;
-            }
-            for (const TPhenPed* sib : p._sibs) {
-                if (*sib->_id == id) {
-                    return p;
-                }
-            }
-        }
-        ADD_FAILURE() << "no pedigree of " << id;
-        return peds._pedigrees.front();
-    }
-
-    void set_frequencies(const std::function<double(std::int32_t)>& f) {
-        for (std::int32_t i = 0; i < haplotypes.size(); ++i) {
-            haplotypes[i]->_freq = f(i);
-        }
-    }
-
-    double frequency_sum() const {
-        double sum = 0.0;
-        for (std::int32_t i = 0; i < haplotypes.size(); ++i) {
-            sum += haplotypes[i]->_freq;
-        }
-        return sum;
     }
 };
 
-// Positive frequencies proportional to 1, 2, 3, ... in database order.
-inline std::function<double(std::int32_t)> graded(std::int32_t n) {
-    const double total = n * (n + 1) / 2.0;
-    return [total](std::int32_t i) { return (i + 1) / total; };
+// Sets every frequency to f(i), by default to positive values proportional to
+// 1, 2, 3, ... in database order.
+inline void set_frequencies(TPopHaploDB& h, const std::function<double(std::int32_t)>& f = {}) {
+    const double total = h.size() * (h.size() + 1) / 2.0;
+    for (std::int32_t i = 0; i < h.size(); ++i) {
+        h[i]->_freq = f ? f(i) : (i + 1) / total;
+    }
+}
+
+inline double frequency_sum(const TPopHaploDB& h) {
+    double sum = 0.0;
+    for (std::int32_t i = 0; i < h.size(); ++i) {
+        sum += h[i]->_freq;
+    }
+    return sum;
 }
 
 // Sets the process-wide switch for one test and restores it afterwards.
@@ -177,8 +140,6 @@ class AllCombinations {
   public:
     explicit AllCombinations(bool on) : _saved(UseAllCombinations) { UseAllCombinations = on; }
     ~AllCombinations() { UseAllCombinations = _saved; }
-    AllCombinations(const AllCombinations&) = delete;
-    AllCombinations& operator=(const AllCombinations&) = delete;
 
   private:
     bool _saved;
@@ -199,9 +160,6 @@ class LogCapture {
         error_log.redirect(_previous);
         error_log.counters() = _saved;
     }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
     std::string str() const { return _text.str(); }
 
   private:
