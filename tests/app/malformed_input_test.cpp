@@ -86,7 +86,7 @@ const Stop kRefused[] = {
     // The last record is checked first (newest first): C, with both lines missing.
     {"EndsAfterIdentifierLine", "1 0 1\n3 s\nA 0 0\n1 a\n2 b\nB 0 0\n1 a\n1 a\nC A B\n",
      kSplit + "C has no allele on an allele line", ""},
-    {"EndsInsideIdentifierLine", "1 0 1\n3 s\nA 0 0\n1 a\n2 b\nB 0 0\n1 a\n1 a\nC A B",
+    {"EndsAfterIdentifierLineWithoutNewline", "1 0 1\n3 s\nA 0 0\n1 a\n2 b\nB 0 0\n1 a\n1 a\nC A B",
      kSplit + "C has no allele on an allele line", ""},
     {"EndsAfterFirstAlleleLine", "1 0 1\n3 s\nA 0 0\n1 a\n2 b\nB 0 0\n1 a\n1 a\nC A B\n1 a\n",
      kSplit + "C has no allele on an allele line", ""},
