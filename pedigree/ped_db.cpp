@@ -209,33 +209,44 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
             p.mark_compatible_parent_genotypes(locus);
             p.build_member_genotypes(haplotypes, locus);
             p._combination_limit = static_cast<std::size_t>(budget > stored ? budget - stored : 0);
+            // Messages are composed in the handlers and reported after them,
+            // so that no exception is alive when the program stops.
+            std::string limit_message;
+            std::string failure_message;
             try {
                 p.create_genot_combination();
             } catch (const WorkerFatal&) {
                 throw;
             } catch (const CombinationLimitExceeded& e) {
                 std::ostringstream text;
-                text << "TPedDB::build_all_genotypic_combinations : pedigree #" << k
+                text << std::setprecision(0) << std::fixed
+                     << "TPedDB::build_all_genotypic_combinations : pedigree #" << k
                      << " of sample " << _sample_name << " " << describe(p) << " needs ";
                 if (e.sib_combinations) {
-                    text << std::setprecision(0) << std::fixed << e.count
-                         << " combinations of its sibs' genotypes";
+                    text << e.count << " combinations of its sibs' genotypes, more than the "
+                         << "memory limit of " << mebibytes(memory_limit_bytes()) << " allows";
                 } else {
-                    text << "more than " << std::setprecision(0) << std::fixed << e.count
-                         << " genotypic combinations";
+                    text << "more than the " << e.count
+                         << " genotypic combinations that the memory limit of "
+                         << mebibytes(memory_limit_bytes()) << " leaves for it";
                 }
-                text << ", more than the memory limit of " << mebibytes(memory_limit_bytes())
-                     << " allows (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
-                fatal_input_error(text.str());
+                text << " (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
+                limit_message = text.str();
             } catch (...) {
                 std::ostringstream text;
                 text << "\nTPedDB::build_all_genotypic_combinations : incompatibility in pedigree #"
                      << k;
-                console() << text.str() << "\n"
+                failure_message = text.str();
+            }
+            if (!limit_message.empty()) {
+                fatal_input_error(limit_message);
+            }
+            if (!failure_message.empty()) {
+                console() << failure_message << "\n"
                           << "PROGRAM STOPPED !"
                           << "\n"
                           << "!!!!!!!!!!!!!!!!!!!!!" << std::endl;
-                error_log.report(text.str(), Errors::kFatal);
+                error_log.report(failure_message, Errors::kFatal);
             }
             stored += p._gen_comb.size();
             shared.set_all_compatible();
