@@ -2,10 +2,6 @@
 
 #include <algorithm>
 
-bool operator==(TSibGenotypicCombination a, TSibGenotypicCombination b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end());
-}
-
 std::vector<std::int32_t> TSibCombinationStore::stored_positions(std::int32_t n_sibs) {
     // order holds sib indices front to back; a copy reverses it, then the next
     // sib goes to the front; the stored combination is one more copy.

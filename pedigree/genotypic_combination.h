@@ -12,8 +12,6 @@
 // order that the enumeration's copy reversals produce).
 using TSibGenotypicCombination = std::span<const TGenotype>;
 
-bool operator==(TSibGenotypicCombination a, TSibGenotypicCombination b);
-
 // All sib combinations of one family, packed: combination i holds the genotypes
 // at [i * n_sibs, (i + 1) * n_sibs).
 class TSibCombinationStore {
@@ -75,7 +73,8 @@ struct OffspringGenotypes {
     }
 };
 
-// Mendelian probability of the sibs' genotypes given the parents', the product
+// Mendelian probability of the sibs' genotypes given the parents' (the rule the
+// builder applies with its counts precomputed per parent pair): the product
 // over sibs of m/4 rounded to single precision after each sib; false when some
 // sib's genotype cannot arise.
 bool segregation_probability(const OffspringGenotypes& offspring, TSibGenotypicCombination sibs,

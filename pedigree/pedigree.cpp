@@ -369,17 +369,6 @@ void TPedigree::transmit_to_sibs() {
     }
 }
 
-void TPedigree::clear_untyped_parents() {
-    if (_sibs.empty()) {
-        return;
-    }
-    for (TParent* parent : {_parent1, _parent2}) {
-        if (parent->_typed == 0) {
-            parent->_phen->clear_pseudo_hapl();
-        }
-    }
-}
-
 std::ostream& operator<<(std::ostream& os, const TPedigree& p) {
     if (p._unique) {
         os << "Unique Pedigree: Obs. count = " << p._obs_count << "\n";

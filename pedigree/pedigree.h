@@ -40,9 +40,6 @@ class TPedigree {
     void activate_all_combinations();
     // Passes one haplotype of each parent to every sib, drawn at random.
     void transmit_to_sibs();
-    // Deletes the pseudo-haplotypes of untyped parent records (the written last
-    // step of a transmission; callers may defer or replace it).
-    void clear_untyped_parents();
 
     bool symmetric() const {
         return _parent1->_typed == 0 && _parent2 != nullptr && _parent2->_typed == 0;
