@@ -14,7 +14,12 @@
 // One population sample: its individuals and every database built from them.
 class TPopPedigree {
   public:
+#ifdef TOVAQUOR_TEST_MAX_ITERATIONS
+    // Test builds (the fuzzer) may cap the EM runs to explore more inputs.
+    static constexpr std::int32_t kMaxIterations = TOVAQUOR_TEST_MAX_ITERATIONS;
+#else
     static constexpr std::int32_t kMaxIterations = 10000;
+#endif
     static constexpr float kConvergence = 1e-7F;
     static constexpr std::int32_t kLocusInitialConditions = 2;
 
