@@ -70,6 +70,11 @@ struct FatalInput {
     std::string message;
 };
 
+// Names the case in test output (the default printer dumps raw bytes).
+void PrintTo(const FatalInput& c, std::ostream* os) {
+    *os << c.label;
+}
+
 const std::string kExpected = "run_analysis : expected the ";
 const std::string kSamples = kExpected + "number of samples in the data file";
 const std::string kSimulated = kExpected + "number of simulated samples in the data file";

@@ -19,6 +19,11 @@ struct Case {
     int status;
 };
 
+// Names the case in test output (the default printer dumps raw bytes).
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.file;
+}
+
 class ThreadCount : public ::testing::TestWithParam<Case> {};
 
 e2e::Result run_with(const Case& c, const char* threads) {
