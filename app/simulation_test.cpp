@@ -29,15 +29,39 @@ void set_table_format(std::ostream& report) {
     report.setf(std::ios::right, std::ios::adjustfield);
 }
 
+// What the report takes from the analysis of one simulated sample.
+struct SampleResult {
+    double sample_ln_l = 0.0;
+    double equilibrium_ln_l = 0.0;
+    std::int32_t n_maxima = 0;
+};
+
+// Draws the next simulated sample and writes it in the data-file layout.
+std::string draw_sample_text(TPopPedigree& observed) {
+    observed.draw_random_sample();
+    std::ostringstream text;
+    observed.print_random_sample(text);
+    return text.str();
+}
+
+// Reads and analyses a simulated sample exactly like an observed one.
+SampleResult analyse_sample_text(const std::string& sample_text, std::int32_t n_initial,
+                                 std::int32_t n_individuals, std::ostream& report) {
+    TPopPedigree simulated("Brand new pop");
+    std::istringstream text(sample_text);
+    std::int32_t initial = n_initial;
+    std::int32_t individuals = n_individuals;
+    simulated.analyse(initial, text, individuals, report, report, 0);
+    return {simulated.PedDB._ln_likelihood, simulated.EquilLnLHood, simulated.PedDB._n_maxima};
+}
+
 // One simulated sample on its way through a worker.
 struct SimulatedSample {
     std::string text;
     RandomState start;    // generator state its analysis starts from
     RandomState expected; // state its analysis is predicted to leave
     RandomState finished; // state its analysis did leave
-    double sample_ln_l = 0.0;
-    double equilibrium_ln_l = 0.0;
-    std::int32_t n_maxima = 0;
+    SampleResult result;
     std::string console;
     MessageCapture messages;
     bool out_of_memory = false;
@@ -82,14 +106,7 @@ void analyse_on_worker(SimulatedSample& sample, std::int32_t n_initial, std::int
     log_stream = &sample.messages.progress;
     current_random_state() = sample.start;
     try {
-        TPopPedigree simulated("Brand new pop");
-        std::istringstream text(sample.text);
-        std::int32_t initial = n_initial;
-        std::int32_t individuals = n_individuals;
-        simulated.analyse(initial, text, individuals, report, report, 0);
-        sample.sample_ln_l = simulated.PedDB._ln_likelihood;
-        sample.equilibrium_ln_l = simulated.EquilLnLHood;
-        sample.n_maxima = simulated.PedDB._n_maxima;
+        sample.result = analyse_sample_text(sample.text, n_initial, n_individuals, report);
     } catch (const WorkerFatal&) {
         // Kept in the capture; the main thread stops at its replay.
     } catch (const std::bad_alloc&) {
@@ -150,21 +167,20 @@ void write_p_value(std::ostream& report, const SimulationTally& tally, std::int3
 
 namespace {
 
+// The report row of a simulated sample, and its count in the test.
+void record_sample(std::ostream& report, std::int32_t row, const SampleResult& r,
+                   double observed_ratio, SimulationTally& tally) {
+    write_simulation_row(report, row, r.sample_ln_l, r.equilibrium_ln_l, r.n_maxima);
+    tally.add(r.equilibrium_ln_l, 2.0 * (r.sample_ln_l - r.equilibrium_ln_l), observed_ratio);
+}
+
 void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
                     std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report,
                     SimulationTally& tally) {
     for (std::int32_t i = 0; i < n_simulated; ++i) {
-        observed.draw_random_sample();
-        std::stringstream text;
-        observed.print_random_sample(text);
-        TPopPedigree simulated("Brand new pop");
-        std::int32_t initial = n_initial;
-        std::int32_t individuals = n_individuals;
-        simulated.analyse(initial, text, individuals, report, report, 0);
-        const double s = simulated.PedDB._ln_likelihood;
-        const double e = simulated.EquilLnLHood;
-        write_simulation_row(report, i + 1, s, e, simulated.PedDB._n_maxima);
-        tally.add(e, 2.0 * (s - e), observed_ratio);
+        const std::string text = draw_sample_text(observed);
+        record_sample(report, i + 1, analyse_sample_text(text, n_initial, n_individuals, report),
+                      observed_ratio, tally);
     }
 }
 
@@ -184,10 +200,7 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
         std::vector<SimulatedSample> samples(static_cast<std::size_t>(batch));
         std::int32_t seed = 1;
         for (SimulatedSample& sample : samples) {
-            observed.draw_random_sample();
-            std::ostringstream text;
-            observed.print_random_sample(text);
-            sample.text = text.str();
+            sample.text = draw_sample_text(observed);
             sample.start = current_random_state();
             const std::int64_t skip = deviates_needed(observed, n_initial);
             for (std::int64_t k = 0; k < skip; ++k) {
@@ -224,10 +237,7 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
             if (sample.out_of_memory) {
                 throw std::bad_alloc();
             }
-            write_simulation_row(report, done + i + 1, sample.sample_ln_l, sample.equilibrium_ln_l,
-                                 sample.n_maxima);
-            tally.add(sample.equilibrium_ln_l, 2.0 * (sample.sample_ln_l - sample.equilibrium_ln_l),
-                      observed_ratio);
+            record_sample(report, done + i + 1, sample.result, observed_ratio, tally);
             if (!(sample.finished == sample.expected)) {
                 // Should the prediction of deviates ever miss, the samples
                 // drawn after this one are wrong: draw them again from here.

@@ -24,7 +24,6 @@ class TSibCombinationStore {
     }
     std::int32_t size() const { return _count; }
     bool empty() const { return _count == 0; }
-    std::int32_t n_sibs() const { return _n_sibs; }
     TSibGenotypicCombination operator[](std::int32_t i) const {
         return {_genotypes.data() + static_cast<std::size_t>(i) * _n_sibs,
                 static_cast<std::size_t>(_n_sibs)};
