@@ -21,9 +21,11 @@
 
 namespace {
 
-// What the EM walks per stored combination: two genotype slots and a
-// segregation probability (see CompactCombinations).
-constexpr double kBytesWalkedPerCombination = 2 * sizeof(std::uint32_t) + sizeof(float);
+// What the EM reads per stored combination of a family: two genotype slots, a
+// factor code and the haplotype looked up by the expectation step (see
+// CompactCombinations). About one combination in ten also reads a 20-byte
+// record; the probabilities passed between the two steps stay in cache.
+constexpr double kBytesWalkedPerCombination = 3 * sizeof(std::uint32_t) + sizeof(std::uint8_t);
 
 struct DataCase {
     int families;

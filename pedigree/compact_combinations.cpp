@@ -1,6 +1,7 @@
 #include "pedigree/compact_combinations.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <unordered_map>
 
@@ -9,6 +10,28 @@
 void CompactCombinations::start(const TPopHaploDB& haplotypes) {
     *this = CompactCombinations();
     _n_haplotypes = static_cast<std::size_t>(haplotypes.size());
+    _code_of.fill(-1);
+}
+
+int CompactCombinations::factor_code(float seg, bool pair) {
+    // Segregation probabilities are products of quarters, halves and ones:
+    // powers of two, of which few occur. A value of another form (none is
+    // known) or one too many leaves its family to the general rule.
+    const auto bits = std::bit_cast<std::uint32_t>(seg);
+    const std::uint32_t exponent = bits >> 23U;
+    if ((bits & 0x807FFFFFU) != 0 || exponent == 0 || exponent == 0xFF) {
+        return -1;
+    }
+    std::int16_t& code = _code_of[(pair ? 256U : 0U) + exponent];
+    if (code < 0) {
+        if (_seg_factors.size() == kMaxFactorCodes) {
+            return -1;
+        }
+        code = static_cast<std::int16_t>(_seg_factors.size());
+        _seg_factors.push_back(static_cast<double>(seg));
+        _pair_factors.push_back(pair ? 2.0 : 1.0);
+    }
+    return code;
 }
 
 void CompactCombinations::add(std::uint32_t index, const TPedigree& pedigree) {
@@ -17,26 +40,82 @@ void CompactCombinations::add(std::uint32_t index, const TPedigree& pedigree) {
             return kNone;
         }
         const auto [it, inserted] =
-            _slot_of.emplace(g, static_cast<std::uint32_t>(_slot_h1.size()));
+            _slot_of.emplace(g, static_cast<std::uint32_t>(_slot_haplotypes.size() / 2));
         if (inserted) {
-            _slot_h1.push_back(static_cast<std::uint32_t>(g->_hapl1->_index));
-            _slot_h2.push_back(static_cast<std::uint32_t>(g->_hapl2->_index));
+            _slot_haplotypes.push_back(static_cast<std::uint32_t>(g->_hapl1->_index));
+            _slot_haplotypes.push_back(static_cast<std::uint32_t>(g->_hapl2->_index));
         }
         return it->second;
     };
-    PedigreeRange range{index, static_cast<std::uint32_t>(_g1.size()), 0,
+    PedigreeRange range{index,
+                        static_cast<std::uint32_t>(_g1.size()),
+                        0,
+                        static_cast<std::uint32_t>(_reloads.size()),
+                        static_cast<std::uint32_t>(_seg.size()),
                         pedigree._parent2 == nullptr ? Kind::single : Kind::family,
                         pedigree.symmetric()};
     for (const TGenotypicCombination& c : pedigree._gen_comb) {
-        _g1.push_back(slot(c._parent1));
-        _g2.push_back(slot(c._parent2));
-        _seg.push_back(c._seg_prob);
-        if (c._parent2 == nullptr ? range.kind == Kind::family : !(c._seg_prob > 0.0F)) {
-            range.kind = Kind::irregular;
+        const std::uint32_t g1 = slot(c._parent1);
+        const std::uint32_t g2 = slot(c._parent2);
+        int code = 0;
+        if (range.kind == Kind::family) {
+            code = g2 == kNone ? -1 : factor_code(c._seg_prob, range.symmetric && g1 != g2);
+            if (code < 0) {
+                range.kind = Kind::irregular;
+            }
         }
+        _g1.push_back(g1);
+        _g2.push_back(g2);
+        _seg.push_back(c._seg_prob);
+        _factor_code.push_back(static_cast<std::uint8_t>(std::max(code, 0)));
     }
     range.end = static_cast<std::uint32_t>(_g1.size());
+    if (range.kind != Kind::irregular) {
+        _seg.resize(range.first_seg);
+    }
+    _other.resize(_g1.size(), kReload);
+    if (range.kind == Kind::family) {
+        plan_family(range);
+    }
     _ranges.push_back(range);
+}
+
+void CompactCombinations::plan_family(const PedigreeRange& range) {
+    // Successive combinations of a family share the first parent's genotype
+    // over long runs, and mostly give the second parent one haplotype in
+    // common (one the first sib needs). The expectation step carries these
+    // three sums in registers; a combination takes the fast path when its four
+    // haplotypes are distinct and three of them are the carried ones. Any plan
+    // gives the same sums (each receives the same additions in the same
+    // order): only the speed depends on it.
+    const auto spare = static_cast<std::uint32_t>(_n_haplotypes);
+    std::uint32_t current = kNone;
+    std::uint32_t carried = spare;
+    for (std::size_t c = range.begin; c < range.end; ++c) {
+        const std::uint32_t a = _slot_haplotypes[2 * static_cast<std::size_t>(_g1[c])];
+        const std::uint32_t b = _slot_haplotypes[2 * static_cast<std::size_t>(_g1[c]) + 1];
+        const std::uint32_t k1 = _slot_haplotypes[2 * static_cast<std::size_t>(_g2[c])];
+        const std::uint32_t k2 = _slot_haplotypes[2 * static_cast<std::size_t>(_g2[c]) + 1];
+        const bool distinct = a != b && k1 != k2 && k1 != a && k1 != b && k2 != a && k2 != b;
+        if (distinct && _g1[c] == current && (k1 == carried || k2 == carried)) {
+            _other[c] = k1 == carried ? k2 : k1;
+            continue;
+        }
+        current = _g1[c];
+        if (distinct) {
+            // Carry the one the next combination also has, if any.
+            carried = k2;
+            if (c + 1 < range.end) {
+                const std::size_t next = 2 * static_cast<std::size_t>(_g2[c + 1]);
+                if (_slot_haplotypes[next] == k1 || _slot_haplotypes[next + 1] == k1) {
+                    carried = k1;
+                }
+            }
+        } else if (carried == a || carried == b) {
+            carried = spare;
+        }
+        _reloads.push_back(Reload{a, b, k1, k2, carried});
+    }
 }
 
 void CompactCombinations::finish() {
@@ -48,45 +127,170 @@ void CompactCombinations::finish() {
     _g1.shrink_to_fit();
     _g2.shrink_to_fit();
     _seg.shrink_to_fit();
-    _p_now.assign(_slot_h1.size(), 0.0);
-    _p_before.assign(_slot_h1.size(), 0.0);
-    _scratch.assign(longest, 0.0);
+    _factor_code.shrink_to_fit();
+    _other.shrink_to_fit();
+    _reloads.shrink_to_fit();
+    _p_now.assign(_slot_haplotypes.size() / 2, 0.0);
+    _p_before.assign(_slot_haplotypes.size() / 2, 0.0);
+    _ring.assign(4 * std::max<std::size_t>(longest, 1), 0.0);
+    _ring_start.assign(_ranges.size(), 0);
+    _range_prob.assign(_ranges.size(), 0.0);
     _kept.resize(_ranges.size());
     _is_kept.assign(_ranges.size(), 0);
-    _accumulator.assign(_n_haplotypes, 0.0);
+    _accumulator.assign(_n_haplotypes + 1, 0.0);
     _frequencies.assign(_n_haplotypes, 0.0);
     _built = true;
 }
 
+class CompactCombinations::FamilyProbabilities {
+  public:
+    FamilyProbabilities() = default;
+    FamilyProbabilities(const CompactCombinations& store, const PedigreeRange& range,
+                        const double* p, double* out)
+        : _g1(store._g1.data() + range.begin), _g2(store._g2.data() + range.begin),
+          _code(store._factor_code.data() + range.begin), _seg_factors(store._seg_factors.data()),
+          _pair_factors(store._pair_factors.data()), _p(p), _out(out) {}
+
+    // Combination i of the range. The factors are those of the general rule:
+    // the pair factor is 1 for two equal genotypes or an asymmetric pair, and
+    // multiplying by 1.0 leaves a value unchanged.
+    void add(std::size_t i) {
+        const std::uint8_t code = _code[i];
+        double x = _p[_g2[i]] * _p[_g1[i]] * _seg_factors[code];
+        x *= _pair_factors[code];
+        _out[i] = x;
+        _sum += x;
+    }
+    double sum() const { return _sum; }
+    // Combinations [from, to). The walk runs on a copy, whose fields the
+    // compiler keeps in registers, since nothing else can point at them.
+    void walk(std::size_t from, std::size_t to) {
+        FamilyProbabilities w = *this;
+        for (std::size_t i = from; i < to; ++i) {
+            w.add(i);
+        }
+        *this = w;
+    }
+
+  private:
+    const std::uint32_t* _g1 = nullptr;
+    const std::uint32_t* _g2 = nullptr;
+    const std::uint8_t* _code = nullptr;
+    const double* _seg_factors = nullptr;
+    const double* _pair_factors = nullptr;
+    const double* _p = nullptr;
+    double* _out = nullptr;
+    double _sum = 0.0;
+};
+
+// Successive additions to one sum form a chain, and through memory each link
+// waits for a store and a load. On the fast path the sums of the first
+// parent's haplotypes (a, b) and of the carried haplotype of the second parent
+// stay in registers, and the other haplotype's is looked up. A reload stores
+// the registers, makes the combination's four additions in memory, in order,
+// and loads the registers with what the plan carries next: right whatever the
+// haplotypes are, with no branch on them.
+class CompactCombinations::FamilyExpectation {
+  public:
+    FamilyExpectation() = default;
+    FamilyExpectation(CompactCombinations& store, const PedigreeRange& range, double factor,
+                      const double* probs)
+        : _acc(store._accumulator.data()), _other(store._other.data() + range.begin),
+          _next_reload(store._reloads.data() + range.first_reload), _probs(probs), _factor(factor),
+          _a(_acc + store._n_haplotypes), _b(_a), _carried(_a) {}
+
+    // Combination i of the range.
+    void add(std::size_t i) {
+        const double e = 0.5 * (_probs[i] * _factor);
+        const std::uint32_t other = _other[i];
+        if (other == kReload) [[unlikely]] {
+            reload(e);
+            return;
+        }
+        _sum_a += e;
+        _sum_b += e;
+        _sum_carried += e;
+        _acc[other] += e;
+    }
+    // Combinations [from, to), alone or side by side with the next
+    // combinations of another range's evaluation. As in FamilyProbabilities,
+    // on copies.
+    void walk(std::size_t from, std::size_t to) {
+        FamilyExpectation w = *this;
+        for (std::size_t i = from; i < to; ++i) {
+            w.add(i);
+        }
+        *this = w;
+    }
+    void walk_with(std::size_t from, std::size_t n, FamilyProbabilities& evaluation,
+                   std::size_t evaluation_from) {
+        FamilyExpectation w = *this;
+        FamilyProbabilities v = evaluation;
+        for (std::size_t k = 0; k < n; ++k) {
+            w.add(from + k);
+            v.add(evaluation_from + k);
+        }
+        *this = w;
+        evaluation = v;
+    }
+    // Stores the registers; with a homozygous genotype b == a, and sum_a holds
+    // the sum.
+    void finish() {
+        *_carried = _sum_carried;
+        *_b = _sum_b;
+        *_a = _sum_a;
+    }
+
+  private:
+    void reload(double e) {
+        finish();
+        const Reload& step = *_next_reload++;
+        _a = _acc + step.a;
+        _b = _acc + step.b;
+        *_a += e;
+        *_b += e;
+        _acc[step.k1] += e;
+        _acc[step.k2] += e;
+        _carried = _acc + step.carried;
+        _sum_a = *_a;
+        _sum_b = *_b;
+        _sum_carried = *_carried;
+    }
+
+    double* _acc = nullptr;
+    const std::uint32_t* _other = nullptr;
+    const Reload* _next_reload = nullptr;
+    const double* _probs = nullptr;
+    double _factor = 0.0;
+    double* _a = nullptr;
+    double* _b = nullptr;
+    double* _carried = nullptr;
+    double _sum_a = 0.0;
+    double _sum_b = 0.0;
+    double _sum_carried = 0.0;
+};
+
 double CompactCombinations::range_probs(const PedigreeRange& range, const double* p,
                                         double* out) const {
-    const std::uint32_t* g1 = _g1.data();
-    const std::uint32_t* g2 = _g2.data();
-    const float* seg = _seg.data();
     double prob = 0.0;
     switch (range.kind) {
     case Kind::single:
         for (std::size_t c = range.begin; c < range.end; ++c) {
-            const double x = p[g1[c]];
+            const double x = p[_g1[c]];
             out[c - range.begin] = x;
             prob += x;
         }
         break;
     case Kind::family: {
-        // The factor 2 of a symmetric pair applies only to two distinct genotypes;
-        // multiplying by 1.0 instead leaves a value unchanged.
-        const double pair_factor = range.symmetric ? 2.0 : 1.0;
-        for (std::size_t c = range.begin; c < range.end; ++c) {
-            double x = p[g2[c]] * p[g1[c]] * static_cast<double>(seg[c]);
-            x *= g1[c] == g2[c] ? 1.0 : pair_factor;
-            out[c - range.begin] = x;
-            prob += x;
-        }
+        FamilyProbabilities walk(*this, range, p, out);
+        walk.walk(0, range.end - range.begin);
+        prob = walk.sum();
         break;
     }
     case Kind::irregular:
         for (std::size_t c = range.begin; c < range.end; ++c) {
-            const double x = combination_prob(c, p, range.symmetric);
+            const double x =
+                combination_prob(c, _seg[range.first_seg + (c - range.begin)], p, range.symmetric);
             out[c - range.begin] = x;
             prob += x;
         }
@@ -100,34 +304,127 @@ std::int64_t CompactCombinations::likelihood(const TPopHaploDB& haplotypes,
     _p_before.swap(_p_now);
     for (std::size_t h = 0; h < _n_haplotypes; ++h) {
         _frequencies[h] = haplotypes[static_cast<std::int32_t>(h)]->_freq;
-        _accumulator[h] = 0.0;
     }
-    for (std::size_t s = 0; s < _slot_h1.size(); ++s) {
-        const double f1 = _frequencies[_slot_h1[s]];
-        if (_slot_h1[s] == _slot_h2[s]) {
+    std::fill(_accumulator.begin(), _accumulator.end(), 0.0);
+    for (std::size_t s = 0; s < _p_now.size(); ++s) {
+        const std::uint32_t h1 = _slot_haplotypes[2 * s];
+        const std::uint32_t h2 = _slot_haplotypes[2 * s + 1];
+        const double f1 = _frequencies[h1];
+        if (h1 == h2) {
             _p_now[s] = f1 * f1;
         } else {
-            _p_now[s] = _frequencies[_slot_h2[s]] * 2.0 * f1;
+            _p_now[s] = _frequencies[h2] * 2.0 * f1;
         }
     }
     _counts_ready = false;
     ln_l = 0.0;
-    for (std::size_t r = 0; r < _ranges.size(); ++r) {
-        if (!(ln_l > kFloorLnLikelihood)) {
-            keep_from(r);
-            return -1;
+    // A pedigree's expected counts need its probability, summed over all its
+    // combinations. Meanwhile the probabilities of the pedigrees after it are
+    // formed in the same loop: two independent chains of additions, each in
+    // its own order. They wait in the ring; a pedigree's probability is
+    // committed, and checked, only after those of the pedigrees before it.
+    const double* p = _p_now.data();
+    const std::size_t n_ranges = _ranges.size();
+    auto length = [&](std::size_t r) {
+        return static_cast<std::size_t>(_ranges[r].end - _ranges[r].begin);
+    };
+    std::uint64_t head = 0;     // ring values written so far
+    std::size_t expecting = 0;  // the pedigree whose expected counts are formed
+    std::size_t evaluating = 0; // the first pedigree not evaluated yet
+    // The walks under way, if their flags are set.
+    FamilyExpectation expectation;
+    bool expecting_family = false;
+    std::size_t expected = 0; // combinations of `expecting` done
+    FamilyProbabilities evaluation;
+    bool evaluating_family = false;
+    std::size_t evaluated = 0; // combinations of `evaluating` done
+    // Starts evaluating the next pedigree; false when its place in the ring
+    // is still needed.
+    auto start_evaluation = [&]() {
+        const std::size_t n = length(evaluating);
+        const std::uint64_t start = ring_place(head, n);
+        const std::uint64_t live = expecting < evaluating ? _ring_start[expecting] : head;
+        if (start + n - live > _ring.size()) {
+            return false;
         }
-        const PedigreeRange& range = _ranges[r];
-        const double prob = range_probs(range, _p_now.data(), _scratch.data());
-        TPedigree& ped = pedigrees[range.pedigree];
-        ped._prob = prob;
-        _is_kept[r] = 0;
-        if (!(prob > 0.0)) {
-            keep_from(r + 1);
-            return static_cast<std::int64_t>(range.pedigree);
+        _ring_start[evaluating] = start;
+        const PedigreeRange& range = _ranges[evaluating];
+        if (range.kind == Kind::family) {
+            evaluation = FamilyProbabilities(*this, range, p, ring_at(start));
+            evaluating_family = true;
+            evaluated = 0;
+            return true;
         }
-        ln_l = ln_l + ped._obs_count * std::log(prob);
-        accumulate(range, ped._obs_weight / prob, _scratch.data());
+        _range_prob[evaluating] = range_probs(range, p, ring_at(start));
+        head = start + n;
+        ++evaluating;
+        return true;
+    };
+    auto end_evaluation = [&]() {
+        _range_prob[evaluating] = evaluation.sum();
+        head = _ring_start[evaluating] + length(evaluating);
+        ++evaluating;
+        evaluating_family = false;
+    };
+    while (expecting < n_ranges) {
+        if (!expecting_family) {
+            if (evaluating == expecting) {
+                // Nothing evaluated ahead: finish this pedigree's evaluation alone.
+                if (!evaluating_family) {
+                    start_evaluation();
+                }
+                if (evaluating_family) {
+                    evaluation.walk(evaluated, length(evaluating));
+                    end_evaluation();
+                }
+            }
+            if (!(ln_l > kFloorLnLikelihood)) {
+                keep_from(expecting);
+                return -1;
+            }
+            const PedigreeRange& range = _ranges[expecting];
+            const double prob = _range_prob[expecting];
+            TPedigree& ped = pedigrees[range.pedigree];
+            ped._prob = prob;
+            _is_kept[expecting] = 0;
+            if (!(prob > 0.0)) {
+                keep_from(expecting + 1);
+                return static_cast<std::int64_t>(range.pedigree);
+            }
+            ln_l = ln_l + ped._obs_count * std::log(prob);
+            const double factor = ped._obs_weight / prob;
+            double* probs = ring_at(_ring_start[expecting]);
+            if (range.kind != Kind::family) {
+                accumulate(range, factor, probs);
+                ++expecting;
+                continue;
+            }
+            expectation = FamilyExpectation(*this, range, factor, probs);
+            expecting_family = true;
+            expected = 0;
+        }
+        if (!evaluating_family && evaluating < n_ranges && start_evaluation() &&
+            !evaluating_family) {
+            continue; // a pedigree of another kind was evaluated at once
+        }
+        if (evaluating_family) {
+            const std::size_t n =
+                std::min(length(expecting) - expected, length(evaluating) - evaluated);
+            expectation.walk_with(expected, n, evaluation, evaluated);
+            expected += n;
+            evaluated += n;
+            if (evaluated == length(evaluating)) {
+                end_evaluation();
+            }
+        } else {
+            expectation.walk(expected, length(expecting));
+            expected = length(expecting);
+        }
+        if (expected == length(expecting)) {
+            expectation.finish();
+            expecting_family = false;
+            ++expecting;
+        }
     }
     _counts_ready = true;
     return -1;
@@ -148,66 +445,26 @@ void CompactCombinations::keep_from(std::size_t first) {
 
 void CompactCombinations::accumulate(const PedigreeRange& range, double factor,
                                      const double* probs) {
-    double* acc = _accumulator.data();
-    const std::uint32_t* h1 = _slot_h1.data();
-    const std::uint32_t* h2 = _slot_h2.data();
-    const std::uint32_t* g1 = _g1.data();
-    const std::uint32_t* g2 = _g2.data();
-    if (range.kind == Kind::single) {
-        for (std::size_t c = range.begin; c < range.end; ++c) {
-            const double e = 0.5 * (probs[c - range.begin] * factor);
-            acc[h1[g1[c]]] += e;
-            acc[h2[g1[c]]] += e;
-        }
+    if (range.kind == Kind::family) {
+        FamilyExpectation walk(*this, range, factor, probs);
+        walk.walk(0, range.end - range.begin);
+        walk.finish();
         return;
     }
-    // The first parent's genotype stays the same over long runs of
-    // combinations: its haplotypes' sums are carried in registers while it
-    // lasts, so that their chain of dependent additions does not go through
-    // memory. Each accumulator still receives the same additions in the same
-    // order.
-    std::uint32_t current = kNone;
-    std::uint32_t a = 0;
-    std::uint32_t b = 0;
-    double sum_a = 0.0;
-    double sum_b = 0.0;
     for (std::size_t c = range.begin; c < range.end; ++c) {
         const double e = 0.5 * (probs[c - range.begin] * factor);
-        if (g1[c] != current) {
-            if (current != kNone) {
-                acc[b] = sum_b;
-                acc[a] = sum_a;
-            }
-            current = g1[c];
-            a = h1[current];
-            b = h2[current];
-            sum_a = acc[a];
-            sum_b = acc[b];
-        }
-        sum_a += e;
-        if (b == a) {
-            sum_a += e;
-        } else {
-            sum_b += e;
-        }
-        if (g2[c] == kNone) {
-            continue;
-        }
-        for (const std::uint32_t k : {h1[g2[c]], h2[g2[c]]}) {
-            if (k == a) {
-                sum_a += e;
-            } else if (k == b) {
-                sum_b += e;
-            } else {
-                acc[k] += e;
+        for (const std::uint32_t g : {_g1[c], _g2[c]}) {
+            if (g != kNone) {
+                _accumulator[_slot_haplotypes[2 * static_cast<std::size_t>(g)]] += e;
+                _accumulator[_slot_haplotypes[2 * static_cast<std::size_t>(g) + 1]] += e;
             }
         }
     }
-    if (current != kNone) {
-        // With a homozygous genotype b == a, and sum_a holds the sum.
-        acc[b] = sum_b;
-        acc[a] = sum_a;
-    }
+}
+
+std::uint64_t CompactCombinations::ring_place(std::uint64_t head, std::size_t n) const {
+    const std::uint64_t within = head % _ring.size();
+    return within + n <= _ring.size() ? head : head + (_ring.size() - within);
 }
 
 void CompactCombinations::expected_counts(TPopHaploDB& haplotypes,
@@ -228,8 +485,8 @@ void CompactCombinations::expected_counts(TPopHaploDB& haplotypes,
             }
             const double* probs = _kept[r].data();
             if (_is_kept[r] == 0) {
-                range_probs(range, _p_now.data(), _scratch.data());
-                probs = _scratch.data();
+                range_probs(range, _p_now.data(), _ring.data());
+                probs = _ring.data();
             }
             accumulate(range, ped._obs_weight / prob, probs);
         }

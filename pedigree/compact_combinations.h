@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
@@ -33,8 +34,8 @@ class CompactCombinations {
     // The likelihood. Sets the probability of every pedigree it reaches and
     // returns the index of the first pedigree whose probability is not above
     // zero (the caller reports it), or -1. `ln_l` receives the log-likelihood
-    // summed up to there. Each pedigree's expected counts are formed on the way,
-    // while its combinations are in cache.
+    // summed up to there. The expected counts are formed on the way: those of
+    // each pedigree in the same loop as the next pedigree's probabilities.
     std::int64_t likelihood(const TPopHaploDB& haplotypes, std::vector<TPedigree>& pedigrees,
                             double& ln_l);
     // The expectation step: leaves the next frequency estimates in `haplotypes`.
@@ -43,59 +44,104 @@ class CompactCombinations {
   private:
     enum class Kind : std::uint8_t {
         single,    // no second parent
-        family,    // two parents, every segregation probability above zero
+        family,    // two parents, segregation probabilities in the factor table
         irregular, // a segregation probability of zero (underflow): the general rule
     };
     struct PedigreeRange {
         std::uint32_t pedigree; // index in the pedigree array
         std::uint32_t begin;
         std::uint32_t end;
+        std::uint32_t first_reload; // its first entry in _reloads
+        std::uint32_t first_seg;    // its first entry in _seg (irregular ranges)
         Kind kind;
         bool symmetric;
     };
 
-    // Probability of combination c under genotype probabilities p.
-    double combination_prob(std::size_t c, const double* p, bool symmetric) const {
+    // On the fast path of the expectation step, _other holds the haplotype
+    // whose sum is looked up; kReload sends a combination through memory.
+    static constexpr std::uint32_t kReload = 0xFFFFFFFFU;
+    static constexpr std::size_t kMaxFactorCodes = 256;
+
+    // Probability of combination c, of segregation probability `seg`, under
+    // genotype probabilities p.
+    double combination_prob(std::size_t c, float seg, const double* p, bool symmetric) const {
         const double p1 = p[_g1[c]];
         const std::uint32_t g2 = _g2[c];
-        if (g2 == kNone || !(_seg[c] > 0.0F)) {
+        if (g2 == kNone || !(seg > 0.0F)) {
             return p1;
         }
         if (g2 == _g1[c]) {
-            return p1 * p1 * static_cast<double>(_seg[c]);
+            return p1 * p1 * static_cast<double>(seg);
         }
-        double prob = p[g2] * p1 * static_cast<double>(_seg[c]);
+        double prob = p[g2] * p1 * static_cast<double>(seg);
         if (symmetric) {
             prob *= 2.0;
         }
         return prob;
     }
+    // The factor code of a family combination, or -1 if it has none.
+    int factor_code(float seg, bool pair);
+    void plan_family(const PedigreeRange& range);
     // Fills out[c - begin] with the combination probabilities of a range and
     // returns their sum, added in order.
     double range_probs(const PedigreeRange& range, const double* p, double* out) const;
     void keep_from(std::size_t first);
     void accumulate(const PedigreeRange& range, double factor, const double* probs);
+    // Where in the ring the probabilities of a range of n combinations go, at
+    // `head` or further on: a range never wraps around.
+    std::uint64_t ring_place(std::uint64_t head, std::size_t n) const;
+    double* ring_at(std::uint64_t offset) { return _ring.data() + offset % _ring.size(); }
+    // The two walks of a family range, one combination at a time, so that
+    // they can share a loop.
+    class FamilyProbabilities;
+    class FamilyExpectation;
 
     bool _built = false;
     std::unordered_map<const TSmallGen*, std::uint32_t> _slot_of;
-    // Genotype records in use, by slot: their two haplotypes.
-    std::vector<std::uint32_t> _slot_h1;
-    std::vector<std::uint32_t> _slot_h2;
-    // Per combination: genotype slots of the two parents, segregation probability.
+    // Genotype records in use: the two haplotypes of slot s at 2s and 2s + 1.
+    std::vector<std::uint32_t> _slot_haplotypes;
+    // Per combination: genotype slots of the two parents. The segregation
+    // probabilities of irregular ranges; those of family ranges are coded.
     std::vector<std::uint32_t> _g1;
     std::vector<std::uint32_t> _g2;
     std::vector<float> _seg;
+    // Per family combination: its factor code, which indexes the two factors
+    // its probability is multiplied by (the segregation probability, a power
+    // of two, and 2 or 1 for a symmetric pair), and how its expected counts
+    // are added (see plan_family).
+    std::vector<std::uint8_t> _factor_code;
+    std::array<std::int16_t, 512> _code_of{};
+    std::vector<double> _seg_factors;
+    std::vector<double> _pair_factors;
+    std::vector<std::uint32_t> _other;
+    // For each combination sent through memory, in order: its four
+    // haplotypes, and the one whose sum the expectation step carries from
+    // there on (the spare accumulator if none).
+    struct Reload {
+        std::uint32_t a;
+        std::uint32_t b;
+        std::uint32_t k1;
+        std::uint32_t k2;
+        std::uint32_t carried;
+    };
+    std::vector<Reload> _reloads;
     std::vector<PedigreeRange> _ranges;
     // Genotype probabilities of this evaluation and of the previous one.
     std::vector<double> _p_now;
     std::vector<double> _p_before;
-    // Combination probabilities of the pedigree being evaluated.
-    std::vector<double> _scratch;
+    // Combination probabilities waiting for their pedigree's expected counts
+    // (twice the longest range), where each range starts (a count of values
+    // written, never reset within a pass), and each range's sum.
+    std::vector<double> _ring;
+    std::vector<std::uint64_t> _ring_start;
+    std::vector<double> _range_prob;
     // Pedigrees that a likelihood pass stopping early did not reach keep the
     // combination probabilities of their last evaluation; these hold them.
     std::vector<std::vector<double>> _kept;
     std::vector<char> _is_kept;
-    // Expected counts, and the frequencies they were formed from.
+    // Expected counts, one per haplotype, then the spare accumulator, which
+    // takes the stores of a register that carries nothing; and the frequencies
+    // they were formed from.
     std::vector<double> _accumulator;
     std::vector<double> _frequencies;
     bool _counts_ready = false;
