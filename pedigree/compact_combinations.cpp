@@ -81,40 +81,83 @@ void CompactCombinations::add(std::uint32_t index, const TPedigree& pedigree) {
 }
 
 void CompactCombinations::plan_family(const PedigreeRange& range) {
-    // Successive combinations of a family share the first parent's genotype
-    // over long runs, and mostly give the second parent one haplotype in
-    // common (one the first sib needs). The expectation step carries these
-    // three sums in registers; a combination takes the fast path when its four
-    // haplotypes are distinct and three of them are the carried ones. Any plan
-    // gives the same sums (each receives the same additions in the same
-    // order): only the speed depends on it.
-    const auto spare = static_cast<std::uint32_t>(_n_haplotypes);
-    std::uint32_t current = kNone;
-    std::uint32_t carried = spare;
-    for (std::size_t c = range.begin; c < range.end; ++c) {
-        const std::uint32_t a = _slot_haplotypes[2 * static_cast<std::size_t>(_g1[c])];
-        const std::uint32_t b = _slot_haplotypes[2 * static_cast<std::size_t>(_g1[c]) + 1];
-        const std::uint32_t k1 = _slot_haplotypes[2 * static_cast<std::size_t>(_g2[c])];
-        const std::uint32_t k2 = _slot_haplotypes[2 * static_cast<std::size_t>(_g2[c]) + 1];
-        const bool distinct = a != b && k1 != k2 && k1 != a && k1 != b && k2 != a && k2 != b;
-        if (distinct && _g1[c] == current && (k1 == carried || k2 == carried)) {
-            _other[c] = k1 == carried ? k2 : k1;
-            continue;
+    // The expectation step adds a combination's share to the sums of its four
+    // haplotypes. It holds three sums in registers, and a combination whose
+    // haplotypes are distinct and include those three takes the fast path:
+    // three register additions and one through memory. Any other goes through
+    // memory and sets the three held next. Successive combinations mostly
+    // share three haplotypes (a parent's genotype lasts over a run, and the
+    // other parent's genotypes share the haplotype a sib needs), so the plan
+    // holds the three that last longest from the next combination on. Any
+    // plan gives the same sums, each receiving the same additions in the same
+    // order: only the speed depends on it.
+    using Targets = std::array<std::uint32_t, 4>;
+    using Held = std::array<std::uint32_t, 3>;
+    auto targets = [&](std::size_t c) {
+        const std::size_t g1 = 2 * static_cast<std::size_t>(_g1[c]);
+        const std::size_t g2 = 2 * static_cast<std::size_t>(_g2[c]);
+        return Targets{_slot_haplotypes[g1], _slot_haplotypes[g1 + 1], _slot_haplotypes[g2],
+                       _slot_haplotypes[g2 + 1]};
+    };
+    auto distinct = [](const Targets& t) {
+        return t[0] != t[1] && t[0] != t[2] && t[0] != t[3] && t[1] != t[2] && t[1] != t[3] &&
+               t[2] != t[3];
+    };
+    // The haplotype of t not held, if t holds all three held ones.
+    auto other = [](const Held& held, const Targets& t) -> std::uint32_t {
+        std::uint32_t left = kReload;
+        std::size_t found = 0;
+        for (const std::uint32_t h : t) {
+            if (h == held[0] || h == held[1] || h == held[2]) {
+                ++found;
+            } else {
+                left = h;
+            }
         }
-        current = _g1[c];
-        if (distinct) {
-            // Carry the one the next combination also has, if any.
-            carried = k2;
-            if (c + 1 < range.end) {
-                const std::size_t next = 2 * static_cast<std::size_t>(_g2[c + 1]);
-                if (_slot_haplotypes[next] == k1 || _slot_haplotypes[next + 1] == k1) {
-                    carried = k1;
+        return found == 3 ? left : kReload;
+    };
+    // Combinations from c on that would take the fast path, up to a bound.
+    constexpr std::size_t kLookAhead = 64;
+    auto run = [&](const Held& held, std::size_t c) {
+        std::size_t n = 0;
+        for (; c < range.end && n < kLookAhead; ++c, ++n) {
+            const Targets t = targets(c);
+            if (!distinct(t) || other(held, t) == kReload) {
+                break;
+            }
+        }
+        return n;
+    };
+    const auto spare = static_cast<std::uint32_t>(_n_haplotypes);
+    Held held{spare, spare + 1, spare + 2};
+    for (std::size_t c = range.begin; c < range.end; ++c) {
+        const Targets t = targets(c);
+        if (distinct(t)) {
+            _other[c] = other(held, t);
+            if (_other[c] != kReload) {
+                continue;
+            }
+        }
+        if (c + 1 < range.end) {
+            const Targets next = targets(c + 1);
+            if (distinct(next)) {
+                std::size_t longest = run(held, c + 1);
+                for (std::size_t skip = 0; skip < 4; ++skip) {
+                    Held candidate{};
+                    for (std::size_t k = 0, j = 0; k < 4; ++k) {
+                        if (k != skip) {
+                            candidate[j++] = next[k];
+                        }
+                    }
+                    const std::size_t n = run(candidate, c + 1);
+                    if (n > longest) {
+                        longest = n;
+                        held = candidate;
+                    }
                 }
             }
-        } else if (carried == a || carried == b) {
-            carried = spare;
         }
-        _reloads.push_back(Reload{a, b, k1, k2, carried});
+        _reloads.push_back(Reload{t, held});
     }
 }
 
@@ -137,7 +180,7 @@ void CompactCombinations::finish() {
     _range_prob.assign(_ranges.size(), 0.0);
     _kept.resize(_ranges.size());
     _is_kept.assign(_ranges.size(), 0);
-    _accumulator.assign(_n_haplotypes + 1, 0.0);
+    _accumulator.assign(_n_haplotypes + kSpares, 0.0);
     _frequencies.assign(_n_haplotypes, 0.0);
     _built = true;
 }
@@ -184,20 +227,20 @@ class CompactCombinations::FamilyProbabilities {
 };
 
 // Successive additions to one sum form a chain, and through memory each link
-// waits for a store and a load. On the fast path the sums of the first
-// parent's haplotypes (a, b) and of the carried haplotype of the second parent
-// stay in registers, and the other haplotype's is looked up. A reload stores
-// the registers, makes the combination's four additions in memory, in order,
-// and loads the registers with what the plan carries next: right whatever the
-// haplotypes are, with no branch on them.
+// waits for a store and a load. On the fast path the sums of three of the
+// combination's haplotypes stay in registers, and the fourth one's is looked
+// up. A reload stores the registers, makes the combination's four additions in
+// memory, in order, and loads the registers with what the plan holds next:
+// right whatever the haplotypes are, with no branch on them.
 class CompactCombinations::FamilyExpectation {
   public:
     FamilyExpectation() = default;
     FamilyExpectation(CompactCombinations& store, const PedigreeRange& range, double factor,
                       const double* probs)
         : _acc(store._accumulator.data()), _other(store._other.data() + range.begin),
-          _next_reload(store._reloads.data() + range.first_reload), _probs(probs), _factor(factor),
-          _a(_acc + store._n_haplotypes), _b(_a), _carried(_a) {}
+          _next_reload(store._reloads.data() + range.first_reload), _probs(probs),
+          _factor(factor), _held{_acc + store._n_haplotypes, _acc + store._n_haplotypes + 1,
+                                 _acc + store._n_haplotypes + 2} {}
 
     // Combination i of the range.
     void add(std::size_t i) {
@@ -207,9 +250,9 @@ class CompactCombinations::FamilyExpectation {
             reload(e);
             return;
         }
-        _sum_a += e;
-        _sum_b += e;
-        _sum_carried += e;
+        _sum0 += e;
+        _sum1 += e;
+        _sum2 += e;
         _acc[other] += e;
     }
     // Combinations [from, to), alone or side by side with the next
@@ -233,28 +276,25 @@ class CompactCombinations::FamilyExpectation {
         *this = w;
         evaluation = v;
     }
-    // Stores the registers; with a homozygous genotype b == a, and sum_a holds
-    // the sum.
+    // Stores the registers.
     void finish() {
-        *_carried = _sum_carried;
-        *_b = _sum_b;
-        *_a = _sum_a;
+        *_held[0] = _sum0;
+        *_held[1] = _sum1;
+        *_held[2] = _sum2;
     }
 
   private:
     void reload(double e) {
         finish();
         const Reload& step = *_next_reload++;
-        _a = _acc + step.a;
-        _b = _acc + step.b;
-        *_a += e;
-        *_b += e;
-        _acc[step.k1] += e;
-        _acc[step.k2] += e;
-        _carried = _acc + step.carried;
-        _sum_a = *_a;
-        _sum_b = *_b;
-        _sum_carried = *_carried;
+        _acc[step.targets[0]] += e;
+        _acc[step.targets[1]] += e;
+        _acc[step.targets[2]] += e;
+        _acc[step.targets[3]] += e;
+        _held = {_acc + step.held[0], _acc + step.held[1], _acc + step.held[2]};
+        _sum0 = *_held[0];
+        _sum1 = *_held[1];
+        _sum2 = *_held[2];
     }
 
     double* _acc = nullptr;
@@ -262,12 +302,10 @@ class CompactCombinations::FamilyExpectation {
     const Reload* _next_reload = nullptr;
     const double* _probs = nullptr;
     double _factor = 0.0;
-    double* _a = nullptr;
-    double* _b = nullptr;
-    double* _carried = nullptr;
-    double _sum_a = 0.0;
-    double _sum_b = 0.0;
-    double _sum_carried = 0.0;
+    std::array<double*, 3> _held{};
+    double _sum0 = 0.0;
+    double _sum1 = 0.0;
+    double _sum2 = 0.0;
 };
 
 double CompactCombinations::range_probs(const PedigreeRange& range, const double* p,

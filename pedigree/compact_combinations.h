@@ -61,6 +61,7 @@ class CompactCombinations {
     // whose sum is looked up; kReload sends a combination through memory.
     static constexpr std::uint32_t kReload = 0xFFFFFFFFU;
     static constexpr std::size_t kMaxFactorCodes = 256;
+    static constexpr std::size_t kSpares = 3;
 
     // Probability of combination c, of segregation probability `seg`, under
     // genotype probabilities p.
@@ -115,23 +116,21 @@ class CompactCombinations {
     std::vector<double> _pair_factors;
     std::vector<std::uint32_t> _other;
     // For each combination sent through memory, in order: its four
-    // haplotypes, and the one whose sum the expectation step carries from
-    // there on (the spare accumulator if none).
+    // haplotypes, and the three whose sums the expectation step holds in
+    // registers from there on (distinct; spare accumulators fill in).
     struct Reload {
-        std::uint32_t a;
-        std::uint32_t b;
-        std::uint32_t k1;
-        std::uint32_t k2;
-        std::uint32_t carried;
+        std::array<std::uint32_t, 4> targets;
+        std::array<std::uint32_t, 3> held;
     };
     std::vector<Reload> _reloads;
     std::vector<PedigreeRange> _ranges;
     // Genotype probabilities of this evaluation and of the previous one.
     std::vector<double> _p_now;
     std::vector<double> _p_before;
-    // Combination probabilities waiting for their pedigree's expected counts
-    // (twice the longest range), where each range starts (a count of values
-    // written, never reset within a pass), and each range's sum.
+    // Combination probabilities waiting for their pedigree's expected counts,
+    // where each range starts (a count of values written, never reset within
+    // a pass), and each range's sum. Four times the longest range: the one
+    // being expected, the wasted end of the ring, and at least one more.
     std::vector<double> _ring;
     std::vector<std::uint64_t> _ring_start;
     std::vector<double> _range_prob;
@@ -139,9 +138,9 @@ class CompactCombinations {
     // combination probabilities of their last evaluation; these hold them.
     std::vector<std::vector<double>> _kept;
     std::vector<char> _is_kept;
-    // Expected counts, one per haplotype, then the spare accumulator, which
-    // takes the stores of a register that carries nothing; and the frequencies
-    // they were formed from.
+    // Expected counts, one per haplotype, then kSpares spare accumulators,
+    // which take the stores of registers that hold no haplotype; and the
+    // frequencies they were formed from.
     std::vector<double> _accumulator;
     std::vector<double> _frequencies;
     bool _counts_ready = false;
