@@ -117,7 +117,7 @@ void CompactCombinations::plan_family(const PedigreeRange& range) {
         return found == 3 ? left : kReload;
     };
     // Combinations from c on that would take the fast path, up to a bound.
-    constexpr std::size_t kLookAhead = 64;
+    constexpr std::size_t kLookAhead = 8;
     auto run = [&](const Held& held, std::size_t c) {
         std::size_t n = 0;
         for (; c < range.end && n < kLookAhead; ++c, ++n) {
