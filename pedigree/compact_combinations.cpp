@@ -175,7 +175,8 @@ void CompactCombinations::finish() {
     _reloads.shrink_to_fit();
     _p_now.assign(_slot_haplotypes.size() / 2, 0.0);
     _p_before.assign(_slot_haplotypes.size() / 2, 0.0);
-    _ring.assign(4 * std::max<std::size_t>(longest, 1), 0.0);
+    longest = std::max<std::size_t>(longest, 1);
+    _ring.assign(longest + std::min(3 * longest, kRingSlack), 0.0);
     _ring_start.assign(_ranges.size(), 0);
     _range_prob.assign(_ranges.size(), 0.0);
     _kept.resize(_ranges.size());
@@ -381,7 +382,8 @@ std::int64_t CompactCombinations::likelihood(const TPopHaploDB& haplotypes,
     auto start_evaluation = [&]() {
         const std::size_t n = length(evaluating);
         const std::uint64_t start = ring_place(head, n);
-        const std::uint64_t live = expecting < evaluating ? _ring_start[expecting] : head;
+        // The values still needed start with those of `expecting`, if any.
+        const std::uint64_t live = expecting < evaluating ? _ring_start[expecting] : start;
         if (start + n - live > _ring.size()) {
             return false;
         }

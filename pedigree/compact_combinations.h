@@ -62,6 +62,7 @@ class CompactCombinations {
     static constexpr std::uint32_t kReload = 0xFFFFFFFFU;
     static constexpr std::size_t kMaxFactorCodes = 256;
     static constexpr std::size_t kSpares = 3;
+    static constexpr std::size_t kRingSlack = std::size_t{1} << 20U;
 
     // Probability of combination c, of segregation probability `seg`, under
     // genotype probabilities p.
@@ -129,8 +130,9 @@ class CompactCombinations {
     std::vector<double> _p_before;
     // Combination probabilities waiting for their pedigree's expected counts,
     // where each range starts (a count of values written, never reset within
-    // a pass), and each range's sum. Four times the longest range: the one
-    // being expected, the wasted end of the ring, and at least one more.
+    // a pass), and each range's sum. The longest range fits, and three times
+    // as much again up to kRingSlack values: room for the range being
+    // expected, the wasted end of the ring and at least one more range.
     std::vector<double> _ring;
     std::vector<std::uint64_t> _ring_start;
     std::vector<double> _range_prob;
