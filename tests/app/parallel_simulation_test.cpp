@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <utility>
 
 #include "app/simulation_test.h"
 #include "population/pop_pedigree.h"
@@ -27,12 +28,11 @@ void PrintTo(const Case& c, std::ostream* os) {
 class ThreadCount : public ::testing::TestWithParam<Case> {};
 
 e2e::Result run_with(const Case& c, const char* threads) {
-    const std::string data = e2e::read_file(e2e::data_path(std::string("parallel/") + c.file));
-    std::vector<std::pair<std::string, std::string>> env{{"TOVAQUOR_THREADS", threads}};
+    e2e::Env env{{"TOVAQUOR_THREADS", threads}};
     if (*c.memory_mb != '\0') {
         env.emplace_back("TOVAQUOR_MAX_MEMORY_MB", c.memory_mb);
     }
-    return e2e::run({{"data", "3"}, "", {{"data.mbd", data}}, env, ""});
+    return e2e::run_data("data", e2e::read_data(std::string("parallel/") + c.file), "3", env);
 }
 
 TEST_P(ThreadCount, GivesTheSameReportConsoleAndLog) {
@@ -78,12 +78,9 @@ TEST(DeviatePrediction, MatchesWhatTheAnalysisTakes) {
     std::int32_t seed = -4242;
     random_uniform(seed);
 
-    const std::string data = e2e::read_file(e2e::data_path("parallel/fatal_in_simulation.mbd"));
+    const std::string data = e2e::read_data("parallel/fatal_in_simulation.mbd");
     std::istringstream in(data);
-    std::int32_t n_samples = 0;
-    std::int32_t n_simulated = 0;
-    std::int32_t n_initial = 0;
-    std::int32_t n_individuals = 0;
+    std::int32_t n_samples = 0, n_simulated = 0, n_initial = 0, n_individuals = 0;
     in >> n_samples >> n_simulated >> n_initial >> n_individuals;
     TPopPedigree observed("Brand new pop");
     observed.analyse(n_initial, in, n_individuals, sink, sink, 0);
@@ -95,13 +92,12 @@ TEST(DeviatePrediction, MatchesWhatTheAnalysisTakes) {
         observed.print_random_sample(text);
         const std::int64_t predicted = deviates_needed(observed, initial);
 
-        RandomState expected = current_random_state();
-        std::swap(current_random_state(), expected);
+        const RandomState before = current_random_state();
         std::int32_t one = 1;
         for (std::int64_t k = 0; k < predicted; ++k) {
             random_uniform(one);
         }
-        std::swap(current_random_state(), expected);
+        const RandomState expected = std::exchange(current_random_state(), before);
 
         TPopPedigree simulated("Brand new pop");
         std::int32_t individuals = n_individuals;

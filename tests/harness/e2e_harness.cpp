@@ -15,17 +15,11 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string quote(const std::string& s) {
-    std::ostringstream out;
-    out << '\'';
+    std::string out = "'";
     for (char c : s) {
-        if (c == '\'') {
-            out << "'\\''";
-        } else {
-            out << c;
-        }
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     }
-    out << '\'';
-    return out.str();
+    return out + "'";
 }
 
 void write_file(const fs::path& path, const std::string& content) {
@@ -33,17 +27,17 @@ void write_file(const fs::path& path, const std::string& content) {
     os << content;
 }
 
-} // namespace
-
-std::string read_file(const std::string& path) {
+std::string read_file(const fs::path& path) {
     std::ifstream is(path, std::ios::binary);
     std::ostringstream ss;
     ss << is.rdbuf();
     return ss.str();
 }
 
-std::string data_path(const std::string& relative) {
-    return std::string(TOVAQUOR_TEST_DATA) + "/" + relative;
+} // namespace
+
+std::string read_data(const std::string& relative) {
+    return read_file(fs::path(TOVAQUOR_TEST_DATA) / relative);
 }
 
 Result run(const Run& what) {
@@ -53,7 +47,11 @@ Result run(const Run& what) {
     }
     const fs::path dir = templ;
     for (const auto& [name, content] : what.files) {
-        write_file(dir / name, content);
+        if (name.ends_with('/')) {
+            fs::create_directory(dir / name);
+        } else {
+            write_file(dir / name, content);
+        }
     }
     write_file(dir / ".stdin", what.input);
     std::ostringstream command;
@@ -65,29 +63,29 @@ Result run(const Run& what) {
     for (const auto& arg : what.args) {
         command << ' ' << quote(arg);
     }
-    command << " < .stdin > .stdout 2> .stderr";
+    command << " < .stdin > .stdout"; // standard error passes through to the test's
     const int raw = std::system(command.str().c_str());
 
     Result result;
-    result.dir = dir.string();
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.console = read_file((dir / ".stdout").string());
-    result.errors = read_file((dir / ".stderr").string());
-    std::string report_name = what.report_name;
-    if (report_name.empty() && !what.args.empty()) {
-        report_name = what.args[0] + ".mbr";
-    }
-    if (!report_name.empty() && fs::exists(dir / report_name)) {
-        result.has_report = true;
-        result.report = read_file((dir / report_name).string());
-    }
-    if (fs::exists(dir / "mirbo.log")) {
-        result.has_log = true;
-        result.log = read_file((dir / "mirbo.log").string());
-    }
+    result.console = read_file(dir / ".stdout");
+    const auto collect = [&dir](const std::string& name, std::string& text) {
+        const bool found = !name.empty() && fs::exists(dir / name);
+        text = found ? read_file(dir / name) : "";
+        return found;
+    };
+    const bool default_report = what.report_name.empty() && !what.args.empty();
+    result.has_report =
+        collect(default_report ? what.args[0] + ".mbr" : what.report_name, result.report);
+    result.has_log = collect("mirbo.log", result.log);
     std::error_code ignored;
     fs::remove_all(dir, ignored);
     return result;
+}
+
+Result run_data(const std::string& base, const std::string& data, const std::string& seed,
+                const Env& env) {
+    return run({{base, seed}, "", {{base + ".mbd", data}}, env});
 }
 
 std::string mask_times(std::string text) {
