@@ -112,7 +112,9 @@ class CompactCombinations {
     // of two, and 2 or 1 for a symmetric pair), and how its expected counts
     // are added (see plan_family).
     std::vector<std::uint8_t> _factor_code;
-    std::array<std::int16_t, 512> _code_of{};
+    // The code given to each single-precision exponent, without the pair
+    // factor and then with it; -1 while unused.
+    std::array<std::int16_t, 2 * 256> _code_of{};
     std::vector<double> _seg_factors;
     std::vector<double> _pair_factors;
     std::vector<std::uint32_t> _other;
