@@ -78,6 +78,33 @@ TEST_P(Likelihood, ThreeIdenticalFamiliesMergeIntoOneRepresentative) {
     EXPECT_NEAR(1.0, frequency_sum(three.haplotypes), 1e-12);
 }
 
+// Each pedigree as "unique/observation count", in array order (newest first).
+std::string merged(const std::string& text) {
+    Sample s(text);
+    s.peds.build_pedigree_structures(s.people);
+    s.peds.find_redundant_pedigrees();
+    std::string out;
+    for (const TPedigree& p : s.peds._pedigrees) {
+        out += std::to_string(p._unique) + "/" + std::to_string(p._obs_count) + " ";
+    }
+    return out;
+}
+
+// Families D, C, B, A: B is A with the parents swapped and the sibs reversed, and
+// A merges into B, met first; C and D have the same set of sib phenotypes but
+// not the same multiset. Singles W, X, Y, Z: phenotypes are unphased, so X, Y
+// and Z (alleles 1, 2 and a, b) are one.
+TEST(RedundantPedigrees, SameUnphasedPhenotypesAndMultisetOfSibsInAnyOrder) {
+    EXPECT_EQ(
+        "1/1 1/1 1/2 0/1 ",
+        merged("F 0 0\n1\n2\nM 0 0\n3\n3\nA1 F M\n1\n3\nA2 F M\n2\n3\n"
+               "F2 0 0\n3\n3\nM2 0 0\n2\n1\nB2 F2 M2\n3\n2\nB1 F2 M2\n3\n1\n"
+               "F3 0 0\n1\n2\nM3 0 0\n3\n3\nC1 F3 M3\n1\n3\nC2 F3 M3\n1\n3\nC3 F3 M3\n2\n3\n"
+               "F4 0 0\n1\n2\nM4 0 0\n3\n3\nD1 F4 M4\n1\n3\nD2 F4 M4\n2\n3\nD3 F4 M4\n2\n3\n"));
+    EXPECT_EQ("1/1 1/3 0/1 0/1 ",
+              merged("Z 0 0\n1 a\n2 b\nY 0 0\n2 a\n1 b\nX 0 0\n1 b\n2 a\nW 0 0\n1 a\n2 a\n"));
+}
+
 TEST_P(Likelihood, IncompatiblePedigreeStopsAtTheFloorWithBothWarnings) {
     EXPECT_EQ(-3.4028234663852886e+38, kFloorLnLikelihood);
     LogCapture log;
@@ -182,7 +209,7 @@ struct HandCase {
     std::int32_t locus; // -1: both loci
     bool hash;          // add the allele "#" to every locus
     const char* pedigrees;
-    const char* text;
+    std::string text;
 };
 
 void PrintTo(const HandCase& c, std::ostream* os) {
@@ -233,6 +260,9 @@ TEST_P(HandChecked, GroupsWeighsAndMatchesTheBruteForceLogLikelihood) {
 const char* const kTwoFamiliesAndASingle = "F 0 0\n1 a\n2 b\nM 0 0\n1 a\n3 a\n"
                                            "S1 F M\n2 a\n1 a\nS2 F M\n1 b\n3 a\n"
                                            "K P Q\n2 a\n3 b\nZ 0 0\n1 a\n3 b\n";
+// C's typed parents, and D, whose parents are absent.
+const std::string kFounders = "F 0 0\n1 a\n2 b\nM 0 0\n3 a\n3 b\n";
+const std::string kChildren = "C F M\n1 a\n3 b\nD P Q\n1 a\n1 b\n";
 
 const HandCase kHandCases[] = {
     // Typed parents and two sibs; untyped parents and one sib; a single
@@ -260,11 +290,9 @@ const HandCase kHandCases[] = {
     // One unknown parent means no parents: the typed mother M stands alone,
     // and the absent X, who carries no data, heads nothing.
     {"OneUnknownParent", -1, false, "D|C|M", "M 0 0\n1 a\n2 b\nC M 0\n1 a\n1 b\nD X 0\n2 a\n2 a\n"},
-    // Founders visited after their child, or before it.
-    {"FoundersFirst", -1, false, "P Q D|F M C",
-     "F 0 0\n1 a\n2 b\nM 0 0\n3 a\n3 b\nC F M\n1 a\n3 b\nD P Q\n1 a\n1 b\n"},
-    {"FoundersLast", -1, false, "P Q D|F M C",
-     "C F M\n1 a\n3 b\nD P Q\n1 a\n1 b\nF 0 0\n1 a\n2 b\nM 0 0\n3 a\n3 b\n"},
+    // Founders visited after their child, or before it: the same pedigrees.
+    {"FoundersFirst", -1, false, "P Q D|F M C", kFounders + kChildren},
+    {"FoundersLast", -1, false, "P Q D|F M C", kChildren + kFounders},
     // Children naming the parents in either order: one family, sibs in reading
     // order, created when the newest child is visited.
     {"ChildrenNamingParentsEitherWay", -1, false, "M F C1 C2 C3 C4",

@@ -23,14 +23,11 @@ std::string listing(const TSmallGenDB& db, bool compatible_only) {
     return out;
 }
 
-TEST(SmallGenDB, BuildAllValidGenListsEveryUnorderedPairInTriangleOrderAndAppends) {
+TEST(SmallGenDB, BuildAllValidGenListsEveryUnorderedPairInTriangleOrder) {
     Sample s("X 0 0\nA\nB\nY 0 0\nC\nC\n"); // haplotypes C, A, B
     s.haplotypes.build_all_haplotypes(s.alleles);
     ASSERT_TRUE(s.genotypes.build_all_valid_gen(s.haplotypes));
-    const std::string six = "C/C A/C A/A B/C B/A B/B";
-    EXPECT_EQ(six, listing(s.genotypes, true));
-    ASSERT_TRUE(s.genotypes.build_all_valid_gen(s.haplotypes));
-    EXPECT_EQ(six + " " + six, listing(s.genotypes, true));
+    EXPECT_EQ("C/C A/C A/A B/C B/A B/B", listing(s.genotypes, true));
 }
 
 // Locus 0 alleles in order 2, 3, 1 (I1 carries 1, 2; I2 carries 2, 3); locus 1
