@@ -7,6 +7,7 @@
 #include "app/simulation_test.h"
 #include "pedigree/record_reader.h"
 #include "population/pop_pedigree.h"
+#include "report/results_collector.h"
 #include "support/errors.h"
 
 namespace {
@@ -48,20 +49,31 @@ void write_sample_report(std::ostream& report, TPopPedigree& pop, std::int32_t n
 } // namespace
 
 void run_analysis(std::istream& is, std::ostream& report) {
+    RunResults discarded;
+    run_analysis(is, report, discarded, nullptr);
+}
+
+void run_analysis(std::istream& is, std::ostream& report, RunResults& results, Progress* progress) {
     const std::int32_t n_samples = read_parameter(is, "the number of samples");
     const std::int32_t n_simulated = read_parameter(is, "the number of simulated samples");
     std::int32_t n_initial = read_parameter(is, "the number of initial conditions");
     if (n_initial < 0) {
         fatal_input_error("run_analysis : the number of initial conditions must not be negative");
     }
+    results.n_samples = n_samples;
+    results.n_simulated = n_simulated;
+    results.n_initial = n_initial;
     for (std::int32_t k = 0; k < n_samples; ++k) {
         std::int32_t n_individuals =
             read_parameter(is, "the individual count of sample " + std::to_string(k + 1));
         TPopPedigree pop("Brand new pop");
         pop.analyse(n_initial, is, n_individuals, report, report, 0);
         write_sample_report(report, pop, n_individuals, n_initial);
+        SampleResults& sample = results.samples.emplace_back(collect_sample(pop, n_individuals));
+        sample.n_simulated = n_simulated;
         const double observed_ratio = 2.0 * (pop.PedDB._ln_likelihood - pop.EquilLnLHood);
-        run_simulation_test(pop, observed_ratio, n_simulated, n_initial, n_individuals, report);
+        run_simulation_test(pop, observed_ratio, n_simulated, n_initial, n_individuals, report,
+                            &sample, progress);
         report.flush();
     }
 }

@@ -1,13 +1,21 @@
 #include "app/entry.h"
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <limits>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "app/driver.h"
+#include "app/progress.h"
+#include "app/run_summary.h"
+#include "report/html_report.h"
+#include "report/tables.h"
 #include "support/clock.h"
 #include "support/errors.h"
 #include "support/random.h"
@@ -24,7 +32,7 @@ void print_banner() {
 }
 
 void print_usage() {
-    std::cout << "Usage: tovaquor BASE SEED\n"
+    std::cout << "Usage: tovaquor [--tables] [--html] BASE SEED\n"
                  "\n"
                  "Estimates two-locus haplotype frequencies by maximum likelihood from the\n"
                  "nuclear families and single individuals of BASE.mbd, and tests linkage and\n"
@@ -36,6 +44,10 @@ void print_usage() {
                  "         same run)\n"
                  "\n"
                  "With any other number of arguments the program asks for both.\n"
+                 "  --tables     also write BASE.summary.tsv, BASE.alleles.tsv,\n"
+                 "               BASE.haplotypes.tsv and BASE.simulated.tsv\n"
+                 "  --html       also write the page BASE.html\n"
+                 "  --           end of options (for a BASE that starts with --)\n"
                  "  -h, --help   show this text\n"
                  "  --version    show the version\n";
 }
@@ -66,7 +78,73 @@ std::int32_t prompt_seed() {
     }
 }
 
+std::int64_t steady_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The tables and the page of a finished run, and the summary on standard
+// error; false when a file could not be written.
+bool write_outputs(const CommandLine& command, const std::string& base,
+                   const std::string& report_name, const RunResults& results) {
+    std::vector<std::pair<std::string, std::string>> files = {{"Report", report_name}};
+    bool written = true;
+    if (command.tables) {
+        const std::vector<std::string> failed = tables::write_all(base, results);
+        for (const std::string& name : failed) {
+            std::cerr << "Unable to write the table " << name << "\n";
+        }
+        written = written && failed.empty();
+        std::string names;
+        for (const std::string& name : tables::file_names(base)) {
+            names += (names.empty() ? "" : ", ") + name;
+        }
+        files.emplace_back("Tables", names);
+    }
+    if (command.html) {
+        const std::string page = base + ".html";
+        if (!html_report::write_file(page, results)) {
+            std::cerr << "Unable to write the page " << page << "\n";
+            written = false;
+        }
+        files.emplace_back("Page", page);
+    }
+    write_run_summary(std::cerr, results, files);
+    return written;
+}
+
 } // namespace
+
+CommandLine parse_command_line(int argc, char** argv) {
+    CommandLine command;
+    int i = 1;
+    for (; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--tables") {
+            command.tables = true;
+        } else if (arg == "--html") {
+            command.html = true;
+        } else if (arg == "--") {
+            command.options_ended = true;
+            ++i;
+            break;
+        } else {
+            break;
+        }
+    }
+    // After an option, a misspelt one must not be taken for the base name.
+    if (i > 1 && !command.options_ended && i < argc) {
+        const std::string arg = argv[i];
+        if (arg.starts_with("--") && arg != "--help" && arg != "--version") {
+            command.unknown = arg;
+        }
+    }
+    for (; i < argc; ++i) {
+        command.arguments.emplace_back(argv[i]);
+    }
+    return command;
+}
 
 std::int32_t parse_seed_argument(const std::string& text) {
     const long long value = std::strtoll(text.c_str(), nullptr, 10);
@@ -74,8 +152,15 @@ std::int32_t parse_seed_argument(const std::string& text) {
 }
 
 int tovaquor_main(int argc, char** argv) {
-    if (argc == 2) {
-        const std::string arg = argv[1];
+    const CommandLine command = parse_command_line(argc, argv);
+    if (!command.unknown.empty()) {
+        std::cerr << "tovaquor: unknown option " << command.unknown
+                  << " (tovaquor --help lists the options)\n";
+        return 1;
+    }
+    const std::vector<std::string>& args = command.arguments;
+    if (args.size() == 1 && !command.options_ended) {
+        const std::string& arg = args[0];
         if (arg == "-h" || arg == "--help") {
             print_usage();
             return 0;
@@ -96,15 +181,15 @@ int tovaquor_main(int argc, char** argv) {
     std::string base;
     std::ifstream data;
     std::int32_t seed = 0;
-    if (argc == 3) {
-        base = argv[1];
+    if (args.size() == 2) {
+        base = args[0];
         data.open(base + ".mbd");
         if (!data.is_open()) {
             std::cout << "Invalid file name, program terminated !"
                       << "\n";
             return 1;
         }
-        seed = parse_seed_argument(argv[2]);
+        seed = parse_seed_argument(args[1]);
     } else {
         do {
             std::cout << "Input file name : ";
@@ -130,9 +215,14 @@ int tovaquor_main(int argc, char** argv) {
     std::int32_t generator = seed == std::numeric_limits<std::int32_t>::min() ? seed : -seed;
     random_uniform(generator);
 
+    RunResults results;
+    results.version = TOVAQUOR_VERSION;
+    results.data_file = base + ".mbd";
+    results.seed = seed;
+    Progress progress(std::cerr, isatty(STDERR_FILENO) != 0, steady_ms);
     const std::int32_t start = clock_ms();
     try {
-        run_analysis(data, report);
+        run_analysis(data, report, results, &progress);
     } catch (const std::bad_alloc&) {
         std::cout << "Out of memory, program terminated !"
                   << "\n";
@@ -145,5 +235,5 @@ int tovaquor_main(int argc, char** argv) {
         run_stats().print(std::cerr);
     }
     error_log.flush_on_fatal(nullptr);
-    return 0;
+    return write_outputs(command, base, report_name, results) ? 0 : 1;
 }

@@ -12,7 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "app/progress.h"
 #include "population/pop_pedigree.h"
+#include "report/sample_results.h"
 #include "support/errors.h"
 #include "support/random.h"
 #include "support/run_stats.h"
@@ -167,20 +169,34 @@ void write_p_value(std::ostream& report, const SimulationTally& tally, std::int3
 
 namespace {
 
+// Where the rows of the test go besides the report.
+struct RowSinks {
+    SampleResults* results = nullptr;
+    Progress* progress = nullptr;
+};
+
 // The report row of a simulated sample, and its count in the test.
 void record_sample(std::ostream& report, std::int32_t row, const SampleResult& r,
-                   double observed_ratio, SimulationTally& tally) {
+                   double observed_ratio, SimulationTally& tally, const RowSinks& sinks) {
     write_simulation_row(report, row, r.sample_ln_l, r.equilibrium_ln_l, r.n_maxima);
+    const std::int32_t valid_before = tally.valid;
     tally.add(r.equilibrium_ln_l, 2.0 * (r.sample_ln_l - r.equilibrium_ln_l), observed_ratio);
+    if (sinks.results != nullptr) {
+        sinks.results->simulated.push_back(
+            {r.sample_ln_l, r.equilibrium_ln_l, r.n_maxima, tally.valid != valid_before});
+    }
+    if (sinks.progress != nullptr) {
+        sinks.progress->advance(row);
+    }
 }
 
 void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
                     std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report,
-                    SimulationTally& tally) {
+                    SimulationTally& tally, const RowSinks& sinks) {
     for (std::int32_t i = 0; i < n_simulated; ++i) {
         const std::string text = draw_sample_text(observed);
         record_sample(report, i + 1, analyse_sample_text(text, n_initial, n_individuals, report),
-                      observed_ratio, tally);
+                      observed_ratio, tally, sinks);
     }
 }
 
@@ -192,7 +208,7 @@ void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t 
 // sample order, so the output is the same for any number of threads.
 void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
                   std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report,
-                  SimulationTally& tally, std::int32_t threads) {
+                  SimulationTally& tally, std::int32_t threads, const RowSinks& sinks) {
     const std::int32_t batch_size = 8 * threads;
     std::int32_t done = 0;
     while (done < n_simulated) {
@@ -237,7 +253,7 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
             if (sample.out_of_memory) {
                 throw std::bad_alloc();
             }
-            record_sample(report, done + i + 1, sample.result, observed_ratio, tally);
+            record_sample(report, done + i + 1, sample.result, observed_ratio, tally, sinks);
             if (!(sample.finished == sample.expected)) {
                 // Should the prediction of deviates ever miss, the samples
                 // drawn after this one are wrong: draw them again from here.
@@ -254,7 +270,8 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
 } // namespace
 
 void run_simulation_test(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
-                         std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report) {
+                         std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report,
+                         SampleResults* results, Progress* progress) {
     report << "\n"
            << std::string(53, '=') << "\n"
            << "Simulation of random samples in linkage equilibrium\n"
@@ -270,13 +287,25 @@ void run_simulation_test(TPopPedigree& observed, double observed_ratio, std::int
            << "Equil. logLHood" << std::setw(18) << "LHood ratio" << std::setw(12) << "# maxima"
            << "\n";
     SimulationTally tally;
+    const RowSinks sinks{results, progress};
+    if (progress != nullptr) {
+        progress->start(observed.Name, n_simulated);
+    }
     const std::int32_t threads = worker_threads();
     if (threads <= 1 || n_simulated <= 1) {
         run_sequential(observed, observed_ratio, n_simulated, n_initial, n_individuals, report,
-                       tally);
+                       tally, sinks);
     } else {
         run_parallel(observed, observed_ratio, n_simulated, n_initial, n_individuals, report, tally,
-                     threads);
+                     threads, sinks);
+    }
+    if (progress != nullptr) {
+        progress->finish();
+    }
+    if (results != nullptr) {
+        results->test = n_simulated != 0 ? TestStatus::kRun : TestStatus::kNotRequested;
+        results->tail = static_cast<std::int64_t>(tally.tail);
+        results->valid = tally.valid;
     }
     if (n_simulated != 0) {
         write_p_value(report, tally, n_simulated);

@@ -4,6 +4,8 @@
 #include <ostream>
 
 class TPopPedigree;
+class Progress;
+struct SampleResults;
 
 // The counts of the simulated likelihood-ratio test of one sample.
 struct SimulationTally {
@@ -16,8 +18,11 @@ struct SimulationTally {
 
 // Draws `n_simulated` samples in linkage equilibrium from the analysed sample,
 // analyses each like an observed one and writes one row per sample and the P-value.
+// When given, `results` receives the rows and counts and `progress` hears of
+// each sample done.
 void run_simulation_test(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
-                         std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report);
+                         std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report,
+                         SampleResults* results = nullptr, Progress* progress = nullptr);
 
 // Uniform deviates the analysis of the sample just drawn by `observed` will
 // take: two runs per locus over its alleles (with "#"), then one draw per
