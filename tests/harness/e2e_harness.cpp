@@ -63,7 +63,7 @@ Result run(const Run& what) {
     for (const auto& arg : what.args) {
         command << ' ' << quote(arg);
     }
-    command << " < .stdin > .stdout"; // standard error passes through to the test's
+    command << " < .stdin > .stdout 2> .stderr";
     const int raw = std::system(command.str().c_str());
 
     Result result;
@@ -78,9 +78,25 @@ Result run(const Run& what) {
     result.has_report =
         collect(default_report ? what.args[0] + ".mbr" : what.report_name, result.report);
     result.has_log = collect("mirbo.log", result.log);
+    result.errors = read_file(dir / ".stderr");
+    for (const std::string& name : what.collect) {
+        std::string text;
+        if (collect(name, text)) {
+            result.collected.emplace_back(name, text);
+        }
+    }
     std::error_code ignored;
     fs::remove_all(dir, ignored);
     return result;
+}
+
+std::string Result::file(const std::string& name) const {
+    for (const auto& [collected_name, text] : collected) {
+        if (collected_name == name) {
+            return text;
+        }
+    }
+    return "";
 }
 
 Result run_data(const std::string& base, const std::string& data, const std::string& seed,

@@ -19,6 +19,7 @@ struct Run {
     std::vector<std::pair<std::string, std::string>> files = {};
     Env env = {};                 // extra variables
     std::string report_name = {}; // report file to collect; default: first argument + ".mbr"
+    std::vector<std::string> collect = {}; // further files to collect
 };
 
 struct Result {
@@ -28,6 +29,11 @@ struct Result {
     bool has_report = false;
     std::string log; // mirbo.log, empty when absent
     bool has_log = false;
+    std::string errors; // standard error
+    // Each file of `collect` that exists, with its content.
+    std::vector<std::pair<std::string, std::string>> collected = {};
+    // Content of a collected file, empty when absent.
+    std::string file(const std::string& name) const;
 };
 
 Result run(const Run& what);
