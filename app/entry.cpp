@@ -15,6 +15,7 @@
 #include "app/progress.h"
 #include "app/run_summary.h"
 #include "report/html_report.h"
+#include "report/report_writer.h"
 #include "report/tables.h"
 #include "support/clock.h"
 #include "support/errors.h"
@@ -52,12 +53,15 @@ void print_usage() {
                  "  --version    show the version\n";
 }
 
+// Ends the run when standard input closes before both answers were given.
+struct NoInput {};
+
 [[noreturn]] void no_input() {
     std::cout << "\n"
               << "No input, program terminated !"
               << "\n";
     std::cout.flush();
-    std::exit(1);
+    throw NoInput{};
 }
 
 std::int32_t prompt_seed() {
@@ -151,13 +155,17 @@ std::int32_t parse_seed_argument(const std::string& text) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(value)));
 }
 
-int tovaquor_main(int argc, char** argv) {
-    const CommandLine command = parse_command_line(argc, argv);
-    if (!command.unknown.empty()) {
-        std::cerr << "tovaquor: unknown option " << command.unknown
-                  << " (tovaquor --help lists the options)\n";
-        return 1;
-    }
+namespace {
+
+// What the run has produced so far, kept where a fatal stop can still reach it.
+struct RunState {
+    std::string base;
+    std::string report_name;
+    bool analysing = false; // the report is open and the analysis has begun
+    RunResults results;
+};
+
+int run(const CommandLine& command, RunState& state) {
     const std::vector<std::string>& args = command.arguments;
     if (args.size() == 1 && !command.options_ended) {
         const std::string& arg = args[0];
@@ -215,7 +223,10 @@ int tovaquor_main(int argc, char** argv) {
     std::int32_t generator = seed == std::numeric_limits<std::int32_t>::min() ? seed : -seed;
     random_uniform(generator);
 
-    RunResults results;
+    state.base = base;
+    state.report_name = report_name;
+    state.analysing = true;
+    RunResults& results = state.results;
     results.version = TOVAQUOR_VERSION;
     results.data_file = base + ".mbd";
     results.seed = seed;
@@ -228,12 +239,43 @@ int tovaquor_main(int argc, char** argv) {
                   << "\n";
         error_log.report("run_analysis : unable to allocate memory", Errors::kFatal);
     }
-    report << "\nTotal computing time : " << elapsed_ms(start) << " ms" << std::endl;
+    ReportWriter(report).computing_time(elapsed_ms(start));
     report.close();
     data.close();
     if (run_stats_wanted()) {
         run_stats().print(std::cerr);
     }
     error_log.flush_on_fatal(nullptr);
+    state.analysing = false;
     return write_outputs(command, base, report_name, results) ? 0 : 1;
+}
+
+} // namespace
+
+int tovaquor_main(int argc, char** argv) {
+    const CommandLine command = parse_command_line(argc, argv);
+    if (!command.unknown.empty()) {
+        std::cerr << "tovaquor: unknown option " << command.unknown
+                  << " (tovaquor --help lists the options)\n";
+        return 1;
+    }
+    // The one place a fatal condition ends up: its message is written and
+    // the report flushed where it was raised; what is left is the status.
+    RunState state;
+    try {
+        return run(command, state);
+    } catch (const FatalError& e) {
+        error_log.flush_on_fatal(nullptr);
+        std::cout.flush();
+        if (state.analysing) {
+            // Like the report, the tables and the page keep the samples
+            // finished before the stop.
+            std::vector<SampleResults>& samples = state.results.samples;
+            std::erase_if(samples, [](const SampleResults& s) { return !s.complete; });
+            write_outputs(command, state.base, state.report_name, state.results);
+        }
+        return e.status();
+    } catch (const NoInput&) {
+        return 1;
+    }
 }

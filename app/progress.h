@@ -14,6 +14,10 @@ class Progress {
     using Clock = std::function<std::int64_t()>; // milliseconds, any origin
 
     Progress(std::ostream& os, bool terminal, Clock clock);
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+    // A run stopped mid-test leaves no half line behind.
+    ~Progress() { finish(); }
 
     void start(const std::string& sample, std::int32_t total);
     void advance(std::int32_t done);

@@ -57,6 +57,8 @@ struct SampleResults {
     std::vector<SimulatedResult> simulated;
     std::int64_t tail = 0;  // valid simulated ratios at least the observed one
     std::int64_t valid = 0; // valid simulated samples
+
+    bool complete = false; // analysis and test finished
 };
 
 struct RunResults {

@@ -114,7 +114,8 @@ TEST(EntryOptions, HelpAndVersionPrintAndExitWithoutALog) {
     for (const char* flag : {"-h", "--help"}) {
         const e2e::Result r = run_args({flag});
         EXPECT_EQ(0, r.status) << flag;
-        EXPECT_TRUE(r.console.starts_with("Usage: tovaquor BASE SEED\n")) << r.console;
+        EXPECT_TRUE(r.console.starts_with("Usage: tovaquor [--tables] [--html] BASE SEED\n"))
+            << r.console;
         EXPECT_FALSE(r.has_log) << flag;
     }
     const e2e::Result v = run_args({"--version"});

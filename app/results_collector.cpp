@@ -1,4 +1,4 @@
-#include "report/results_collector.h"
+#include "app/results_collector.h"
 
 #include <algorithm>
 #include <set>
@@ -15,31 +15,29 @@ constexpr double kFloor = -3.4028234663852886e+38;
 // Families, singles and absent parents as the likelihood sees them: a family
 // is a pair of known parents with their children; an individual with one
 // unknown parent counts as having none.
-void count_structure(const TPhenPedDB& db, SampleResults& out) {
-    std::set<std::pair<const std::string*, const std::string*>> families;
-    std::set<const std::string*> parents;
-    for (const auto& record : db.records()) {
-        if (!record->_observed_typed) {
-            continue; // added for a parent the file does not hold
-        }
-        ++out.individuals;
-        if (!db.is_unknown(record->_parent1_id) && !db.is_unknown(record->_parent2_id)) {
-            families.insert(std::minmax(record->_parent1_id, record->_parent2_id));
-            parents.insert(record->_parent1_id);
-            parents.insert(record->_parent2_id);
+void count_structure(const SampleDescription& sample, SampleResults& out) {
+    const std::string unknown = "0";
+    std::set<std::pair<std::string, std::string>> families;
+    std::set<std::string> parents;
+    std::set<std::string> present;
+    for (const SampleRecord& record : sample.records) {
+        present.insert(record.id);
+        if (record.parent1 != unknown && record.parent2 != unknown) {
+            families.insert(std::minmax(record.parent1, record.parent2));
+            parents.insert(record.parent1);
+            parents.insert(record.parent2);
         }
     }
+    out.individuals = static_cast<std::int32_t>(sample.records.size());
     out.families = static_cast<std::int32_t>(families.size());
-    for (const auto& record : db.records()) {
-        const bool has_parents =
-            !db.is_unknown(record->_parent1_id) && !db.is_unknown(record->_parent2_id);
-        if (record->_observed_typed && !has_parents && parents.count(record->_id) == 0) {
+    for (const SampleRecord& record : sample.records) {
+        const bool has_parents = record.parent1 != unknown && record.parent2 != unknown;
+        if (!has_parents && parents.count(record.id) == 0) {
             ++out.singles;
         }
     }
-    for (const std::string* parent : parents) {
-        const TPhenPed* found = db.find(parent);
-        if (found == nullptr || !found->_observed_typed) {
+    for (const std::string& parent : parents) {
+        if (present.count(parent) == 0) {
             ++out.absent_parents;
         }
     }
@@ -56,11 +54,12 @@ std::int32_t allele_index(const TLocus& locus, const TAllele* allele) {
 
 } // namespace
 
-SampleResults collect_sample(const TPopPedigree& pop, std::int32_t announced) {
+SampleResults collect_sample(const TPopPedigree& pop, const SampleDescription& sample,
+                             std::int32_t announced) {
     SampleResults out;
     out.name = pop.Name;
     out.announced = announced;
-    count_structure(pop.PhenPedDB, out);
+    count_structure(sample, out);
     out.loci = pop.AlleleDB.n_loci();
     out.sample_ln_l = pop.PedDB._ln_likelihood;
     out.equilibrium_ln_l = pop.EquilLnLHood;

@@ -1,4 +1,4 @@
-#include "app/simulation_test.h"
+#include "app/simulation.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,7 +6,6 @@
 #include <iomanip>
 #include <iostream>
 #include <new>
-#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -14,6 +13,7 @@
 
 #include "app/progress.h"
 #include "population/pop_pedigree.h"
+#include "report/report_writer.h"
 #include "report/sample_results.h"
 #include "support/errors.h"
 #include "support/random.h"
@@ -25,91 +25,40 @@ namespace {
 // below it marks a valid simulated sample.
 constexpr double kFloatMax = 3.4028234663852886e+38;
 
-void set_table_format(std::ostream& report) {
-    report.setf(std::ios::fixed, std::ios::floatfield);
-    report.setf(std::ios::showpoint);
-    report.setf(std::ios::right, std::ios::adjustfield);
-}
-
-// What the report takes from the analysis of one simulated sample.
-struct SampleResult {
-    double sample_ln_l = 0.0;
-    double equilibrium_ln_l = 0.0;
-    std::int32_t n_maxima = 0;
-};
-
-// Draws the next simulated sample and writes it in the data-file layout.
-std::string draw_sample_text(TPopPedigree& observed) {
+// Draws the next simulated sample.
+SampleDescription draw_sample(TPopPedigree& observed) {
     observed.draw_random_sample();
-    std::ostringstream text;
-    observed.print_random_sample(text);
-    return text.str();
+    return observed.describe_random_sample();
 }
 
-// Reads and analyses a simulated sample exactly like an observed one.
-SampleResult analyse_sample_text(const std::string& sample_text, std::int32_t n_initial,
-                                 std::int32_t n_individuals, std::ostream& report) {
+// Analyses a simulated sample exactly like an observed one.
+EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_initial) {
     TPopPedigree simulated("Brand new pop");
-    std::istringstream text(sample_text);
-    std::int32_t initial = n_initial;
-    std::int32_t individuals = n_individuals;
-    simulated.analyse(initial, text, individuals, report, report, 0);
+    simulated.analyse(sample, n_initial);
     return {simulated.PedDB._ln_likelihood, simulated.EquilLnLHood, simulated.PedDB._n_maxima};
 }
 
 // One simulated sample on its way through a worker.
 struct SimulatedSample {
-    std::string text;
+    SampleDescription sample;
     RandomState start;    // generator state its analysis starts from
     RandomState expected; // state its analysis is predicted to leave
     RandomState finished; // state its analysis did leave
-    SampleResult result;
+    EstimateLine result;
     std::string console;
     MessageCapture messages;
     bool out_of_memory = false;
 };
 
-} // namespace
-
-std::int64_t deviates_needed(const TPopPedigree& observed, std::int32_t n_initial) {
-    std::vector<std::set<std::string>> names;
-    for (const auto& record : observed.PhenPedDB.records()) {
-        if (!record->typed()) {
-            continue;
-        }
-        for (std::int32_t slot = 0; slot < 2; ++slot) {
-            const TPopHaplotype& h = *record->pseudo_hapl(slot);
-            names.resize(std::max<std::size_t>(names.size(), static_cast<std::size_t>(h.size())));
-            for (std::int32_t l = 0; l < h.size(); ++l) {
-                names[static_cast<std::size_t>(l)].insert(h.allele(l)->_name);
-            }
-        }
-    }
-    if (names.empty()) {
-        return 0;
-    }
-    std::int64_t per_locus = 0;
-    std::int64_t haplotypes = 1;
-    for (const auto& locus : names) {
-        const auto alleles = static_cast<std::int64_t>(locus.size()) + 1;
-        per_locus += TPopPedigree::kLocusInitialConditions * alleles;
-        haplotypes *= alleles;
-    }
-    return per_locus + static_cast<std::int64_t>(n_initial) * haplotypes;
-}
-
-namespace {
-
-void analyse_on_worker(SimulatedSample& sample, std::int32_t n_initial, std::int32_t n_individuals,
-                       std::ostream& report) {
+void analyse_on_worker(SimulatedSample& sample, std::int32_t n_initial) {
     std::ostringstream console_text;
     set_console(&console_text);
     set_message_capture(&sample.messages);
     log_stream = &sample.messages.progress;
     current_random_state() = sample.start;
     try {
-        sample.result = analyse_sample_text(sample.text, n_initial, n_individuals, report);
-    } catch (const WorkerFatal&) {
+        sample.result = analyse_sample(sample.sample, n_initial);
+    } catch (const FatalError&) {
         // Kept in the capture; the main thread stops at its replay.
     } catch (const std::bad_alloc&) {
         sample.out_of_memory = true;
@@ -143,30 +92,6 @@ void SimulationTally::add(double equilibrium_ln_l, double ratio, double observed
     }
 }
 
-void write_simulation_row(std::ostream& report, std::int32_t row, double sample_ln_l,
-                          double equilibrium_ln_l, std::int32_t n_maxima) {
-    set_table_format(report);
-    report << std::setw(6) << row << std::setw(20) << std::setprecision(8) << sample_ln_l
-           << std::setw(20) << equilibrium_ln_l << std::setw(18)
-           << 2.0 * (sample_ln_l - equilibrium_ln_l) << std::setw(9) << n_maxima << "\n";
-}
-
-void write_p_value(std::ostream& report, const SimulationTally& tally, std::int32_t n_simulated) {
-    report << "\n"
-           << std::string(45, '-') << "\nLinkage and Hardy-Weinberg equilbrium P-value"
-           << "\n"
-           << std::string(45, '-');
-    if (tally.valid == 0) {
-        report << "No valid case out of " << n_simulated << "\n";
-        return;
-    }
-    set_table_format(report);
-    report << "\n\nP(Rand. logLhood ratio >= Obs. logLhood ratio) = " << std::setw(12)
-           << std::setprecision(5) << tally.tail / tally.valid << "\n(" << tally.valid
-           << " valid cases out of " << n_simulated << ")\n"
-           << "\n";
-}
-
 namespace {
 
 // Where the rows of the test go besides the report.
@@ -176,11 +101,11 @@ struct RowSinks {
 };
 
 // The report row of a simulated sample, and its count in the test.
-void record_sample(std::ostream& report, std::int32_t row, const SampleResult& r,
+void record_sample(ReportWriter& report, std::int32_t row, const EstimateLine& r,
                    double observed_ratio, SimulationTally& tally, const RowSinks& sinks) {
-    write_simulation_row(report, row, r.sample_ln_l, r.equilibrium_ln_l, r.n_maxima);
+    report.simulation_row(row, r);
     const std::int32_t valid_before = tally.valid;
-    tally.add(r.equilibrium_ln_l, 2.0 * (r.sample_ln_l - r.equilibrium_ln_l), observed_ratio);
+    tally.add(r.equilibrium_ln_l, r.ratio(), observed_ratio);
     if (sinks.results != nullptr) {
         sinks.results->simulated.push_back(
             {r.sample_ln_l, r.equilibrium_ln_l, r.n_maxima, tally.valid != valid_before});
@@ -191,12 +116,12 @@ void record_sample(std::ostream& report, std::int32_t row, const SampleResult& r
 }
 
 void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
-                    std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report,
-                    SimulationTally& tally, const RowSinks& sinks) {
+                    std::int32_t n_initial, ReportWriter& report, SimulationTally& tally,
+                    const RowSinks& sinks) {
     for (std::int32_t i = 0; i < n_simulated; ++i) {
-        const std::string text = draw_sample_text(observed);
-        record_sample(report, i + 1, analyse_sample_text(text, n_initial, n_individuals, report),
-                      observed_ratio, tally, sinks);
+        const SampleDescription sample = draw_sample(observed);
+        record_sample(report, i + 1, analyse_sample(sample, n_initial), observed_ratio, tally,
+                      sinks);
     }
 }
 
@@ -207,8 +132,8 @@ void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t 
 // states and buffer everything they would print; the results are replayed in
 // sample order, so the output is the same for any number of threads.
 void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
-                  std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report,
-                  SimulationTally& tally, std::int32_t threads, const RowSinks& sinks) {
+                  std::int32_t n_initial, ReportWriter& report, SimulationTally& tally,
+                  std::int32_t threads, const RowSinks& sinks) {
     const std::int32_t batch_size = 8 * threads;
     std::int32_t done = 0;
     while (done < n_simulated) {
@@ -216,9 +141,9 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
         std::vector<SimulatedSample> samples(static_cast<std::size_t>(batch));
         std::int32_t seed = 1;
         for (SimulatedSample& sample : samples) {
-            sample.text = draw_sample_text(observed);
+            sample.sample = draw_sample(observed);
             sample.start = current_random_state();
-            const std::int64_t skip = deviates_needed(observed, n_initial);
+            const std::int64_t skip = TPopPedigree::deviates_needed(sample.sample, n_initial);
             for (std::int64_t k = 0; k < skip; ++k) {
                 random_uniform(seed);
             }
@@ -230,8 +155,7 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
         std::atomic<std::int32_t> next{0};
         auto work = [&] {
             for (std::int32_t i = next++; i < batch; i = next++) {
-                analyse_on_worker(samples[static_cast<std::size_t>(i)], n_initial, n_individuals,
-                                  report);
+                analyse_on_worker(samples[static_cast<std::size_t>(i)], n_initial);
             }
         };
         std::vector<std::thread> helpers;
@@ -269,23 +193,11 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
 
 } // namespace
 
-void run_simulation_test(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
-                         std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report,
-                         SampleResults* results, Progress* progress) {
-    report << "\n"
-           << std::string(53, '=') << "\n"
-           << "Simulation of random samples in linkage equilibrium\n"
-           << "having same allele frequencies as the original sample"
-           << "\n"
-           << std::string(53, '=') << "\n"
-           << "\nSimulation of " << n_simulated << " random samples\n"
-           << "Estimation of haplotype frequencies from " << n_initial
-           << " random initial conditions\n\n";
-    report.setf(std::ios::right, std::ios::adjustfield);
-    report << std::setprecision(8);
-    report << std::setw(6) << "#" << std::setw(20) << "Samp. logLHood" << std::setw(20)
-           << "Equil. logLHood" << std::setw(18) << "LHood ratio" << std::setw(12) << "# maxima"
-           << "\n";
+void run_simulation(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
+                    std::int32_t n_initial, std::ostream& report, SampleResults* results,
+                    Progress* progress) {
+    ReportWriter writer(report);
+    writer.simulation_header(n_simulated, n_initial);
     SimulationTally tally;
     const RowSinks sinks{results, progress};
     if (progress != nullptr) {
@@ -293,11 +205,10 @@ void run_simulation_test(TPopPedigree& observed, double observed_ratio, std::int
     }
     const std::int32_t threads = worker_threads();
     if (threads <= 1 || n_simulated <= 1) {
-        run_sequential(observed, observed_ratio, n_simulated, n_initial, n_individuals, report,
-                       tally, sinks);
+        run_sequential(observed, observed_ratio, n_simulated, n_initial, writer, tally, sinks);
     } else {
-        run_parallel(observed, observed_ratio, n_simulated, n_initial, n_individuals, report, tally,
-                     threads, sinks);
+        run_parallel(observed, observed_ratio, n_simulated, n_initial, writer, tally, threads,
+                     sinks);
     }
     if (progress != nullptr) {
         progress->finish();
@@ -308,7 +219,7 @@ void run_simulation_test(TPopPedigree& observed, double observed_ratio, std::int
         results->valid = tally.valid;
     }
     if (n_simulated != 0) {
-        write_p_value(report, tally, n_simulated);
+        writer.p_value(tally.tail, tally.valid, n_simulated);
     }
     report.flush();
 }
