@@ -1,5 +1,6 @@
 #include "app/entry.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -80,6 +81,19 @@ std::int32_t prompt_seed() {
         std::cin.clear();
         std::cin.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
     }
+}
+
+// The progress line goes to standard error when it is a terminal, unless the
+// console is written to that same terminal: its lines would tear the line
+// rewritten in place, and they are a sign of life of their own.
+bool show_progress() {
+    if (isatty(STDERR_FILENO) == 0) {
+        return false;
+    }
+    struct stat out {};
+    struct stat err {};
+    return isatty(STDOUT_FILENO) == 0 || fstat(STDOUT_FILENO, &out) != 0 ||
+           fstat(STDERR_FILENO, &err) != 0 || out.st_rdev != err.st_rdev;
 }
 
 std::int64_t steady_ms() {
@@ -230,7 +244,7 @@ int run(const CommandLine& command, RunState& state) {
     results.version = TOVAQUOR_VERSION;
     results.data_file = base + ".mbd";
     results.seed = seed;
-    Progress progress(std::cerr, isatty(STDERR_FILENO) != 0, steady_ms);
+    Progress progress(std::cerr, show_progress(), steady_ms);
     const std::int32_t start = clock_ms();
     try {
         run_analysis(data, report, results, &progress);
