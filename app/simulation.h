@@ -4,6 +4,7 @@
 #include <ostream>
 
 class TPopPedigree;
+class SampleAnalyser;
 
 // The counts of the simulated likelihood-ratio test of one sample.
 struct SimulationTally {
@@ -19,3 +20,7 @@ struct SimulationTally {
 // report: one row per sample and the P-value.
 void run_simulation(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
                     std::int32_t n_initial, std::ostream& report);
+
+// Where later simulated samples are analysed (null: this process's worker
+// threads, or the calling thread alone). A cluster build installs its own.
+void set_sample_analyser(SampleAnalyser* analyser);
