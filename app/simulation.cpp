@@ -1,17 +1,12 @@
 #include "app/simulation.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cstdlib>
-#include <iomanip>
 #include <iostream>
 #include <new>
-#include <sstream>
-#include <string>
-#include <thread>
 #include <vector>
 
 #include "app/progress.h"
+#include "app/sample_batch.h"
 #include "population/pop_pedigree.h"
 #include "report/report_writer.h"
 #include "report/sample_results.h"
@@ -31,55 +26,7 @@ SampleDescription draw_sample(TPopPedigree& observed) {
     return observed.describe_random_sample();
 }
 
-// Analyses a simulated sample exactly like an observed one.
-EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_initial) {
-    TPopPedigree simulated("Brand new pop");
-    simulated.analyse(sample, n_initial);
-    return {simulated.PedDB._ln_likelihood, simulated.EquilLnLHood, simulated.PedDB._n_maxima};
-}
-
-// One simulated sample on its way through a worker.
-struct SimulatedSample {
-    SampleDescription sample;
-    RandomState start;    // generator state its analysis starts from
-    RandomState expected; // state its analysis is predicted to leave
-    RandomState finished; // state its analysis did leave
-    EstimateLine result;
-    std::string console;
-    MessageCapture messages;
-    bool out_of_memory = false;
-};
-
-void analyse_on_worker(SimulatedSample& sample, std::int32_t n_initial) {
-    std::ostringstream console_text;
-    set_console(&console_text);
-    set_message_capture(&sample.messages);
-    log_stream = &sample.messages.progress;
-    current_random_state() = sample.start;
-    try {
-        sample.result = analyse_sample(sample.sample, n_initial);
-    } catch (const FatalError&) {
-        // Kept in the capture; the main thread stops at its replay.
-    } catch (const std::bad_alloc&) {
-        sample.out_of_memory = true;
-    }
-    sample.finished = current_random_state();
-    sample.console = console_text.str();
-    set_console(nullptr);
-    set_message_capture(nullptr);
-}
-
-std::int32_t worker_threads() {
-    if (const char* value = std::getenv("TOVAQUOR_THREADS")) {
-        char* end = nullptr;
-        const long n = std::strtol(value, &end, 10);
-        if (end != value && *end == '\0' && n >= 1) {
-            return static_cast<std::int32_t>(std::min<long>(n, 256));
-        }
-    }
-    const unsigned hardware = std::thread::hardware_concurrency();
-    return hardware == 0 ? 1 : static_cast<std::int32_t>(hardware);
-}
+SampleAnalyser* installed_analyser = nullptr;
 
 } // namespace
 
@@ -133,8 +80,8 @@ void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t 
 // sample order, so the output is the same for any number of threads.
 void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
                   std::int32_t n_initial, ReportWriter& report, SimulationTally& tally,
-                  std::int32_t threads, const RowSinks& sinks) {
-    const std::int32_t batch_size = 8 * threads;
+                  SampleAnalyser& analyser, const RowSinks& sinks) {
+    const std::int32_t batch_size = std::max(1, analyser.batch_size());
     std::int32_t done = 0;
     while (done < n_simulated) {
         const std::int32_t batch = std::min(batch_size, n_simulated - done);
@@ -150,23 +97,7 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
             sample.expected = current_random_state();
         }
         const RandomState after_batch = current_random_state();
-        std::ostream* main_log = log_stream;
-
-        std::atomic<std::int32_t> next{0};
-        auto work = [&] {
-            for (std::int32_t i = next++; i < batch; i = next++) {
-                analyse_on_worker(samples[static_cast<std::size_t>(i)], n_initial);
-            }
-        };
-        std::vector<std::thread> helpers;
-        for (std::int32_t t = 1; t < std::min(threads, batch); ++t) {
-            helpers.emplace_back(work);
-        }
-        work();
-        for (std::thread& helper : helpers) {
-            helper.join();
-        }
-        log_stream = main_log;
+        analyser.analyse(samples, n_initial);
         current_random_state() = after_batch;
 
         std::int32_t replayed = batch;
@@ -204,10 +135,14 @@ void run_simulation(TPopPedigree& observed, double observed_ratio, std::int32_t 
         progress->start(observed.Name, n_simulated);
     }
     const std::int32_t threads = worker_threads();
-    if (threads <= 1 || n_simulated <= 1) {
+    if (installed_analyser != nullptr && n_simulated > 1) {
+        run_parallel(observed, observed_ratio, n_simulated, n_initial, writer, tally,
+                     *installed_analyser, sinks);
+    } else if (threads <= 1 || n_simulated <= 1) {
         run_sequential(observed, observed_ratio, n_simulated, n_initial, writer, tally, sinks);
     } else {
-        run_parallel(observed, observed_ratio, n_simulated, n_initial, writer, tally, threads,
+        ThreadAnalyser analyser(threads);
+        run_parallel(observed, observed_ratio, n_simulated, n_initial, writer, tally, analyser,
                      sinks);
     }
     if (progress != nullptr) {
@@ -222,4 +157,8 @@ void run_simulation(TPopPedigree& observed, double observed_ratio, std::int32_t 
         writer.p_value(tally.tail, tally.valid, n_simulated);
     }
     report.flush();
+}
+
+void set_sample_analyser(SampleAnalyser* analyser) {
+    installed_analyser = analyser;
 }

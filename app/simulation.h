@@ -4,6 +4,7 @@
 #include <ostream>
 
 class TPopPedigree;
+class SampleAnalyser;
 class Progress;
 struct SampleResults;
 
@@ -23,3 +24,7 @@ struct SimulationTally {
 void run_simulation(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
                     std::int32_t n_initial, std::ostream& report, SampleResults* results = nullptr,
                     Progress* progress = nullptr);
+
+// Where later simulated samples are analysed (null: this process's worker
+// threads, or the calling thread alone). A cluster build installs its own.
+void set_sample_analyser(SampleAnalyser* analyser);
