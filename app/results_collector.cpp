@@ -64,7 +64,7 @@ SampleResults collect_sample(const TPopPedigree& pop, const SampleDescription& s
     out.sample_ln_l = pop.PedDB._ln_likelihood;
     out.equilibrium_ln_l = pop.EquilLnLHood;
     out.n_maxima = pop.PedDB._n_maxima;
-    out.estimated = out.sample_ln_l > kFloor && out.equilibrium_ln_l > kFloor;
+    out.estimated = out.sample_ln_l != kFloor && out.equilibrium_ln_l != kFloor;
 
     for (std::int32_t k = 0; k < pop.AlleleDB.n_loci(); ++k) {
         const TLocus& locus = pop.AlleleDB.locus(k);
