@@ -18,15 +18,16 @@ bool TPedigree::same_parents(const TPedigree& other) const {
 }
 
 bool TPedigree::is_equivalent(const TPedigree& other) const {
-    const TPhenotype& a1 = *_parent1->_phen;
-    const TPhenotype& b1 = *other._parent1->_phen;
+    // Parent places match when their phenotypes and their typed flags do.
+    auto same = [](const TParent* a, const TParent* b) {
+        return *a->_phen == *b->_phen && (a->_typed != 0) == (b->_typed != 0);
+    };
     bool parents_match = false;
     if (_parent2 == nullptr || other._parent2 == nullptr) {
-        parents_match = a1 == b1;
+        parents_match = same(_parent1, other._parent1);
     } else {
-        const TPhenotype& a2 = *_parent2->_phen;
-        const TPhenotype& b2 = *other._parent2->_phen;
-        parents_match = (a1 == b1 && a2 == b2) || (a1 == b2 && a2 == b1);
+        parents_match = (same(_parent1, other._parent1) && same(_parent2, other._parent2)) ||
+                        (same(_parent1, other._parent2) && same(_parent2, other._parent1));
     }
     if (!parents_match || _sibs.size() != other._sibs.size()) {
         return false;

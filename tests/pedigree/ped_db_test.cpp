@@ -105,6 +105,21 @@ TEST(RedundantPedigrees, SameUnphasedPhenotypesAndMultisetOfSibsInAnyOrder) {
               merged("Z 0 0\n1 a\n2 b\nY 0 0\n2 a\n1 b\nX 0 0\n1 b\n2 a\nW 0 0\n1 a\n2 a\n"));
 }
 
+// X, a child of G1 and G2, heads a family with Y; its parent place there is
+// untyped, so it takes every genotype. X2 and Y2 are typed founders with the
+// phenotypes of X and Y, and their child that of C: the same phenotypes, other
+// combinations, so the two families stay apart in either record order. Typed
+// founders with those phenotypes (X3, Y3) still merge with X2's family.
+TEST(RedundantPedigrees, ParentPlacesMatchOnlyWithTheSameTypedFlag) {
+    const std::string middle = "G1 0 0\n1 a\n2 b\nG2 0 0\n3 a\n3 b\nX G1 G2\n1 a\n3 b\n"
+                               "Y 0 0\n2 a\n2 b\nC X Y\n1 a\n2 b\n";
+    const std::string founders = "X2 0 0\n1 a\n3 b\nY2 0 0\n2 a\n2 b\nC2 X2 Y2\n1 a\n2 b\n";
+    const std::string crossed = "Y3 0 0\n2 a\n2 b\nX3 0 0\n1 a\n3 b\nC3 Y3 X3\n1 a\n2 b\n";
+    EXPECT_EQ("1/1 1/1 1/1 ", merged(middle + founders));
+    EXPECT_EQ("1/1 1/1 1/1 ", merged(founders + middle));
+    EXPECT_EQ("1/2 0/1 1/1 1/1 ", merged(middle + founders + crossed));
+}
+
 TEST_P(Likelihood, IncompatiblePedigreeStopsAtTheFloorWithBothWarnings) {
     EXPECT_EQ(-3.4028234663852886e+38, kFloorLnLikelihood);
     LogCapture log;
