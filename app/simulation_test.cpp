@@ -48,6 +48,7 @@ std::string draw_sample_text(TPopPedigree& observed) {
 SampleResult analyse_sample_text(const std::string& sample_text, std::int32_t n_initial,
                                  std::int32_t n_individuals, std::ostream& report) {
     TPopPedigree simulated("Brand new pop");
+    simulated.FromDataFile = false;
     std::istringstream text(sample_text);
     std::int32_t initial = n_initial;
     std::int32_t individuals = n_individuals;

@@ -60,6 +60,10 @@ bool TPopPedigree::read_pedigrees(std::istream& is, std::int32_t& n_individuals)
                 fatal_input_error("TPopPedigree::read_pedigrees : individual " + id +
                                   " is its own parent");
             }
+            if (p1_ptr == p2_ptr && !PhenPedDB.is_unknown(p1_ptr)) {
+                fatal_input_error("TPopPedigree::read_pedigrees : individual " + id + " names " +
+                                  parent1 + " as both parents");
+            }
             TPhenotype phenotype;
             phenotype._allele_lines[0] = read_rest_of_line(is);
             phenotype._allele_lines[1] = read_rest_of_line(is);
@@ -96,7 +100,8 @@ void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
     bool first = true;
     for (const auto& record : db.records()) {
         for (const std::string& line : record->_allele_lines) {
-            const std::size_t n = split_alleles(line, separator).size();
+            const std::vector<std::string> pieces = split_alleles(line, separator);
+            const std::size_t n = pieces.size();
             const std::string who =
                 "TPopPedigree::set_pseudo_haplotypes : individual " + *record->_id;
             // Tabs do not separate alleles: a tab-separated file fails here.
@@ -121,6 +126,12 @@ void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
                                       " alleles on an allele line, expected " +
                                       std::to_string(expected),
                                   hint);
+            }
+            // "#" stands for the unseen alleles in the report. A drawn sample
+            // may legitimately carry it: an absent parent can draw it.
+            if (FromDataFile && std::find(pieces.begin(), pieces.end(), "#") != pieces.end()) {
+                fatal_input_error(who + " has an allele named #, which the report keeps for "
+                                        "unseen alleles");
             }
         }
     }

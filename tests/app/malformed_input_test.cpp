@@ -133,6 +133,7 @@ const std::string kAB = "1 0 1\n3 s\nA 0 0\n1 a\n2 b\nB 0 0\n1 a\n1 a\n"; // C t
 const std::string kRead = "TPopPedigree::read_pedigrees : individual ";
 const std::string kTwice = " appears more than once in sample ";
 const std::string kLongId(100000, 'i');
+const std::string kHash = " has an allele named #, which the report keeps for unseen alleles";
 
 // A family over a limit of 16 MiB stops inside the progress line of the genotype
 // building, after the two allele-frequency runs and their log-likelihoods.
@@ -208,6 +209,23 @@ const Stop kRefused[] = {
      kRead + "A is its own parent"},
     // "0" is an identifier like any other here.
     {"IndividualNamedZero", "1 0 1\n1 s\n0 0 0\n1 a\n1 b\n", kRead + "0 is its own parent"},
+    // One individual named as both parents, present or absent from the file,
+    // after the own-parent check.
+    {"SameParentTwice", "1 0 1\n2 s\nA 0 0\n1 a\n1 b\nC A A\n1 a\n1 a\n",
+     kRead + "C names A as both parents"},
+    {"AbsentParentTwice", "1 0 1\n1 s\nC X X\n1 a\n1 a\n", kRead + "C names X as both parents"},
+    {"OwnParentTwice", "1 0 1\n1 s\nC C C\n1 a\n1 a\n", kRead + "C is its own parent"},
+    // The allele "#", which the report keeps for unseen alleles: after the
+    // counts of its own line, before the lines visited after it (records
+    // newest first, first allele line first).
+    {"UnseenAlleleName", kAB + "C A B\n1 a\n# b\n", kSplit + "C" + kHash},
+    {"UnseenAlleleNameOneLocus", "1 0 1\n1 s\nA 0 0\n#\n1\n", kSplit + "A" + kHash},
+    {"UnseenAlleleBeforeTheNextLinesCount", "1 0 1\n2 s\nA 0 0\n1 a b\n1 a\nB 0 0\n# a\n1\n",
+     kSplit + "B" + kHash},
+    {"CountBeforeUnseenAlleleOfTheSameLine", "1 0 1\n1 s\nA 0 0\n# a b\n1 a\n",
+     kSplit + "A" + kThree},
+    {"CountOfAnEarlierLineFirst", "1 0 1\n2 s\nA 0 0\n# a\n1 a\nB 0 0\n1 a b\n1 a\n",
+     kSplit + "B" + kThree},
     // The memory limit refuses one locus of many alleles before any table is built...
     {.label = "ThousandsOfAlleles",
      .data = one_locus_alleles(3000),
