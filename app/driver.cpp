@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/simulation_test.h"
+#include "pedigree/compact_combinations.h"
 #include "pedigree/record_reader.h"
 #include "population/pop_pedigree.h"
 #include "support/errors.h"
@@ -19,6 +20,12 @@ std::int32_t read_parameter(std::istream& is, const std::string& what) {
     return value;
 }
 
+// A sample whose likelihood is zero (or whose equilibrium likelihood is) has
+// no estimate: the frequencies the EM leaves behind are not frequencies.
+bool has_estimate(const TPopPedigree& pop) {
+    return pop.PedDB._ln_likelihood > kFloorLnLikelihood && pop.EquilLnLHood > kFloorLnLikelihood;
+}
+
 void write_sample_report(std::ostream& report, TPopPedigree& pop, std::int32_t n_individuals,
                          std::int32_t n_initial) {
     report << "\n"
@@ -30,6 +37,13 @@ void write_sample_report(std::ostream& report, TPopPedigree& pop, std::int32_t n
            << "\n(" << n_initial << " random initial conditions were used)"
            << "\n"
            << std::string(44, '=') << "\n\n";
+    if (!has_estimate(pop)) {
+        report << "No estimate: the likelihood of the sample is zero.\n"
+                  "Families that Mendelian inheritance cannot explain are the usual cause: see "
+                  "the warnings in mirbo.log.\n";
+        report.flush();
+        return;
+    }
     report.setf(std::ios::fixed, std::ios::floatfield);
     report.setf(std::ios::showpoint);
     report.setf(std::ios::right, std::ios::adjustfield);
@@ -47,21 +61,45 @@ void write_sample_report(std::ostream& report, TPopPedigree& pop, std::int32_t n
 
 } // namespace
 
-void run_analysis(std::istream& is, std::ostream& report) {
+std::int32_t run_analysis(std::istream& is, std::ostream& report) {
     const std::int32_t n_samples = read_parameter(is, "the number of samples");
     const std::int32_t n_simulated = read_parameter(is, "the number of simulated samples");
     std::int32_t n_initial = read_parameter(is, "the number of initial conditions");
-    if (n_initial < 0) {
-        fatal_input_error("run_analysis : the number of initial conditions must not be negative");
+    // Parameters that cannot give a result stop the run before any sample.
+    if (n_samples < 1) {
+        fatal_input_error("run_analysis : the number of samples must be at least 1");
     }
+    if (n_simulated < 0) {
+        fatal_input_error("run_analysis : the number of simulated samples must not be negative");
+    }
+    if (n_initial < 1) {
+        fatal_input_error("run_analysis : the number of initial conditions must be at least 1");
+    }
+    std::int32_t without_estimate = 0;
     for (std::int32_t k = 0; k < n_samples; ++k) {
         std::int32_t n_individuals =
             read_parameter(is, "the individual count of sample " + std::to_string(k + 1));
         TPopPedigree pop("Brand new pop");
         pop.analyse(n_initial, is, n_individuals, report, report, 0);
         write_sample_report(report, pop, n_individuals, n_initial);
-        const double observed_ratio = 2.0 * (pop.PedDB._ln_likelihood - pop.EquilLnLHood);
-        run_simulation_test(pop, observed_ratio, n_simulated, n_initial, n_individuals, report);
+        if (!has_estimate(pop)) {
+            // No random sample is drawn: there are no frequencies to draw from.
+            if (n_simulated > 0) {
+                report << "\nSimulation test not run: the sample has no estimate.\n";
+            }
+            console() << "Sample " << pop.Name
+                      << ": no estimate, the likelihood is zero (see mirbo.log)\n";
+            ++without_estimate;
+        } else if (pop.AlleleDB.n_loci() == 1 && n_simulated > 0) {
+            // Both likelihoods are the same model: the simulated ratios would be
+            // rounding noise.
+            report << "\nSimulation test not run: a sample typed at one locus has no linkage to "
+                      "test.\n";
+        } else {
+            const double observed_ratio = 2.0 * (pop.PedDB._ln_likelihood - pop.EquilLnLHood);
+            run_simulation_test(pop, observed_ratio, n_simulated, n_initial, n_individuals, report);
+        }
         report.flush();
     }
+    return without_estimate;
 }
