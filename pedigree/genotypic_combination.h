@@ -61,8 +61,8 @@ struct TGenotypicCombination {
     bool _active = true;
 };
 
-// A segregation probability times m/4 for one more sib whose genotype m of the
-// four children of the parent pair carry. The product is rounded to single
+// A segregation probability times m/4 for one more sib, m being how many of the
+// four children of the parent pair carry its genotype. The product is rounded to single
 // precision while it stays a normal single-precision number; below that range
 // it is kept in double precision for the rest of the combination, so that a
 // large sibship keeps its probability instead of underflowing to zero. (The

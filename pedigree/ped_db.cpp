@@ -127,9 +127,9 @@ Key phenotype_key(const TPhenotype& p) {
     return key;
 }
 
-// A parent place: its typed flag, then its phenotype. A typed individual whose
-// place is untyped (one that also heads a family as a sib) takes every
-// genotype there, so the flag matters as much as the phenotype.
+// A parent place: its typed flag, then its phenotype. A typed individual with
+// an untyped place (a middle-generation individual, sib of its parents' family)
+// takes every genotype there, so the flag matters as much as the phenotype.
 Key parent_key(const TParent& parent) {
     Key key{static_cast<std::uintptr_t>(parent._typed != 0)};
     append_phenotype(key, *parent._phen);
