@@ -186,3 +186,8 @@ void ReportWriter::simulation_not_run(const std::string& reason) {
 void ReportWriter::computing_time(std::int32_t milliseconds) {
     _os << "\nTotal computing time : " << milliseconds << " ms" << std::endl;
 }
+
+void ReportWriter::run_stopped(std::int32_t next_row, const std::string& reason) {
+    _os << "\nRun stopped before simulated sample " << next_row << ": " << reason << "\n";
+    _os.flush();
+}

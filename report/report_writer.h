@@ -42,6 +42,8 @@ class ReportWriter {
     void simulation_not_run(const std::string& reason);
 
     void computing_time(std::int32_t milliseconds);
+    // Ends a report whose run could not finish its simulation test.
+    void run_stopped(std::int32_t next_row, const std::string& reason);
 
   private:
     std::ostream& _os;
