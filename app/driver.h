@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <istream>
 #include <ostream>
 
@@ -8,10 +9,12 @@
 class Progress;
 
 // Reads the run parameters and every sample of a data file, and writes the
-// whole report except its computing-time line.
-void run_analysis(std::istream& is, std::ostream& report);
+// whole report except its computing-time line. Returns the number of samples
+// that got no estimate (their likelihood is zero).
+std::int32_t run_analysis(std::istream& is, std::ostream& report);
 
 // The same, also gathering the results of every sample into `results` (run
 // parameters and samples) and showing the simulation's progress on `progress`
 // when it is not null.
-void run_analysis(std::istream& is, std::ostream& report, RunResults& results, Progress* progress);
+std::int32_t run_analysis(std::istream& is, std::ostream& report, RunResults& results,
+                          Progress* progress);

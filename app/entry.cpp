@@ -26,6 +26,8 @@
 namespace {
 
 const char* const kTitle = "Tovaquor";
+// The exit status of a run in which some sample got no estimate.
+constexpr int kNoEstimateStatus = 2;
 
 void print_banner() {
     const std::string title = kTitle;
@@ -51,7 +53,11 @@ void print_usage() {
                  "  --html       also write the page BASE.html\n"
                  "  --           end of options (for a BASE that starts with --)\n"
                  "  -h, --help   show this text\n"
-                 "  --version    show the version\n";
+                 "  --version    show the version\n"
+                 "\n"
+                 "Exit status: 0 when every sample was analysed, 1 for a file problem, 2 when\n"
+                 "a sample got no estimate (its likelihood is zero, see mirbo.log), 255 for\n"
+                 "an error in the data.\n";
 }
 
 // Ends the run when standard input closes before both answers were given.
@@ -246,8 +252,9 @@ int run(const CommandLine& command, RunState& state) {
     results.seed = seed;
     Progress progress(std::cerr, show_progress(), steady_ms);
     const std::int32_t start = clock_ms();
+    std::int32_t without_estimate = 0;
     try {
-        run_analysis(data, report, results, &progress);
+        without_estimate = run_analysis(data, report, results, &progress);
     } catch (const std::bad_alloc&) {
         std::cout << "Out of memory, program terminated !"
                   << "\n";
@@ -261,7 +268,10 @@ int run(const CommandLine& command, RunState& state) {
     }
     error_log.flush_on_fatal(nullptr);
     state.analysing = false;
-    return write_outputs(command, base, report_name, results) ? 0 : 1;
+    if (!write_outputs(command, base, report_name, results)) {
+        return 1;
+    }
+    return without_estimate > 0 ? kNoEstimateStatus : 0;
 }
 
 } // namespace

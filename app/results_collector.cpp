@@ -9,9 +9,6 @@
 
 namespace {
 
-// The sample log-likelihood of a sample no combination can explain.
-constexpr double kFloor = -3.4028234663852886e+38;
-
 // Families, singles and absent parents as the likelihood sees them: a family
 // is a pair of known parents with their children; an individual with one
 // unknown parent counts as having none.
@@ -64,7 +61,6 @@ SampleResults collect_sample(const TPopPedigree& pop, const SampleDescription& s
     out.sample_ln_l = pop.PedDB._ln_likelihood;
     out.equilibrium_ln_l = pop.EquilLnLHood;
     out.n_maxima = pop.PedDB._n_maxima;
-    out.estimated = out.sample_ln_l != kFloor && out.equilibrium_ln_l != kFloor;
 
     for (std::int32_t k = 0; k < pop.AlleleDB.n_loci(); ++k) {
         const TLocus& locus = pop.AlleleDB.locus(k);

@@ -71,6 +71,10 @@ std::string rounded(const std::string& field, int decimals) {
     return buffer;
 }
 
+// A duplicate identifier stops the run in the second sample.
+const std::string kFatalInSecond = "2 2 2\n2 First\nA 0 0\n1 a\n2 b\nB 0 0\n2 a\n1 b\n"
+                                   "2 Second\nC 0 0\n1 a\n1 b\nC 0 0\n1 a\n1 b\n";
+
 // Samples to run with and without options: estimation, simulation, two
 // samples, one locus, an incompatible family, a fatal stop mid-file.
 struct Case {
@@ -83,8 +87,8 @@ const Case kCases[] = {
     {"two_samples", e2e::read_data("fixtures/two_samples.mbd")},
     {"one_locus", e2e::read_data("e2e/one_locus.mbd")},
     {"inconsistent", e2e::read_data("e2e/inconsistent.mbd")},
-    {"fatal_in_second_sample", "2 2 2\n2 First\nA 0 0\n1 a\n2 b\nB 0 0\n2 a\n1 b\n"
-                               "2 Second\nC 0 0\n1 a\n1 b\nC 0 0\n1 a\n1 b\n"},
+    {"no_estimate", e2e::read_data("fixtures/no_estimate.mbd")},
+    {"fatal_in_second_sample", kFatalInSecond},
 };
 
 class WithOptions : public ::testing::TestWithParam<Case> {};
@@ -315,12 +319,25 @@ TEST(Outputs, SampleWithoutEstimateAndOneLocusSample) {
         EXPECT_EQ("", haplotypes[i].at("d_prime"));
     }
 
+    const std::vector<Row> simulated = parse_table(r.file("mixed.simulated.tsv"));
+    ASSERT_EQ(2U, simulated.size());
+    EXPECT_EQ("not run: no estimate", simulated[0].at("note"));
+    EXPECT_EQ("not run: one locus", simulated[1].at("note"));
+    for (const Row& row : simulated) {
+        EXPECT_EQ("", row.at("likelihood_ratio"));
+    }
+    EXPECT_EQ("not run: no estimate", summary[0].at("test"));
+    EXPECT_EQ("not run: one locus", summary[1].at("test"));
+    EXPECT_EQ("", summary[1].at("monte_carlo_p"));
+    EXPECT_EQ(2, r.status);
+
     const std::string page = r.file("mixed.html");
     EXPECT_NE(std::string::npos, page.find("No estimate: the likelihood of the sample is zero."));
     EXPECT_NE(std::string::npos, page.find("Typed at one locus"));
     EXPECT_EQ(std::string::npos, page.find("class=\"heatmap\""));
     EXPECT_NE(std::string::npos, r.errors.find("Sample Mendelian error: no estimate, the "
                                                "likelihood is zero (see mirbo.log)\n"));
+    EXPECT_NE(std::string::npos, r.errors.find(", no simulated P-value (not run: one locus)\n"));
 }
 
 TEST(Outputs, OptionsEndAtDoubleDashAndAMisspeltOneIsRefused) {
@@ -368,7 +385,7 @@ TEST(Outputs, TableThatCannotBeWrittenFailsTheRunAfterTheReport) {
 }
 
 TEST(Outputs, FatalStopKeepsTheSamplesFinishedBeforeIt) {
-    const e2e::Result r = run_with({"--tables"}, "data", kCases[5].data);
+    const e2e::Result r = run_with({"--tables"}, "data", kFatalInSecond);
     EXPECT_EQ(255, r.status);
     const std::vector<Row> summary = parse_table(r.file("data.summary.tsv"));
     ASSERT_EQ(1U, summary.size());
