@@ -115,43 +115,25 @@ TEST_P(WithOptions, ReportConsoleLogAndStatusAreThoseOfARunWithout) {
 INSTANTIATE_TEST_SUITE_P(Files, WithOptions, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The example, run once for the tests below.
-class Example : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        std::ifstream is(TOVAQUOR_EXAMPLE_DATA, std::ios::binary);
-        std::ostringstream data;
-        data << is.rdbuf();
-        result_ = new e2e::Result(run_with({"--tables", "--html"}, "example", data.str(), "2026"));
+// The report's lines between two markers.
+std::vector<std::string> report_lines(const e2e::Result& run, const std::string& from,
+                                      const std::string& to) {
+    const std::size_t start = run.report.find(from);
+    const std::size_t end = run.report.find(to, start);
+    std::istringstream is(run.report.substr(start, end - start));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(is, line);) {
+        lines.push_back(line);
     }
-    static void TearDownTestSuite() {
-        delete result_;
-        result_ = nullptr;
-    }
-    static const e2e::Result& result() { return *result_; }
-    // The report's lines between two markers.
-    static std::vector<std::string> report_lines(const std::string& from, const std::string& to) {
-        const std::string& report = result().report;
-        const std::size_t start = report.find(from);
-        const std::size_t end = report.find(to, start);
-        std::istringstream is(report.substr(start, end - start));
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(is, line);) {
-            lines.push_back(line);
-        }
-        return lines;
-    }
+    return lines;
+}
 
-  private:
-    static inline e2e::Result* result_ = nullptr;
-};
-
-TEST_F(Example, SummaryMatchesTheReport) {
-    ASSERT_EQ(0, result().status);
-    const std::vector<Row> summary = parse_table(result().file("example.summary.tsv"));
+void check_SummaryMatchesTheReport(const e2e::Result& run) {
+    ASSERT_EQ(0, run.status);
+    const std::vector<Row> summary = parse_table(run.file("example.summary.tsv"));
     ASSERT_EQ(1U, summary.size());
     const Row& s = summary[0];
-    std::istringstream line(report_lines("LHood ratio    # maxima\n", "\n\n")[1]);
+    std::istringstream line(report_lines(run, "LHood ratio    # maxima\n", "\n\n")[1]);
     std::string sample_ln_l, equilibrium_ln_l, ratio, maxima;
     line >> sample_ln_l >> equilibrium_ln_l >> ratio >> maxima;
     EXPECT_EQ(sample_ln_l, rounded(s.at("sample_ln_likelihood"), 8));
@@ -159,9 +141,9 @@ TEST_F(Example, SummaryMatchesTheReport) {
     EXPECT_EQ(ratio, rounded(s.at("likelihood_ratio"), 8));
     EXPECT_EQ(maxima, s.at("maxima"));
     EXPECT_NE(std::string::npos,
-              result().report.find("Obs. logLhood ratio) = " + std::string(5, ' ') +
-                                   rounded(s.at("report_p"), 5) + "\n(" + s.at("valid") +
-                                   " valid cases out of " + s.at("simulated") + ")"));
+              run.report.find("Obs. logLhood ratio) = " + std::string(5, ' ') +
+                              rounded(s.at("report_p"), 5) + "\n(" + s.at("valid") +
+                              " valid cases out of " + s.at("simulated") + ")"));
     const std::map<std::string, std::string> expected = {
         {"program", "tovaquor"},
         {"data_file", "example.mbd"},
@@ -195,12 +177,13 @@ TEST_F(Example, SummaryMatchesTheReport) {
     EXPECT_GT(std::stod(s.at("p_upper_95")), 0.004);
 }
 
-TEST_F(Example, AllelesAndHaplotypesMatchTheReport) {
+void check_AllelesAndHaplotypesMatchTheReport(const e2e::Result& run) {
     // Allele rows: "    1  A3     0.20469".
-    const std::vector<Row> alleles = parse_table(result().file("example.alleles.tsv"));
+    const std::vector<Row> alleles = parse_table(run.file("example.alleles.tsv"));
     const std::regex allele_row(R"(^\s+(\d+)\s+(\S+)\s+([0-9.]+)$)");
     std::size_t seen = 0;
-    for (const std::string& line : report_lines("Allele database content", "Haplotype database")) {
+    for (const std::string& line :
+         report_lines(run, "Allele database content", "Haplotype database")) {
         std::smatch m;
         if (!std::regex_match(line, m, allele_row)) {
             continue;
@@ -216,14 +199,14 @@ TEST_F(Example, AllelesAndHaplotypesMatchTheReport) {
 
     // Haplotype rows: "    1    6   0.01602     A1 B1 "; the report lists those
     // above 1e-5, the table every one of non-zero frequency.
-    const std::vector<Row> haplotypes = parse_table(result().file("example.haplotypes.tsv"));
+    const std::vector<Row> haplotypes = parse_table(run.file("example.haplotypes.tsv"));
     std::map<std::string, Row> by_number;
     for (const Row& h : haplotypes) {
         by_number[h.at("haplotype_number")] = h;
     }
     const std::regex haplotype_row(R"(^\s+\d+\s+(\d+)\s+([0-9.]+)\s+(\S+) (\S+) $)");
     std::size_t listed = 0;
-    for (const std::string& line : report_lines("Haplotype database", "Sum of listed")) {
+    for (const std::string& line : report_lines(run, "Haplotype database", "Sum of listed")) {
         std::smatch m;
         if (!std::regex_match(line, m, haplotype_row)) {
             continue;
@@ -243,13 +226,13 @@ TEST_F(Example, AllelesAndHaplotypesMatchTheReport) {
     EXPECT_EQ("-1", rounded(by_number.at("7").at("d_prime"), 6).substr(0, 2));
 }
 
-TEST_F(Example, SimulatedRowsMatchTheReport) {
-    const std::vector<Row> simulated = parse_table(result().file("example.simulated.tsv"));
+void check_SimulatedRowsMatchTheReport(const e2e::Result& run) {
+    const std::vector<Row> simulated = parse_table(run.file("example.simulated.tsv"));
     ASSERT_EQ(500U, simulated.size());
     const std::regex simulation_row(R"(^\s+(\d+)\s+(\S+)\s+(\S+)\s+(\S+)\s+(\d+)$)");
     std::size_t seen = 0;
     std::int64_t at_least = 0;
-    for (const std::string& line : report_lines("# maxima\n", "P(Rand.")) {
+    for (const std::string& line : report_lines(run, "# maxima\n", "P(Rand.")) {
         std::smatch m;
         if (!std::regex_match(line, m, simulation_row) || seen >= simulated.size() ||
             m[1].str() != simulated[seen].at("simulated_sample")) {
@@ -266,7 +249,7 @@ TEST_F(Example, SimulatedRowsMatchTheReport) {
     EXPECT_EQ(2, at_least);
 }
 
-TEST_F(Example, SummaryOnStandardErrorNamesEveryFile) {
+void check_SummaryOnStandardErrorNamesEveryFile(const e2e::Result& run) {
     EXPECT_EQ("Sample Example families: ratio 32.50430886, P = 0.00400 (2 of 500 simulated), "
               "Monte Carlo P = 0.00599 (95 % interval 0.00048 to 0.01437), chi-square P = "
               "0.00116 (12 df)\n"
@@ -274,7 +257,33 @@ TEST_F(Example, SummaryOnStandardErrorNamesEveryFile) {
               "Tables: example.summary.tsv, example.alleles.tsv, example.haplotypes.tsv, "
               "example.simulated.tsv\n"
               "Page: example.html\n",
-              result().errors); // not a terminal: no progress line
+              run.errors); // not a terminal: no progress line
+}
+
+// The example's tables and summary against its report. One run serves every
+// check: under the sanitizers the example takes minutes.
+TEST(Example, TablesAndSummaryMatchTheReport) {
+    std::ifstream is(TOVAQUOR_EXAMPLE_DATA, std::ios::binary);
+    std::ostringstream data;
+    data << is.rdbuf();
+    const e2e::Result run = run_with({"--tables", "--html"}, "example", data.str(), "2026");
+    ASSERT_EQ(0, run.status);
+    {
+        SCOPED_TRACE("SummaryMatchesTheReport");
+        check_SummaryMatchesTheReport(run);
+    }
+    {
+        SCOPED_TRACE("AllelesAndHaplotypesMatchTheReport");
+        check_AllelesAndHaplotypesMatchTheReport(run);
+    }
+    {
+        SCOPED_TRACE("SimulatedRowsMatchTheReport");
+        check_SimulatedRowsMatchTheReport(run);
+    }
+    {
+        SCOPED_TRACE("SummaryOnStandardErrorNamesEveryFile");
+        check_SummaryOnStandardErrorNamesEveryFile(run);
+    }
 }
 
 // Two samples: one whose family Mendelian inheritance cannot explain, one
