@@ -47,7 +47,7 @@ void write_sample_report(std::ostream& report, TPopPedigree& pop, std::int32_t n
 
 } // namespace
 
-void run_analysis(std::istream& is, std::ostream& report) {
+void run_analysis(std::istream& is, std::ostream& report, bool fast) {
     const std::int32_t n_samples = read_parameter(is, "the number of samples");
     const std::int32_t n_simulated = read_parameter(is, "the number of simulated samples");
     std::int32_t n_initial = read_parameter(is, "the number of initial conditions");
@@ -58,6 +58,7 @@ void run_analysis(std::istream& is, std::ostream& report) {
         std::int32_t n_individuals =
             read_parameter(is, "the individual count of sample " + std::to_string(k + 1));
         TPopPedigree pop("Brand new pop");
+        pop.Fast = fast;
         pop.analyse(n_initial, is, n_individuals, report, report, 0);
         write_sample_report(report, pop, n_individuals, n_initial);
         const double observed_ratio = 2.0 * (pop.PedDB._ln_likelihood - pop.EquilLnLHood);

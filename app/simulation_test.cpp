@@ -46,8 +46,9 @@ std::string draw_sample_text(TPopPedigree& observed) {
 
 // Reads and analyses a simulated sample exactly like an observed one.
 SampleResult analyse_sample_text(const std::string& sample_text, std::int32_t n_initial,
-                                 std::int32_t n_individuals, std::ostream& report) {
+                                 std::int32_t n_individuals, std::ostream& report, bool fast) {
     TPopPedigree simulated("Brand new pop");
+    simulated.Fast = fast;
     std::istringstream text(sample_text);
     std::int32_t initial = n_initial;
     std::int32_t individuals = n_individuals;
@@ -99,14 +100,14 @@ std::int64_t deviates_needed(const TPopPedigree& observed, std::int32_t n_initia
 namespace {
 
 void analyse_on_worker(SimulatedSample& sample, std::int32_t n_initial, std::int32_t n_individuals,
-                       std::ostream& report) {
+                       std::ostream& report, bool fast) {
     std::ostringstream console_text;
     set_console(&console_text);
     set_message_capture(&sample.messages);
     log_stream = &sample.messages.progress;
     current_random_state() = sample.start;
     try {
-        sample.result = analyse_sample_text(sample.text, n_initial, n_individuals, report);
+        sample.result = analyse_sample_text(sample.text, n_initial, n_individuals, report, fast);
     } catch (const WorkerFatal&) {
         // Kept in the capture; the main thread stops at its replay.
     } catch (const std::bad_alloc&) {
@@ -179,7 +180,8 @@ void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t 
                     SimulationTally& tally) {
     for (std::int32_t i = 0; i < n_simulated; ++i) {
         const std::string text = draw_sample_text(observed);
-        record_sample(report, i + 1, analyse_sample_text(text, n_initial, n_individuals, report),
+        record_sample(report, i + 1,
+                      analyse_sample_text(text, n_initial, n_individuals, report, observed.Fast),
                       observed_ratio, tally);
     }
 }
@@ -215,7 +217,7 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
         auto work = [&] {
             for (std::int32_t i = next++; i < batch; i = next++) {
                 analyse_on_worker(samples[static_cast<std::size_t>(i)], n_initial, n_individuals,
-                                  report);
+                                  report, observed.Fast);
             }
         };
         std::vector<std::thread> helpers;

@@ -52,4 +52,7 @@ class TPopPedigree {
     TPhenPedDB PhenPedDB;
     TPedDB PedDB;
     double EquilLnLHood = 0.0;
+    // Evaluate the likelihood by summing over passed-on haplotypes (the
+    // option --fast): no table of every genotype is built.
+    bool Fast = false;
 };

@@ -51,7 +51,7 @@ void TPopPedigree::calc_ML_allelic_frequencies() {
         TPopHaploDB locus_haplotypes;
         locus_haplotypes.build_locus_haplotypes(AlleleDB, k);
         TSmallGenDB locus_genotypes;
-        if (!locus_genotypes.build_all_valid_gen(locus_haplotypes)) {
+        if (!Fast && !locus_genotypes.build_all_valid_gen(locus_haplotypes)) {
             error_log.report(
                 "CurHaplDB.build_all_valid_gen(HaplDB) : Unable to build genotype data base ... "
                 "exiting",
@@ -60,6 +60,7 @@ void TPopPedigree::calc_ML_allelic_frequencies() {
         TPedDB locus_peds;
         locus_peds._sample_name = Name;
         locus_peds._release_combinations = true;
+        locus_peds._fast = Fast;
         try {
             locus_peds.build_pedigree_structures(PhenPedDB);
         } catch (const std::bad_alloc&) {
