@@ -198,18 +198,24 @@ std::string describe(const TPedigree& p) {
 }
 
 // Past this many stored combinations an analysis with --fast takes a small
-// fraction of the time (see the README's measurements): say so, once.
+// fraction of the time (see the README's measurements).
 constexpr double kSuggestFastFrom = 2e6;
 
-void suggest_fast(double combinations) {
+// Says once per run, on standard error, that --fast would serve better:
+// `combinations` were stored, or (`over_limit`) the memory limit stopped them.
+void suggest_fast(double combinations, bool over_limit) {
     static std::atomic<bool> said{false};
-    if (combinations >= kSuggestFastFrom && !said.exchange(true)) {
+    if ((over_limit || combinations >= kSuggestFastFrom) && !said.exchange(true)) {
         std::ostringstream text;
-        text << std::setprecision(0) << std::fixed << "tovaquor: this analysis needs at least "
-             << combinations
-             << " genotypic combinations (a parent absent from the data takes every genotype "
-                "the population allows); the option --fast sums over the haplotypes parents "
-                "pass on instead, which is much quicker here\n";
+        text << std::setprecision(0) << std::fixed << "tovaquor: ";
+        if (over_limit) {
+            text << "the genotypic combinations of a family pass the memory limit";
+        } else {
+            text << "this analysis stores " << combinations << " genotypic combinations";
+        }
+        text << " (a parent absent from the data takes every genotype the population allows); "
+                "the option --fast sums over the haplotypes parents pass on instead, with far "
+                "less time and memory\n";
         std::cerr << text.str();
     }
 }
@@ -247,15 +253,14 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
                 if (e.sib_combinations) {
                     text << e.count << " combinations of its sibs' genotypes, more than the "
                          << "memory limit of " << mebibytes(memory_limit_bytes()) << " allows";
-                    suggest_fast(e.count);
                 } else {
-                    suggest_fast(e.count);
                     text << "more than the " << e.count
                          << " genotypic combinations that the memory limit of "
                          << mebibytes(memory_limit_bytes()) << " leaves for it";
                 }
                 text << " (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
                 limit_message = text.str();
+                suggest_fast(e.count, true);
             } catch (...) {
                 std::ostringstream text;
                 text << "\nTPedDB::build_all_genotypic_combinations : incompatibility in pedigree #"
@@ -284,7 +289,7 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
         ++k;
     }
     _compact.finish();
-    suggest_fast(static_cast<double>(stored));
+    suggest_fast(static_cast<double>(stored), false);
     _haplotypes = &haplotypes;
     _shared = &shared;
     _locus = locus;

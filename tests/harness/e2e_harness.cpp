@@ -64,6 +64,9 @@ Result run(const Run& what) {
         command << ' ' << quote(arg);
     }
     command << " < .stdin > .stdout"; // standard error passes through to the test's
+    if (what.capture_errors) {
+        command << " 2> .stderr";
+    }
     const int raw = std::system(command.str().c_str());
 
     Result result;
@@ -78,6 +81,9 @@ Result run(const Run& what) {
     result.has_report =
         collect(default_report ? what.args[0] + ".mbr" : what.report_name, result.report);
     result.has_log = collect("mirbo.log", result.log);
+    if (what.capture_errors) {
+        collect(".stderr", result.errors);
+    }
     std::error_code ignored;
     fs::remove_all(dir, ignored);
     return result;

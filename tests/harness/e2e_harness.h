@@ -19,6 +19,7 @@ struct Run {
     std::vector<std::pair<std::string, std::string>> files = {};
     Env env = {};                 // extra variables
     std::string report_name = {}; // report file to collect; default: first argument + ".mbr"
+    bool capture_errors = false;  // collect standard error instead of passing it through
 };
 
 struct Result {
@@ -28,6 +29,7 @@ struct Result {
     bool has_report = false;
     std::string log; // mirbo.log, empty when absent
     bool has_log = false;
+    std::string errors; // standard error, when captured
 };
 
 Result run(const Run& what);
