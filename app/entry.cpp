@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/driver.h"
+#include "report/report_writer.h"
 #include "support/clock.h"
 #include "support/errors.h"
 #include "support/random.h"
@@ -45,12 +46,15 @@ void print_usage() {
                  "               when parents are absent and alleles many\n";
 }
 
+// Ends the run when standard input closes before both answers were given.
+struct NoInput {};
+
 [[noreturn]] void no_input() {
     std::cout << "\n"
               << "No input, program terminated !"
               << "\n";
     std::cout.flush();
-    std::exit(1);
+    throw NoInput{};
 }
 
 std::int32_t prompt_seed() {
@@ -78,7 +82,9 @@ std::int32_t parse_seed_argument(const std::string& text) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(value)));
 }
 
-int tovaquor_main(int argc, char** argv) {
+namespace {
+
+int run(int argc, char** argv) {
     // Options may stand anywhere; what remains is read as before.
     std::vector<char*> args;
     bool fast = false;
@@ -155,7 +161,7 @@ int tovaquor_main(int argc, char** argv) {
                   << "\n";
         error_log.report("run_analysis : unable to allocate memory", Errors::kFatal);
     }
-    report << "\nTotal computing time : " << elapsed_ms(start) << " ms" << std::endl;
+    ReportWriter(report).computing_time(elapsed_ms(start));
     report.close();
     data.close();
     if (run_stats_wanted()) {
@@ -163,4 +169,20 @@ int tovaquor_main(int argc, char** argv) {
     }
     error_log.flush_on_fatal(nullptr);
     return 0;
+}
+
+} // namespace
+
+int tovaquor_main(int argc, char** argv) {
+    // The one place a fatal condition ends up: its message is written and
+    // the report flushed where it was raised; what is left is the status.
+    try {
+        return run(argc, argv);
+    } catch (const FatalError& e) {
+        error_log.flush_on_fatal(nullptr);
+        std::cout.flush();
+        return e.status();
+    } catch (const NoInput&) {
+        return 1;
+    }
 }

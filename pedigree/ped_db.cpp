@@ -237,13 +237,9 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
             p.mark_compatible_parent_genotypes(locus);
             p.build_member_genotypes(haplotypes, locus);
             p._combination_limit = static_cast<std::size_t>(budget > stored ? budget - stored : 0);
-            // Messages are composed in the handlers and reported after them,
-            // so that no exception is alive when the program stops.
-            std::string limit_message;
-            std::string failure_message;
             try {
                 p.create_genot_combination();
-            } catch (const WorkerFatal&) {
+            } catch (const FatalError&) {
                 throw;
             } catch (const CombinationLimitExceeded& e) {
                 std::ostringstream text;
@@ -259,23 +255,19 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
                          << mebibytes(memory_limit_bytes()) << " leaves for it";
                 }
                 text << " (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
-                limit_message = text.str();
                 suggest_fast(e.count, true);
+                fatal_input_error(text.str());
             } catch (...) {
-                std::ostringstream text;
-                text << "\nTPedDB::build_all_genotypic_combinations : incompatibility in pedigree #"
-                     << k;
-                failure_message = text.str();
-            }
-            if (!limit_message.empty()) {
-                fatal_input_error(limit_message);
-            }
-            if (!failure_message.empty()) {
-                console() << failure_message << "\n"
+                // Anything else the build throws leaves the pedigree without
+                // its combinations: the run cannot go on.
+                const std::string text =
+                    "\nTPedDB::build_all_genotypic_combinations : incompatibility in pedigree #" +
+                    std::to_string(k);
+                console() << text << "\n"
                           << "PROGRAM STOPPED !"
                           << "\n"
                           << "!!!!!!!!!!!!!!!!!!!!!" << std::endl;
-                error_log.report(failure_message, Errors::kFatal);
+                error_log.report(text, Errors::kFatal);
             }
             stored += p._gen_comb.size();
             shared.set_all_compatible();
@@ -308,7 +300,6 @@ void TPedDB::build_summed_pedigrees(TPopHaploDB& haplotypes, TSmallGenDB& shared
         if (p._unique) {
             p.hook_gen_db(shared, haplotypes, locus, build_flag);
             p.build_member_genotypes(haplotypes, locus);
-            std::string limit_message;
             try {
                 _summed.add(static_cast<std::uint32_t>(k - 1), p,
                             static_cast<std::size_t>(budget > stored ? budget - stored : 0));
@@ -321,10 +312,7 @@ void TPedDB::build_summed_pedigrees(TPopHaploDB& haplotypes, TSmallGenDB& shared
                      << " phase configurations that the memory limit of "
                      << mebibytes(memory_limit_bytes())
                      << " leaves for it (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
-                limit_message = text.str();
-            }
-            if (!limit_message.empty()) {
-                fatal_input_error(limit_message);
+                fatal_input_error(text.str());
             }
             stored += _summed.last_configurations();
         }

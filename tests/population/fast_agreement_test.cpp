@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "bench/generate_data.h"
-#include "pedigree/record_reader.h"
+#include "io/data_file_reader.h"
 #include "population/pop_pedigree.h"
 #include "support/errors.h"
 #include "support/random.h"
@@ -49,20 +49,14 @@ std::vector<SampleOutcome> analyse_file(const std::string& data, bool fast, int 
     random_uniform(generator);
 
     std::istringstream in(data);
-    std::int32_t n_samples = 0;
-    std::int32_t n_simulated = 0;
-    std::int32_t n_initial = 0;
-    record_reader::read_int(in, n_samples);
-    record_reader::read_int(in, n_simulated);
-    record_reader::read_int(in, n_initial);
+    DataFileReader reader(in);
+    const RunParameters run = reader.read_run_parameters();
     std::vector<SampleOutcome> out;
-    for (std::int32_t k = 0; k < n_samples; ++k) {
-        std::int32_t n_individuals = 0;
-        record_reader::read_int(in, n_individuals);
+    for (std::int32_t k = 0; k < run.n_samples; ++k) {
+        const SampleDescription sample = reader.read_sample(reader.read_individual_count(k + 1));
         TPopPedigree pop("Brand new pop");
         pop.Fast = fast;
-        std::int32_t initial = n_initial;
-        pop.analyse(initial, in, n_individuals, console_text, console_text, 0);
+        pop.analyse(sample, run.n_initial);
         SampleOutcome o;
         o.sample_ln_l = pop.PedDB._ln_likelihood;
         o.equilibrium_ln_l = pop.EquilLnLHood;
@@ -77,9 +71,12 @@ std::vector<SampleOutcome> analyse_file(const std::string& data, bool fast, int 
         }
         for (int d = 0; d < draws; ++d) {
             pop.draw_random_sample();
-            std::ostringstream text;
-            pop.print_random_sample(text);
-            o.simulated.push_back(text.str());
+            std::string text;
+            for (const SampleRecord& r : pop.describe_random_sample().records) {
+                text += r.id + " " + r.parent1 + " " + r.parent2 + "\n" + r.allele_lines[0] + "\n" +
+                        r.allele_lines[1] + "\n";
+            }
+            o.simulated.push_back(text);
         }
         out.push_back(std::move(o));
     }
