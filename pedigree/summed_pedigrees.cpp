@@ -191,11 +191,3 @@ void SummedPedigrees::expected_counts(TPopHaploDB& haplotypes,
         haplotypes[static_cast<std::int32_t>(i)]->_freq = _accumulator[i] + spread;
     }
 }
-
-double SummedPedigrees::probability(std::uint32_t pedigree, const TPopHaploDB& haplotypes) {
-    if (pedigree >= _range_of.size() || _range_of[pedigree] < 0) {
-        return 0.0;
-    }
-    load_frequencies(haplotypes);
-    return range_probability(_ranges[static_cast<std::size_t>(_range_of[pedigree])], nullptr);
-}

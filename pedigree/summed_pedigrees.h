@@ -63,9 +63,6 @@ class SummedPedigrees {
     // next estimates.
     void expected_counts(TPopHaploDB& haplotypes, const std::vector<TPedigree>& pedigrees);
 
-    // Probability of the pedigree at `pedigree` under `haplotypes`' frequencies.
-    double probability(std::uint32_t pedigree, const TPopHaploDB& haplotypes);
-
     // Bytes one stored configuration takes, for the memory limit.
     static constexpr std::size_t kBytesPerConfiguration =
         sizeof(double) + 4 * sizeof(std::uint32_t) + 2 * sizeof(double);
