@@ -56,7 +56,7 @@ void check_name(const GenotypeTable& table, const TableIndividual& who, const st
     const std::string reason = unsafe_reason(name);
     if (!reason.empty()) {
         throw InputError(table.file, who.line,
-                         what + " \"" + name + "\" " + reason + " and cannot be written");
+                         what + " \"" + name + "\" cannot be written in a data file: it " + reason);
     }
 }
 
@@ -107,9 +107,6 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
     summary.read = table.individuals.size();
     summary.markers = table.markers;
     summary.alleles.resize(table.markers.size());
-    for (const std::string& marker : table.markers) {
-        check_name(table, TableIndividual{}, "marker name", marker);
-    }
 
     std::vector<Row> rows;
     std::unordered_map<std::string, std::size_t> row_of;
@@ -120,8 +117,8 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
         }
         if (unknown_parent(x.id) || x.id == missing) {
             throw InputError(table.file, x.line,
-                             "individual identifier \"" + x.id + "\"" + where +
-                                 " is missing (0 stands for an unknown parent)");
+                             "the individual" + where + " has no identifier (\"" + x.id +
+                                 "\" stands for an unknown one)");
         }
         check_name(table, x, "identifier", x.id);
         Row row;
@@ -352,8 +349,9 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
     name = name.substr(name.find_first_not_of(" \t"));
 
     GenotypeTable table;
+    const std::string format = format_of(line, input);
     std::ifstream is = open_input(input);
-    if (format_of(line, input) == "ped") {
+    if (format == "ped") {
         std::string map_name = line.option("map");
         if (map_name.empty()) {
             const std::string beside =

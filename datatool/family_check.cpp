@@ -161,9 +161,8 @@ SampleCheck check_sample(const InputSample& sample) {
         if (p._parent2 != nullptr) {
             family.members.push_back(member("parent", *p._parent2->_phen));
         }
-        // Sibs are held newest first; show them in file order.
-        for (auto sib = p._sibs.rbegin(); sib != p._sibs.rend(); ++sib) {
-            family.members.push_back(member("sib", **sib));
+        for (const TPhenPed* sib : p._sibs) {
+            family.members.push_back(member("sib", *sib));
         }
         for (std::size_t k = 0; k < locus_failures.size(); ++k) {
             if (locus_failures[k][i]) {
@@ -172,6 +171,18 @@ SampleCheck check_sample(const InputSample& sample) {
         }
         check.incompatible.push_back(std::move(family));
     }
+    // In file order: the pedigrees are built from the last record to the first.
+    auto first_line = [](const IncompatibleFamily& f) {
+        std::int64_t line = 0;
+        for (const FamilyMember& m : f.members) {
+            line = m.line != 0 && (line == 0 || m.line < line) ? m.line : line;
+        }
+        return line;
+    };
+    std::stable_sort(check.incompatible.begin(), check.incompatible.end(),
+                     [&](const IncompatibleFamily& a, const IncompatibleFamily& b) {
+                         return first_line(a) < first_line(b);
+                     });
     return check;
 }
 

@@ -53,7 +53,8 @@ std::vector<std::size_t> choose_markers(const std::vector<std::string>& names,
             throw InputError(file, line,
                              "unknown marker name \"" + w + "\" (the file has " +
                                  std::to_string(names.size()) +
-                                 " markers: give a name it lists or a number from 1 to " +
+                                 (names.size() == 1 ? " marker" : " markers") +
+                                 ": give a name it lists or a number from 1 to " +
                                  std::to_string(names.size()) + ")");
         }
         if (std::find(chosen.begin(), chosen.end(), index) != chosen.end()) {
