@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/driver.h"
+#include "report/report_writer.h"
 #include "support/clock.h"
 #include "support/errors.h"
 #include "support/random.h"
@@ -40,12 +41,15 @@ void print_usage() {
                  "  --version    show the version\n";
 }
 
+// Ends the run when standard input closes before both answers were given.
+struct NoInput {};
+
 [[noreturn]] void no_input() {
     std::cout << "\n"
               << "No input, program terminated !"
               << "\n";
     std::cout.flush();
-    std::exit(1);
+    throw NoInput{};
 }
 
 std::int32_t prompt_seed() {
@@ -73,7 +77,9 @@ std::int32_t parse_seed_argument(const std::string& text) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(value)));
 }
 
-int tovaquor_main(int argc, char** argv) {
+namespace {
+
+int run(int argc, char** argv) {
     if (argc == 2) {
         const std::string arg = argv[1];
         if (arg == "-h" || arg == "--help") {
@@ -138,7 +144,7 @@ int tovaquor_main(int argc, char** argv) {
                   << "\n";
         error_log.report("run_analysis : unable to allocate memory", Errors::kFatal);
     }
-    report << "\nTotal computing time : " << elapsed_ms(start) << " ms" << std::endl;
+    ReportWriter(report).computing_time(elapsed_ms(start));
     report.close();
     data.close();
     if (run_stats_wanted()) {
@@ -146,4 +152,20 @@ int tovaquor_main(int argc, char** argv) {
     }
     error_log.flush_on_fatal(nullptr);
     return 0;
+}
+
+} // namespace
+
+int tovaquor_main(int argc, char** argv) {
+    // The one place a fatal condition ends up: its message is written and
+    // the report flushed where it was raised; what is left is the status.
+    try {
+        return run(argc, argv);
+    } catch (const FatalError& e) {
+        error_log.flush_on_fatal(nullptr);
+        std::cout.flush();
+        return e.status();
+    } catch (const NoInput&) {
+        return 1;
+    }
 }

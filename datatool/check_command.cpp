@@ -1,10 +1,12 @@
 #include "datatool/check_command.h"
 
 #include <fstream>
+#include <sstream>
 
 #include "datatool/command_line.h"
 #include "datatool/usage.h"
 #include "io/genotype_table.h"
+#include "support/errors.h"
 
 namespace {
 [[noreturn]] void refuse(const std::string& path, const DataFileError& e) {
@@ -20,11 +22,19 @@ CheckedFile check_data_file(const std::string& path) {
     CheckedFile file;
     file.input = read_data_file(is);
     // Sample by sample, as the analysis reads one and analyses it before the next.
-    for (const InputSample& sample : file.input.samples) {
-        if (const auto error = allele_line_error(sample)) {
+    for (const SampleDescription& sample : file.input.samples) {
+        if (const auto error = sample_error(sample)) {
             refuse(path, *error);
         }
-        file.samples.push_back(check_sample(sample));
+        std::ostringstream quiet;
+        set_console(&quiet);
+        try {
+            file.samples.push_back(check_sample(sample));
+        } catch (const FatalError& e) {
+            set_console(nullptr);
+            throw InputError(path, 0, e.what());
+        }
+        set_console(nullptr);
     }
     if (file.input.stop) {
         refuse(path, *file.input.stop);
@@ -43,9 +53,10 @@ int run_check(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     const std::string& path = line.positional[0];
     const CheckedFile file = check_data_file(path);
-    out << "File " << path << ": " << file.input.n_samples
-        << (file.input.n_samples == 1 ? " sample, " : " samples, ") << file.input.n_simulated
-        << " simulated samples per sample, " << file.input.n_initial << " initial conditions\n";
+    out << "File " << path << ": " << file.input.run.n_samples
+        << (file.input.run.n_samples == 1 ? " sample, " : " samples, ")
+        << file.input.run.n_simulated << " simulated samples per sample, "
+        << file.input.run.n_initial << " initial conditions\n";
     std::size_t incompatible = 0;
     std::size_t individuals = 0;
     for (std::size_t k = 0; k < file.samples.size(); ++k) {

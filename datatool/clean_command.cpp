@@ -26,10 +26,10 @@ std::string family_name(const IncompatibleFamily& f) {
 
 CleanedFile remove_incompatible_families(const CheckedFile& file) {
     CleanedFile cleaned;
-    cleaned.content.n_simulated = file.input.n_simulated;
-    cleaned.content.n_initial = file.input.n_initial;
+    cleaned.content.n_simulated = file.input.run.n_simulated;
+    cleaned.content.n_initial = file.input.run.n_initial;
     for (std::size_t k = 0; k < file.input.samples.size(); ++k) {
-        const InputSample& sample = file.input.samples[k];
+        const SampleDescription& sample = file.input.samples[k];
         const SampleCheck& check = file.samples[k];
         // A family is its pair of parents, as for the analysis; "0" is unknown.
         std::set<ParentPair> bad_pairs;
@@ -38,13 +38,14 @@ CleanedFile remove_incompatible_families(const CheckedFile& file) {
                 bad_pairs.insert(pair_of(f.members[0].id, f.members[1].id));
             }
         }
-        auto has_parents = [](const MbdRecord& r) { return r.parent1 != "0" && r.parent2 != "0"; };
+        auto has_parents = [](const SampleRecord& r) {
+            return r.parent1 != "0" && r.parent2 != "0";
+        };
         // Who belongs to a family that stays: its parents and its sibs.
         std::set<std::string> in_good_family;
-        for (const InputRecord& r : sample.records) {
-            if (has_parents(r.record) &&
-                bad_pairs.count(pair_of(r.record.parent1, r.record.parent2)) == 0) {
-                in_good_family.insert({r.record.id, r.record.parent1, r.record.parent2});
+        for (const SampleRecord& r : sample.records) {
+            if (has_parents(r) && bad_pairs.count(pair_of(r.parent1, r.parent2)) == 0) {
+                in_good_family.insert({r.id, r.parent1, r.parent2});
             }
         }
         std::map<std::string, std::string> reason_of;
@@ -66,13 +67,13 @@ CleanedFile remove_incompatible_families(const CheckedFile& file) {
                 }
             }
         }
-        MbdSample out{sample.name, {}};
-        for (const InputRecord& r : sample.records) {
-            const auto it = reason_of.find(r.record.id);
+        SampleDescription out{sample.name, 0, {}};
+        for (const SampleRecord& r : sample.records) {
+            const auto it = reason_of.find(r.id);
             if (it == reason_of.end()) {
-                out.records.push_back(r.record);
+                out.records.push_back(r);
             } else {
-                cleaned.removed.push_back({k + 1, r.record.id, r.line, it->second});
+                cleaned.removed.push_back({k + 1, r.id, r.line, it->second});
             }
         }
         cleaned.content.samples.push_back(std::move(out));
@@ -97,7 +98,7 @@ int run_clean(const std::vector<std::string>& args, std::ostream& out, std::ostr
     const CleanedFile cleaned = remove_incompatible_families(file);
     save_mbd(output, cleaned.content);
     std::size_t kept = 0;
-    for (const MbdSample& s : cleaned.content.samples) {
+    for (const SampleDescription& s : cleaned.content.samples) {
         kept += s.records.size();
     }
     if (cleaned.removed.empty()) {

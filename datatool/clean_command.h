@@ -16,7 +16,7 @@ struct Removal {
 };
 
 struct CleanedFile {
-    MbdContent content;
+    DataFileContent content;
     std::vector<Removal> removed;
 };
 

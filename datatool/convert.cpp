@@ -191,7 +191,7 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
             }
             continue;
         }
-        MbdRecord record;
+        SampleRecord record;
         record.id = row.id;
         record.parent1 = row.father.empty() ? kUnknownParent : row.father;
         record.parent2 = row.mother.empty() ? kUnknownParent : row.mother;
@@ -371,7 +371,7 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
     }
     Conversion conversion = convert_table(table, missing);
     conversion.sample.name = name;
-    MbdContent content;
+    DataFileContent content;
     content.n_simulated = simulations;
     content.n_initial = starts;
     content.samples.push_back(conversion.sample);

@@ -26,7 +26,7 @@ struct ConversionSummary {
 };
 
 struct Conversion {
-    MbdSample sample;
+    SampleDescription sample;
     ConversionSummary summary;
 };
 

@@ -11,6 +11,7 @@
 #include "datatool/convert.h"
 #include "datatool/usage.h"
 #include "io/genotype_table.h"
+#include "support/errors.h"
 
 const char* const kToolUsage =
     "Usage: tovaquor-data COMMAND ...\n"
@@ -104,6 +105,8 @@ int data_tool_main(int argc, char** argv) {
                   << "--help\n";
     } catch (const InputError& e) {
         std::cerr << e.what() << "\n";
+    } catch (const FatalError& e) {
+        std::cerr << "tovaquor-data: " << e.what() << "\n";
     } catch (const std::bad_alloc&) {
         std::cerr << "tovaquor-data: out of memory\n";
     } catch (const std::exception& e) {

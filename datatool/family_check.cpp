@@ -20,7 +20,7 @@ std::vector<std::string> alleles_of(const std::string& line) {
     return names;
 }
 
-std::string genotype_text(const MbdRecord& r) {
+std::string genotype_text(const SampleRecord& r) {
     const std::vector<std::string> a = alleles_of(r.allele_lines[0]);
     const std::vector<std::string> b = alleles_of(r.allele_lines[1]);
     std::string text;
@@ -69,7 +69,7 @@ std::int32_t count_generations(const TPhenPedDB& db) {
 
 } // namespace
 
-SampleCheck check_sample(const InputSample& sample) {
+SampleCheck check_sample(const SampleDescription& sample) {
     SampleCheck check;
     check.name = sample.name;
     check.announced = sample.announced;
@@ -78,16 +78,10 @@ SampleCheck check_sample(const InputSample& sample) {
         return check;
     }
     TPopPedigree pop(sample.name);
-    std::unordered_map<std::string, const InputRecord*> record_of;
-    for (const InputRecord& r : sample.records) {
-        TPhenotype phenotype;
-        phenotype._allele_lines[0] = r.record.allele_lines[0];
-        phenotype._allele_lines[1] = r.record.allele_lines[1];
-        TPhenPedDB& db = pop.PhenPedDB;
-        db.push_front(std::make_unique<TPhenPed>(phenotype, db.intern(r.record.id),
-                                                 db.intern(r.record.parent1),
-                                                 db.intern(r.record.parent2)));
-        record_of[r.record.id] = &r;
+    pop.load_sample(sample);
+    std::unordered_map<std::string, const SampleRecord*> record_of;
+    for (const SampleRecord& r : sample.records) {
+        record_of[r.id] = &r;
     }
     pop.set_pseudo_haplotypes(pop.PhenPedDB, ' ');
     pop.PhenPedDB.add_missing_parents();
@@ -103,8 +97,8 @@ SampleCheck check_sample(const InputSample& sample) {
                 alleles.locus(k).allele(j)->_name, 0);
         }
     }
-    for (const InputRecord& r : sample.records) {
-        for (const std::string& line : r.record.allele_lines) {
+    for (const SampleRecord& r : sample.records) {
+        for (const std::string& line : r.allele_lines) {
             const std::vector<std::string> names = alleles_of(line);
             for (std::size_t k = 0; k < names.size() && k < check.alleles.size(); ++k) {
                 for (auto& [name, count] : check.alleles[k]) {
@@ -142,7 +136,7 @@ SampleCheck check_sample(const InputSample& sample) {
         const auto it = record_of.find(*x._id);
         if (it != record_of.end()) {
             m.line = it->second->line;
-            m.genotype = genotype_text(it->second->record);
+            m.genotype = genotype_text(*it->second);
         }
         return m;
     };

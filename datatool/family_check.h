@@ -39,7 +39,8 @@ struct SampleCheck {
 
 // Builds the sample's genotypic combinations as the analysis does, each locus
 // alone and both together; a family with no combination is incompatible.
-// The sample must have passed `allele_line_error`.
-SampleCheck check_sample(const InputSample& sample);
+// The sample must have passed `sample_error`; other stops of the analysis
+// (tables beyond the memory limit) throw its FatalError.
+SampleCheck check_sample(const SampleDescription& sample);
 
 void print_sample_check(std::ostream& os, const SampleCheck& check, std::size_t number);

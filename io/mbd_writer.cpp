@@ -7,11 +7,11 @@
 #include <system_error>
 #include <unistd.h>
 
-void write_mbd(std::ostream& os, const MbdContent& content) {
+void write_mbd(std::ostream& os, const DataFileContent& content) {
     os << content.samples.size() << " " << content.n_simulated << " " << content.n_initial << "\n";
-    for (const MbdSample& sample : content.samples) {
+    for (const SampleDescription& sample : content.samples) {
         os << sample.records.size() << "\n" << sample.name << "\n";
-        for (const MbdRecord& r : sample.records) {
+        for (const SampleRecord& r : sample.records) {
             os << r.id << " " << r.parent1 << " " << r.parent2 << "\n"
                << r.allele_lines[0] << "\n"
                << r.allele_lines[1] << "\n";
@@ -19,7 +19,7 @@ void write_mbd(std::ostream& os, const MbdContent& content) {
     }
 }
 
-void save_mbd(const std::string& path, const MbdContent& content) {
+void save_mbd(const std::string& path, const DataFileContent& content) {
     namespace fs = std::filesystem;
     const fs::path target(path);
     const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".part-" +

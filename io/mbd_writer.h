@@ -5,32 +5,23 @@
 #include <string>
 #include <vector>
 
+#include "io/sample_description.h"
+
 // What a data file holds, as the writer takes it: the run parameters and the
-// samples, each record as its identifier line and two allele lines.
-struct MbdRecord {
-    std::string id;
-    std::string parent1;
-    std::string parent2;
-    std::string allele_lines[2];
-};
-
-struct MbdSample {
-    std::string name;
-    std::vector<MbdRecord> records;
-};
-
-struct MbdContent {
+// samples (their announced counts are not written: each count written is the
+// number of records the sample holds).
+struct DataFileContent {
     std::int32_t n_simulated = 0;
     std::int32_t n_initial = 0;
-    std::vector<MbdSample> samples;
+    std::vector<SampleDescription> samples;
 };
 
 // Writes the file: the three run parameters on the first line, then per
 // sample its individual count and, on the next line, its name (a name on its
 // own line may start with a digit), then three lines per record.
-void write_mbd(std::ostream& os, const MbdContent& content);
+void write_mbd(std::ostream& os, const DataFileContent& content);
 
 // Writes `content` to `path` through a temporary file beside it, renamed into
 // place only once complete: an error never leaves a partial data file. Throws
 // std::runtime_error naming the file when it cannot be written.
-void save_mbd(const std::string& path, const MbdContent& content);
+void save_mbd(const std::string& path, const DataFileContent& content);

@@ -209,13 +209,9 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
             p.mark_compatible_parent_genotypes(locus);
             p.build_member_genotypes(haplotypes, locus);
             p._combination_limit = static_cast<std::size_t>(budget > stored ? budget - stored : 0);
-            // Messages are composed in the handlers and reported after them,
-            // so that no exception is alive when the program stops.
-            std::string limit_message;
-            std::string failure_message;
             try {
                 p.create_genot_combination();
-            } catch (const WorkerFatal&) {
+            } catch (const FatalError&) {
                 throw;
             } catch (const CombinationLimitExceeded& e) {
                 std::ostringstream text;
@@ -231,22 +227,18 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
                          << mebibytes(memory_limit_bytes()) << " leaves for it";
                 }
                 text << " (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
-                limit_message = text.str();
+                fatal_input_error(text.str());
             } catch (...) {
-                std::ostringstream text;
-                text << "\nTPedDB::build_all_genotypic_combinations : incompatibility in pedigree #"
-                     << k;
-                failure_message = text.str();
-            }
-            if (!limit_message.empty()) {
-                fatal_input_error(limit_message);
-            }
-            if (!failure_message.empty()) {
-                console() << failure_message << "\n"
+                // Anything else the build throws leaves the pedigree without
+                // its combinations: the run cannot go on.
+                const std::string text =
+                    "\nTPedDB::build_all_genotypic_combinations : incompatibility in pedigree #" +
+                    std::to_string(k);
+                console() << text << "\n"
                           << "PROGRAM STOPPED !"
                           << "\n"
                           << "!!!!!!!!!!!!!!!!!!!!!" << std::endl;
-                error_log.report(failure_message, Errors::kFatal);
+                error_log.report(text, Errors::kFatal);
             }
             stored += p._gen_comb.size();
             shared.set_all_compatible();

@@ -6,7 +6,8 @@
 #include <sstream>
 #include <utility>
 
-#include "app/simulation_test.h"
+#include "app/simulation.h"
+#include "io/data_file_reader.h"
 #include "population/pop_pedigree.h"
 #include "support/errors.h"
 #include "support/random.h"
@@ -80,17 +81,16 @@ TEST(DeviatePrediction, MatchesWhatTheAnalysisTakes) {
 
     const std::string data = e2e::read_data("parallel/fatal_in_simulation.mbd");
     std::istringstream in(data);
-    std::int32_t n_samples = 0, n_simulated = 0, n_initial = 0, n_individuals = 0;
-    in >> n_samples >> n_simulated >> n_initial >> n_individuals;
+    DataFileReader reader(in);
+    const RunParameters run = reader.read_run_parameters();
     TPopPedigree observed("Brand new pop");
-    observed.analyse(n_initial, in, n_individuals, sink, sink, 0);
+    observed.analyse(reader.read_sample(reader.read_individual_count(1)), run.n_initial);
 
     for (std::int32_t initial : {0, 1, 3}) {
         SCOPED_TRACE(initial);
         observed.draw_random_sample();
-        std::stringstream text;
-        observed.print_random_sample(text);
-        const std::int64_t predicted = deviates_needed(observed, initial);
+        const SampleDescription sample = observed.describe_random_sample();
+        const std::int64_t predicted = TPopPedigree::deviates_needed(sample, initial);
 
         const RandomState before = current_random_state();
         std::int32_t one = 1;
@@ -100,9 +100,7 @@ TEST(DeviatePrediction, MatchesWhatTheAnalysisTakes) {
         const RandomState expected = std::exchange(current_random_state(), before);
 
         TPopPedigree simulated("Brand new pop");
-        std::int32_t individuals = n_individuals;
-        std::int32_t n = initial;
-        simulated.analyse(n, text, individuals, sink, sink, 0);
+        simulated.analyse(sample, initial);
         EXPECT_TRUE(current_random_state() == expected);
         EXPECT_GT(predicted, 0);
     }

@@ -18,9 +18,9 @@ Conversion convert_ped(const std::string& text, const std::vector<std::string>& 
     return convert_table(read_ped_file(is, "x.ped", {}, "", loci), missing);
 }
 
-std::string records(const MbdSample& sample) {
+std::string records(const SampleDescription& sample) {
     std::ostringstream os;
-    for (const MbdRecord& r : sample.records) {
+    for (const SampleRecord& r : sample.records) {
         os << r.id << " " << r.parent1 << " " << r.parent2 << " | " << r.allele_lines[0] << " | "
            << r.allele_lines[1] << "\n";
     }

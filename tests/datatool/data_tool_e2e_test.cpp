@@ -360,10 +360,10 @@ TEST(DataToolCheck, UnreadableFilesStopWithTheAnalysisMessageAndLine) {
          "TPopPedigree::read_pedigrees : individual A appears more than once in sample S"},
         {"1 0 1\n1 S\nA 0 A\n1\n2\n", 3,
          "TPopPedigree::read_pedigrees : individual A is its own parent"},
-        {"1 0 1\n1 S\nA 0 0\n1 2 3\n1 2 3\n", 4,
+        {"1 0 1\n1 S\nA 0 0\n1 2 3\n1 2 3\n", 3,
          "TPopPedigree::set_pseudo_haplotypes : individual A has 3 alleles on an allele line, at "
          "most 2 loci are supported"},
-        {"1 0 1\n2 S\nA 0 0\n1\t2\n1\t2\nB 0 0\n1 2\n1 2\n", 4,
+        {"1 0 1\n2 S\nA 0 0\n1\t2\n1\t2\nB 0 0\n1 2\n1 2\n", 3,
          "TPopPedigree::set_pseudo_haplotypes : individual A has 1 alleles on an allele line, "
          "expected 2" +
              tab_hint},
