@@ -108,6 +108,12 @@ int run_clean(const std::vector<std::string>& args, std::ostream& out, std::ostr
         out << "Removed " << r.id << " (sample " << r.sample << ", line " << r.line
             << "): " << r.reason << "\n";
     }
+    for (std::size_t k = 0; k < cleaned.content.samples.size(); ++k) {
+        const SampleDescription& s = cleaned.content.samples[k];
+        if (s.records.empty() && !file.input.samples[k].records.empty()) {
+            out << "Sample " << k + 1 << " (" << s.name << ") has no individual left\n";
+        }
+    }
     out << "Wrote " << output << ": " << cleaned.content.samples.size()
         << (cleaned.content.samples.size() == 1 ? " sample, " : " samples, ") << kept
         << " individuals kept, " << cleaned.removed.size() << " removed\n";

@@ -203,8 +203,10 @@ void print_sample_check(std::ostream& os, const SampleCheck& c, std::size_t numb
     for (std::size_t k = 0; k < c.alleles.size(); ++k) {
         os << "  Locus " << k + 1 << ": " << c.alleles[k].size()
            << (c.alleles[k].size() == 1 ? " allele:" : " alleles:");
+        const char* separator = " ";
         for (const auto& [name, count] : c.alleles[k]) {
-            os << " " << name << " (" << count << ")";
+            os << separator << name << " (" << count << ")";
+            separator = ", ";
         }
         os << "\n";
     }

@@ -306,8 +306,8 @@ TEST(DataToolCheck, FindsExactlyThePlantedFamilies) {
               "  Families: 5 (4 with 1 sib, 1 with 2 sibs)\n"
               "  Singles: 1\n"
               "  Generations: 2\n"
-              "  Locus 1: 3 alleles: A1 (14) A2 (7) A3 (5)\n"
-              "  Locus 2: 3 alleles: B1 (14) B2 (8) B3 (4)\n"
+              "  Locus 1: 3 alleles: A1 (14), A2 (7), A3 (5)\n"
+              "  Locus 2: 3 alleles: B1 (14), B2 (8), B3 (4)\n"
               "  Incompatible families: 3\n"
               "  - family of F1 and M1: fails at locus 1\n"
               "      parent F1  line 3: A1/A1 B1/B1\n"
@@ -441,6 +441,53 @@ TEST(DataToolClean, SibHeadingAnotherFamilyLeavesItAsAnAbsentParent) {
               r.console.find("Removed K (sample 1, line 9): sib in the incompatible family of F "
                              "and M (its own children now name it as an absent parent)\n"));
     EXPECT_EQ("1 0 1\n2\nS\nW 0 0\n2\n3\nG K W\n2\n3\n", r.collected.at("out.mbd"));
+}
+
+TEST(DataToolCheck, TablesBeyondTheMemoryLimitStopAsTheAnalysisDoes) {
+    std::string data = "1 0 1\n60 Many\n";
+    for (int i = 0; i < 60; ++i) {
+        data += "I" + std::to_string(i) + " 0 0\nA" + std::to_string(i) + " B" + std::to_string(i) +
+                "\nA" + std::to_string((i + 1) % 60) + " B0\n";
+    }
+    const e2e::Env env{{"TOVAQUOR_MAX_MEMORY_MB", "1"}};
+    const e2e::Result analysis = e2e::run_data("bad", data, "1", env);
+    ASSERT_EQ(255, analysis.status);
+    const std::string message = analysis.console.substr(e2e::kBanner.size());
+    ASSERT_EQ(0U, message.find("TPopPedigree::analyse : sample Many has 61 and 61 alleles"));
+    e2e::Run check{{"check", "bad.mbd"}, "", {{"bad.mbd", data}}, env, "-"};
+    check.program = TOVAQUOR_DATA_BINARY;
+    const e2e::Result r = e2e::run(check);
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("bad.mbd: " + message, r.errors);
+    EXPECT_EQ("", r.console);
+}
+
+TEST(DataToolCheck, OneLocusFilesAndSeveralSamples) {
+    // Sample 1 fits; in sample 2 the second child cannot be the parents'.
+    const std::string data = "2 10 3\n"
+                             "2 Fits\nP 0 0\n1\n2\nC P Q\n1\n3\n"
+                             "3 Does not\nP 0 0\n1\n1\nC1 P Q\n1\n2\nC2 P Q\n2\n2\n";
+    const e2e::Result check = e2e::run_data_tool({"check", "two.mbd"}, {{"two.mbd", data}});
+    EXPECT_EQ(2, check.status);
+    EXPECT_NE(std::string::npos, check.console.find("Sample 1: Fits\n"));
+    EXPECT_NE(std::string::npos,
+              check.console.find("Sample 2: Does not\n"
+                                 "  Individuals: 3\n"
+                                 "  Absent parents (named by their children only): 1\n"
+                                 "  Families: 1 (1 with 2 sibs)\n"
+                                 "  Singles: 0\n"
+                                 "  Generations: 2\n"
+                                 "  Locus 1: 2 alleles: 2 (3), 1 (3)\n"
+                                 "  Incompatible families: 1\n"
+                                 "  - family of P and Q: fails at locus 1\n"));
+    const e2e::Result clean =
+        e2e::run_data_tool({"clean", "two.mbd", "-o", "out.mbd"}, {{"two.mbd", data}}, {"out.mbd"});
+    EXPECT_EQ(0, clean.status);
+    // The emptied sample stays, so that samples keep their numbers.
+    EXPECT_EQ("2 10 3\n2\nFits\nP 0 0\n1\n2\nC P Q\n1\n3\n0\nDoes not\n",
+              clean.collected.at("out.mbd"));
+    EXPECT_NE(std::string::npos,
+              clean.console.find("Sample 2 (Does not) has no individual left\n"));
 }
 
 } // namespace
