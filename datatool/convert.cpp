@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <functional>
+#include <optional>
 #include <set>
 #include <unordered_map>
 
@@ -60,41 +60,52 @@ void check_name(const GenotypeTable& table, const TableIndividual& who, const st
     }
 }
 
-// Stops at an individual that is its own ancestor, naming the chain.
+// Stops at an individual that is its own ancestor, naming the chain. The walk
+// keeps its own stack: a pedigree may be deeper than the call stack.
 void refuse_cycles(const GenotypeTable& table, const std::vector<Row>& rows,
                    const std::unordered_map<std::string, std::size_t>& row_of) {
     enum class Mark { kNew, kOpen, kDone };
     std::vector<Mark> mark(rows.size(), Mark::kNew);
-    std::vector<std::size_t> path;
-    std::function<void(std::size_t)> visit = [&](std::size_t i) {
-        mark[i] = Mark::kOpen;
-        path.push_back(i);
-        for (const std::string* parent : {&rows[i].father, &rows[i].mother}) {
-            const auto it = row_of.find(*parent);
-            if (parent->empty() || it == row_of.end()) {
+    auto parent_row = [&](std::size_t i, std::size_t which) -> std::optional<std::size_t> {
+        const std::string& parent = which == 0 ? rows[i].father : rows[i].mother;
+        const auto it = row_of.find(parent);
+        return parent.empty() || it == row_of.end() ? std::nullopt
+                                                    : std::optional<std::size_t>(it->second);
+    };
+    // The open path: each row with the parent it looks at next.
+    std::vector<std::pair<std::size_t, std::size_t>> path;
+    for (std::size_t start = 0; start < rows.size(); ++start) {
+        if (mark[start] != Mark::kNew) {
+            continue;
+        }
+        mark[start] = Mark::kOpen;
+        path.emplace_back(start, 0);
+        while (!path.empty()) {
+            auto& [i, which] = path.back();
+            if (which == 2) {
+                mark[i] = Mark::kDone;
+                path.pop_back();
                 continue;
             }
-            if (mark[it->second] == Mark::kOpen) {
+            const std::optional<std::size_t> p = parent_row(i, which++);
+            if (!p || mark[*p] == Mark::kDone) {
+                continue;
+            }
+            if (mark[*p] == Mark::kOpen) {
                 std::string chain;
-                const auto from = std::find(path.begin(), path.end(), it->second);
-                for (auto k = from; k != path.end(); ++k) {
-                    chain += rows[*k].id + " is a child of ";
+                auto k = path.begin();
+                while (k->first != *p) {
+                    ++k;
                 }
-                chain += rows[it->second].id;
-                throw InputError(table.file, table.individuals[it->second].line,
-                                 "individual " + rows[it->second].id +
-                                     " is its own ancestor: " + chain);
+                for (; k != path.end(); ++k) {
+                    chain += rows[k->first].id + " is a child of ";
+                }
+                chain += rows[*p].id;
+                throw InputError(table.file, table.individuals[*p].line,
+                                 "individual " + rows[*p].id + " is its own ancestor: " + chain);
             }
-            if (mark[it->second] == Mark::kNew) {
-                visit(it->second);
-            }
-        }
-        path.pop_back();
-        mark[i] = Mark::kDone;
-    };
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (mark[i] == Mark::kNew) {
-            visit(i);
+            mark[*p] = Mark::kOpen;
+            path.emplace_back(*p, 0);
         }
     }
 }
@@ -115,7 +126,7 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
         if (!x.family.empty()) {
             check_name(table, x, "family", x.family);
         }
-        if (unknown_parent(x.id) || x.id == missing) {
+        if (unknown_parent(x.id)) {
             throw InputError(table.file, x.line,
                              "the individual" + where + " has no identifier (\"" + x.id +
                                  "\" stands for an unknown one)");

@@ -1,7 +1,6 @@
 #include "datatool/family_check.h"
 
 #include <algorithm>
-#include <functional>
 #include <unordered_map>
 
 #include "pedigree/ped_db.h"
@@ -40,29 +39,53 @@ std::vector<bool> without_combinations(const TPedDB& peds) {
 }
 
 // Longest chain of parent and child (an individual with an unknown parent
-// starts a chain, as it has no parents for the analysis).
+// starts a chain, as it has no parents for the analysis). The walk keeps its
+// own stack, as a pedigree may be deeper than the call stack; a cycle in the
+// file is cut where the walk meets it again.
 std::int32_t count_generations(const TPhenPedDB& db) {
-    std::unordered_map<const TPhenPed*, std::int32_t> depth;
-    std::function<std::int32_t(const TPhenPed*)> depth_of = [&](const TPhenPed* x) {
-        const auto known = depth.find(x);
-        if (known != depth.end()) {
-            return known->second;
-        }
-        depth[x] = 1; // a cycle in the file ends here
-        std::int32_t d = 1;
+    std::unordered_map<const TPhenPed*, std::int32_t> depth; // 0: being walked
+    auto parents = [&](const TPhenPed* x) {
+        std::vector<const TPhenPed*> found;
         if (!db.is_unknown(x->_parent1_id) && !db.is_unknown(x->_parent2_id)) {
             for (const std::string* id : {x->_parent1_id, x->_parent2_id}) {
                 if (const TPhenPed* parent = db.find(id)) {
-                    d = std::max(d, depth_of(parent) + 1);
+                    found.push_back(parent);
                 }
             }
         }
-        depth[x] = d;
-        return d;
+        return found;
     };
     std::int32_t most = 0;
+    std::vector<const TPhenPed*> stack;
     for (const auto& record : db.records()) {
-        most = std::max(most, depth_of(record.get()));
+        stack.push_back(record.get());
+        while (!stack.empty()) {
+            const TPhenPed* x = stack.back();
+            const auto [at, first_visit] = depth.emplace(x, 0);
+            if (!first_visit && at->second > 0) {
+                stack.pop_back();
+                continue;
+            }
+            const std::vector<const TPhenPed*> up = parents(x);
+            bool waiting = false;
+            for (const TPhenPed* p : up) {
+                if (first_visit && depth.count(p) == 0) {
+                    stack.push_back(p);
+                    waiting = true;
+                }
+            }
+            if (waiting) {
+                continue;
+            }
+            std::int32_t d = 1;
+            for (const TPhenPed* p : up) {
+                const auto known = depth.find(p);
+                d = std::max(d, (known == depth.end() ? 0 : known->second) + 1);
+            }
+            depth[x] = d;
+            most = std::max(most, d);
+            stack.pop_back();
+        }
     }
     return most;
 }

@@ -134,4 +134,21 @@ TEST(Convert, RefusalsNameTheLine) {
     }
 }
 
+TEST(Convert, DeepPedigreesAreWalkedWithoutRecursion) {
+    // Each individual the father of the next, far deeper than a call stack
+    // would allow; then the first made a child of the last.
+    std::string text;
+    const int depth = 200000;
+    for (int i = 0; i < depth; ++i) {
+        text += "f i" + std::to_string(i) + " " + (i == 0 ? "0" : "i" + std::to_string(i - 1)) +
+                " 0 0 0 1 2\n";
+    }
+    EXPECT_EQ(static_cast<std::size_t>(depth), convert_ped(text, {"1"}).summary.written);
+    text.replace(text.find("f i0 0"), 6, "f i0 i" + std::to_string(depth - 1));
+    const std::string message = refusal(text);
+    EXPECT_EQ(0U, message.find("x.ped:1: individual f_i0 is its own ancestor: f_i0 is a child of "
+                               "f_i199999 is a child of f_i199998"))
+        << message.substr(0, 200);
+}
+
 } // namespace
