@@ -5,6 +5,7 @@ BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
 BUILD_TYPE ?= Release
 WERROR ?= OFF
+MPI ?= OFF
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 EXAMPLE ?= example
 SEED ?= 2026
@@ -14,7 +15,8 @@ SEED ?= 2026
 all: build
 
 configure:
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTOVAQUOR_WERROR=$(WERROR)
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTOVAQUOR_WERROR=$(WERROR) \
+	  -DTOVAQUOR_MPI=$(MPI)
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)

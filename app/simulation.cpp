@@ -1,8 +1,10 @@
 #include "app/simulation.h"
 
 #include <algorithm>
+#include <exception>
 #include <iostream>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "app/sample_batch.h"
@@ -79,7 +81,14 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
             sample.expected = current_random_state();
         }
         const RandomState after_batch = current_random_state();
-        analyser.analyse(samples, n_initial);
+        try {
+            analyser.analyse(samples, n_initial);
+        } catch (const std::exception& e) {
+            // The analyses were lost on their way (another process failed):
+            // the report says where the run stopped, and the run stops.
+            report.run_stopped(done + 1, e.what());
+            fatal_input_error(std::string("run_simulation : ") + e.what());
+        }
         current_random_state() = after_batch;
 
         std::int32_t replayed = batch;

@@ -176,3 +176,8 @@ void ReportWriter::p_value(double tail, std::int32_t valid, std::int32_t n_simul
 void ReportWriter::computing_time(std::int32_t milliseconds) {
     _os << "\nTotal computing time : " << milliseconds << " ms" << std::endl;
 }
+
+void ReportWriter::run_stopped(std::int32_t next_row, const std::string& reason) {
+    _os << "\nRun stopped before simulated sample " << next_row << ": " << reason << "\n";
+    _os.flush();
+}

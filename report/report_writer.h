@@ -38,6 +38,8 @@ class ReportWriter {
     void p_value(double tail, std::int32_t valid, std::int32_t n_simulated);
 
     void computing_time(std::int32_t milliseconds);
+    // Ends a report whose run could not finish its simulation test.
+    void run_stopped(std::int32_t next_row, const std::string& reason);
 
   private:
     std::ostream& _os;

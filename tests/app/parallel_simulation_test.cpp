@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <stdexcept>
 #include <utility>
+#include <vector>
 
+#include "app/sample_batch.h"
 #include "app/simulation.h"
 #include "io/data_file_reader.h"
 #include "population/pop_pedigree.h"
@@ -108,6 +111,39 @@ TEST(DeviatePrediction, MatchesWhatTheAnalysisTakes) {
     current_random_state() = saved;
     set_console(nullptr);
     log_stream = saved_log;
+}
+
+// An analyser that loses its batch (another process failed): the report
+// says where the run stopped, and the run stops with a fatal message.
+class LosingAnalyser : public SampleAnalyser {
+  public:
+    std::int32_t batch_size() const override { return 4; }
+    void analyse(std::vector<SimulatedSample>&, std::int32_t) override {
+        throw std::runtime_error("rank 2 is gone");
+    }
+};
+
+TEST(SampleAnalyser, AFailedBatchStopsTheRunAndSaysWhere) {
+    std::ostringstream sink;
+    std::ostream* saved_log = log_stream;
+    log_stream = &sink;
+    set_console(&sink);
+    std::istringstream in(e2e::read_data("parallel/warnings_in_log.mbd"));
+    DataFileReader reader(in);
+    const RunParameters run = reader.read_run_parameters();
+    TPopPedigree observed("Brand new pop");
+    observed.analyse(reader.read_sample(reader.read_individual_count(1)), run.n_initial);
+
+    LosingAnalyser losing;
+    set_sample_analyser(&losing);
+    std::ostringstream report;
+    EXPECT_THROW(run_simulation(observed, 1.0, 6, 1, report), FatalError);
+    set_sample_analyser(nullptr);
+    set_console(nullptr);
+    log_stream = saved_log;
+    EXPECT_NE(std::string::npos,
+              report.str().find("\nRun stopped before simulated sample 1: rank 2 is gone\n"));
+    EXPECT_NE(std::string::npos, sink.str().find("run_simulation : rank 2 is gone\n"));
 }
 
 } // namespace
