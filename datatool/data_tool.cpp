@@ -98,11 +98,12 @@ int data_tool_main(int argc, char** argv) {
         if (command == "clean") {
             return run_clean(args, std::cout, std::cerr);
         }
-        throw UsageError("unknown command \"" + command + "\" (convert, check or clean)");
+        std::cerr << "tovaquor-data: unknown command \"" << command
+                  << "\" (convert, check or clean)\nTry: tovaquor-data --help\n";
+        return 1;
     } catch (const UsageError& e) {
         std::cerr << "tovaquor-data: " << e.what() << "\n"
-                  << "Try: tovaquor-data " << (command.rfind('-', 0) == 0 ? "" : command + " ")
-                  << "--help\n";
+                  << "Try: tovaquor-data " << command << " --help\n";
     } catch (const InputError& e) {
         std::cerr << e.what() << "\n";
     } catch (const FatalError& e) {

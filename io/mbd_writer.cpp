@@ -1,6 +1,8 @@
 #include "io/mbd_writer.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -27,7 +29,7 @@ void save_mbd(const std::string& path, const DataFileContent& content) {
     {
         std::ofstream os(temporary, std::ios::binary | std::ios::trunc);
         if (!os) {
-            throw std::runtime_error("cannot create " + temporary.string() + " beside " + path);
+            throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
         }
         write_mbd(os, content);
         os.flush();

@@ -187,6 +187,26 @@ TEST(DataToolConvert, CommandLineMistakesPointToHelp) {
                                                    "the test (default: 1000)"));
 }
 
+TEST(DataTool, CommandsAndOutputsThatCannotBeUsed) {
+    const e2e::Result unknown = e2e::run_data_tool({"frob"}, {});
+    EXPECT_EQ(1, unknown.status);
+    EXPECT_EQ("tovaquor-data: unknown command \"frob\" (convert, check or clean)\n"
+              "Try: tovaquor-data --help\n",
+              unknown.errors);
+    const e2e::Result none = e2e::run_data_tool({}, {});
+    EXPECT_EQ(1, none.status);
+    EXPECT_EQ(0U, none.errors.find("Usage: tovaquor-data COMMAND ...\n"));
+    const e2e::Result missing = e2e::run_data_tool({"check", "nope.mbd"}, {});
+    EXPECT_EQ(1, missing.status);
+    EXPECT_EQ("nope.mbd: cannot open the file\n", missing.errors);
+    const e2e::Result unwritable = e2e::run_data_tool({"clean", "in.mbd", "-o", "no/out.mbd"},
+                                                      {{"in.mbd", "1 0 1\n1 S\nA 0 0\n1\n2\n"}});
+    EXPECT_EQ(1, unwritable.status);
+    EXPECT_EQ("tovaquor-data: cannot write no/out.mbd: No such file or directory\n",
+              unwritable.errors);
+    EXPECT_EQ(std::vector<std::string>{"in.mbd"}, unwritable.left);
+}
+
 // The report's log-likelihoods and listed haplotype frequencies.
 struct Estimates {
     std::vector<double> ln_likelihoods;
