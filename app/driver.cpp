@@ -4,30 +4,59 @@
 
 #include "app/simulation.h"
 #include "io/data_file_reader.h"
+#include "pedigree/compact_combinations.h"
 #include "population/pop_pedigree.h"
 #include "report/report_writer.h"
 #include "support/errors.h"
 
-void run_analysis(std::istream& is, std::ostream& report) {
+namespace {
+
+// A sample whose likelihood is zero (or whose equilibrium likelihood is) has
+// no estimate: the frequencies the EM leaves behind are not frequencies.
+bool has_estimate(const TPopPedigree& pop) {
+    return pop.PedDB._ln_likelihood > kFloorLnLikelihood && pop.EquilLnLHood > kFloorLnLikelihood;
+}
+
+} // namespace
+
+std::int32_t run_analysis(std::istream& is, std::ostream& report) {
     DataFileReader reader(is);
     const RunParameters run = reader.read_run_parameters();
-    if (run.n_initial < 0) {
-        fatal_input_error("run_analysis : the number of initial conditions must not be negative");
-    }
+    check_run_parameters(run);
     ReportWriter writer(report);
+    std::int32_t without_estimate = 0;
     for (std::int32_t k = 0; k < run.n_samples; ++k) {
         const std::int32_t n_individuals = reader.read_individual_count(k + 1);
         const SampleDescription sample = reader.read_sample(n_individuals);
         TPopPedigree pop("Brand new pop");
         pop.analyse(sample, run.n_initial);
+        writer.sample_header(pop.Name, n_individuals, run.n_initial);
+        if (!has_estimate(pop)) {
+            // No random sample is drawn: there are no frequencies to draw from.
+            writer.no_estimate();
+            if (run.n_simulated > 0) {
+                writer.simulation_not_run("the sample has no estimate");
+            }
+            report.flush();
+            console() << "Sample " << pop.Name
+                      << ": no estimate, the likelihood is zero (see mirbo.log)\n";
+            ++without_estimate;
+            continue;
+        }
         const EstimateLine estimate{pop.PedDB._ln_likelihood, pop.EquilLnLHood,
                                     pop.PedDB._n_maxima};
-        writer.sample_header(pop.Name, n_individuals, run.n_initial);
         writer.estimate_table(estimate);
         writer.allele_database(pop.AlleleDB);
         writer.haplotype_database(pop.HaplDB, ReportWriter::kListedFrequency);
         report.flush();
-        run_simulation(pop, estimate.ratio(), run.n_simulated, run.n_initial, report);
+        if (pop.AlleleDB.n_loci() == 1 && run.n_simulated > 0) {
+            // Both likelihoods are the same model: the simulated ratios would
+            // be rounding noise.
+            writer.simulation_not_run("a sample typed at one locus has no linkage to test");
+        } else {
+            run_simulation(pop, estimate.ratio(), run.n_simulated, run.n_initial, report);
+        }
         report.flush();
     }
+    return without_estimate;
 }

@@ -17,6 +17,8 @@
 namespace {
 
 const char* const kTitle = "Tovaquor";
+// The exit status of a run in which some sample got no estimate.
+constexpr int kNoEstimateStatus = 2;
 
 void print_banner() {
     const std::string title = kTitle;
@@ -38,7 +40,11 @@ void print_usage() {
                  "\n"
                  "With any other number of arguments the program asks for both.\n"
                  "  -h, --help   show this text\n"
-                 "  --version    show the version\n";
+                 "  --version    show the version\n"
+                 "\n"
+                 "Exit status: 0 when every sample was analysed, 1 for a file problem, 2 when\n"
+                 "a sample got no estimate (its likelihood is zero, see mirbo.log), 255 for\n"
+                 "an error in the data.\n";
 }
 
 // Ends the run when standard input closes before both answers were given.
@@ -137,8 +143,9 @@ int run(int argc, char** argv) {
     random_uniform(generator);
 
     const std::int32_t start = clock_ms();
+    std::int32_t without_estimate = 0;
     try {
-        run_analysis(data, report);
+        without_estimate = run_analysis(data, report);
     } catch (const std::bad_alloc&) {
         std::cout << "Out of memory, program terminated !"
                   << "\n";
@@ -151,7 +158,7 @@ int run(int argc, char** argv) {
         run_stats().print(std::cerr);
     }
     error_log.flush_on_fatal(nullptr);
-    return 0;
+    return without_estimate > 0 ? kNoEstimateStatus : 0;
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_initial) {
     TPopPedigree simulated("Brand new pop");
+    simulated.FromDataFile = false;
     simulated.analyse(sample, n_initial);
     return {simulated.PedDB._ln_likelihood, simulated.EquilLnLHood, simulated.PedDB._n_maxima};
 }

@@ -70,7 +70,7 @@ int run_check(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return 0;
     }
     out << incompatible << (incompatible == 1 ? " incompatible family" : " incompatible families")
-        << ": the analysis would give its sample no likelihood (tovaquor-data clean removes "
-           "them)\n";
+        << ": the analysis finds no estimate for a sample that holds one (tovaquor-data clean "
+           "removes them)\n";
     return 2;
 }

@@ -352,6 +352,9 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
     const std::string missing = line.option("missing", "0");
     const std::int32_t simulations = line.count("simulations", kDefaultSimulations);
     const std::int32_t starts = line.count("starts", kDefaultStarts);
+    if (starts < 1) {
+        throw UsageError("--starts must be at least 1");
+    }
     std::string name = line.option("name", std::filesystem::path(input).stem().string());
     if (name.find_first_not_of(" \t") == std::string::npos ||
         name.find_first_of("\r\n") != std::string::npos) {

@@ -40,12 +40,7 @@ DataFileInput read_data_file(std::istream& is) {
     const QuietConsole quiet;
     try {
         input.run = reader.read_run_parameters();
-        if (input.run.n_initial < 0) {
-            input.stop = DataFileError{
-                reader.current_line(),
-                "run_analysis : the number of initial conditions must not be negative", ""};
-            return input;
-        }
+        check_run_parameters(input.run);
         for (std::int32_t k = 0; k < input.run.n_samples; ++k) {
             const std::int32_t announced = reader.read_individual_count(k + 1);
             input.samples.push_back(reader.read_sample(announced));

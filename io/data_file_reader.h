@@ -11,6 +11,10 @@
 // other. Fields are read the way the format has always been read (see
 // record_reader); a missing number is a fatal input error naming what was
 // expected.
+// Parameters that cannot give a result stop the run before any sample: a
+// fatal input error naming the first one.
+void check_run_parameters(const RunParameters& run);
+
 class DataFileReader {
   public:
     // Takes the whole text at once, so that records can carry line numbers.

@@ -127,12 +127,22 @@ Key phenotype_key(const TPhenotype& p) {
     return key;
 }
 
+// A parent place: its typed flag, then its phenotype. A typed individual with
+// an untyped place (a middle-generation individual, sib of its parents' family)
+// takes every genotype there, so the flag matters as much as the phenotype.
+Key parent_key(const TParent& parent) {
+    Key key{static_cast<std::uintptr_t>(parent._typed != 0)};
+    append_phenotype(key, *parent._phen);
+    return key;
+}
+
 // Two pedigrees are equivalent exactly when their keys are equal: the same
-// parent phenotypes in either order, and the same multiset of sib phenotypes.
+// parent places (typed flag and phenotype) in either order, and the same
+// multiset of sib phenotypes.
 Key pedigree_key(const TPedigree& p) {
-    std::vector<Key> parents{phenotype_key(*p._parent1->_phen)};
+    std::vector<Key> parents{parent_key(*p._parent1)};
     if (p._parent2 != nullptr) {
-        parents.push_back(phenotype_key(*p._parent2->_phen));
+        parents.push_back(parent_key(*p._parent2));
     }
     std::sort(parents.begin(), parents.end());
     std::vector<Key> sibs;

@@ -48,6 +48,10 @@ void TPopPedigree::load_sample(const SampleDescription& sample) {
                 fatal_input_error("TPopPedigree::read_pedigrees : individual " + r.id +
                                   " is its own parent");
             }
+            if (p1_ptr == p2_ptr && !PhenPedDB.is_unknown(p1_ptr)) {
+                fatal_input_error("TPopPedigree::read_pedigrees : individual " + r.id + " names " +
+                                  r.parent1 + " as both parents");
+            }
             TPhenotype phenotype;
             phenotype._allele_lines[0] = r.allele_lines[0];
             phenotype._allele_lines[1] = r.allele_lines[1];
@@ -83,7 +87,8 @@ void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
     bool first = true;
     for (const auto& record : db.records()) {
         for (const std::string& line : record->_allele_lines) {
-            const std::size_t n = split_alleles(line, separator).size();
+            const std::vector<std::string> pieces = split_alleles(line, separator);
+            const std::size_t n = pieces.size();
             const std::string who =
                 "TPopPedigree::set_pseudo_haplotypes : individual " + *record->_id;
             // Tabs do not separate alleles: a tab-separated file fails here.
@@ -108,6 +113,12 @@ void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
                                       " alleles on an allele line, expected " +
                                       std::to_string(expected),
                                   hint);
+            }
+            // "#" stands for the unseen alleles in the report. A drawn sample
+            // may legitimately carry it: an absent parent can draw it.
+            if (FromDataFile && std::find(pieces.begin(), pieces.end(), "#") != pieces.end()) {
+                fatal_input_error(who + " has an allele named #, which the report keeps for "
+                                        "unseen alleles");
             }
         }
     }

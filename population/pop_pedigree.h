@@ -58,4 +58,7 @@ class TPopPedigree {
     TPhenPedDB PhenPedDB;
     TPedDB PedDB;
     double EquilLnLHood = 0.0;
+    // Read from the data file, not drawn by the simulation test: only such a
+    // sample is refused an allele named "#".
+    bool FromDataFile = true;
 };

@@ -74,6 +74,12 @@ void ReportWriter::estimate_table(const EstimateLine& estimate) {
         << estimate.ratio() << std::setw(kMaximaWidth) << estimate.n_maxima << "\n";
 }
 
+void ReportWriter::no_estimate() {
+    _os << "No estimate: the likelihood of the sample is zero.\n"
+           "Families that Mendelian inheritance cannot explain are the usual cause: see the "
+           "warnings in mirbo.log.\n";
+}
+
 void ReportWriter::allele_database(const TAlleleDB& db) {
     _os << "\n" << rule(23, '-') << "\nAllele database content\n" << rule(23, '-') << "\n\n";
     for (std::int32_t k = 0; k < db.n_loci(); ++k) {
@@ -171,6 +177,10 @@ void ReportWriter::p_value(double tail, std::int32_t valid, std::int32_t n_simul
         << std::setprecision(kFrequencyPrecision) << tail / valid << "\n(" << valid
         << " valid cases out of " << n_simulated << ")\n"
         << "\n";
+}
+
+void ReportWriter::simulation_not_run(const std::string& reason) {
+    _os << "\nSimulation test not run: " << reason << ".\n";
 }
 
 void ReportWriter::computing_time(std::int32_t milliseconds) {

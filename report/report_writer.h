@@ -29,6 +29,8 @@ class ReportWriter {
     // The sample and estimation headers, then the log-likelihood table.
     void sample_header(const std::string& name, std::int32_t n_individuals, std::int32_t n_initial);
     void estimate_table(const EstimateLine& estimate);
+    // In place of the table and the databases of a sample whose likelihood is zero.
+    void no_estimate();
     void allele_database(const TAlleleDB& db);
     void haplotype_database(const TPopHaploDB& db, double min_freq);
 
@@ -36,6 +38,8 @@ class ReportWriter {
     void simulation_row(std::int32_t row, const EstimateLine& estimate);
     // `tail` simulated ratios at least the observed one among `valid` samples.
     void p_value(double tail, std::int32_t valid, std::int32_t n_simulated);
+    // In place of the simulation section, saying why.
+    void simulation_not_run(const std::string& reason);
 
     void computing_time(std::int32_t milliseconds);
     // Ends a report whose run could not finish its simulation test.

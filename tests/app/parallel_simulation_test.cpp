@@ -53,15 +53,15 @@ TEST_P(ThreadCount, GivesTheSameReportConsoleAndLog) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Parallel, ThreadCount,
-    ::testing::Values(
-        // An inconsistent family: numbered warnings in the log before the simulations.
-        Case{"warnings_in_log.mbd", "", 0},
-        // With this limit the observed sample fits, and the fifth simulated
-        // sample stops the run: the rows before it, its console lines and the
-        // fatal message must come out as in one thread, and nothing after it.
-        Case{"fatal_in_simulation.mbd", "1", 255}));
+INSTANTIATE_TEST_SUITE_P(Parallel, ThreadCount,
+                         ::testing::Values(
+                             // An inconsistent family (numbered warnings in the log, no estimate,
+                             // so status 2), then a sample whose simulations come after them.
+                             Case{"warnings_in_log.mbd", "", 2},
+                             // With this limit the observed sample fits, and the fifth simulated
+                             // sample stops the run: the rows before it, its console lines and the
+                             // fatal message must come out as in one thread, and nothing after it.
+                             Case{"fatal_in_simulation.mbd", "1", 255}));
 
 TEST(ThreadCount, FatalInASimulatedSampleKeepsTheEarlierRows) {
     const e2e::Result r = run_with({"fatal_in_simulation.mbd", "1", 255}, "2");

@@ -150,6 +150,19 @@ class Draw : public ::testing::TestWithParam<Transmission> {
     RandomState saved_state_;
 };
 
+// A drawn sample may carry the unseen allele "#" (an absent parent can draw
+// it): its analysis goes on, where a sample read from the data file stops.
+TEST_F(Draw, DrawnSampleWithTheUnseenAlleleIsAnalysed) {
+    std::istringstream is(data("A 0 0|# a|1 b;B 0 0|1 a|1 a"));
+    DataFileReader reader(is);
+    const std::int32_t n = reader.read_individual_count(1);
+    TPopPedigree drawn("Brand new pop");
+    drawn.FromDataFile = false;
+    drawn.analyse(reader.read_sample(n), 1);
+    EXPECT_LT(drawn.PedDB._ln_likelihood, 0.0);
+    EXPECT_GT(drawn.PedDB._ln_likelihood, kFloorLnLikelihood);
+}
+
 // Each draw matches its recomputation, and its text reads back as the typed
 // individuals in reverse order.
 TEST_P(Draw, UsesTheStreamAsRecomputedAndReadsBack) {
