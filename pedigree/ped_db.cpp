@@ -265,7 +265,9 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
                          << mebibytes(memory_limit_bytes()) << " leaves for it";
                 }
                 text << " (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
-                suggest_fast(e.count, true);
+                if (_suggest_fast) {
+                    suggest_fast(e.count, true);
+                }
                 fatal_input_error(text.str());
             } catch (...) {
                 // Anything else the build throws leaves the pedigree without
@@ -291,7 +293,9 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
         ++k;
     }
     _compact.finish();
-    suggest_fast(static_cast<double>(stored), false);
+    if (_suggest_fast) {
+        suggest_fast(static_cast<double>(stored), false);
+    }
     _haplotypes = &haplotypes;
     _shared = &shared;
     _locus = locus;

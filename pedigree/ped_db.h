@@ -39,6 +39,9 @@ class TPedDB {
     // same likelihood, much less work when parents are absent. Set before
     // building.
     bool _fast = false;
+    // Say once on standard error when the combinations are so many that
+    // `_fast` would serve much better (the analysis turns this on).
+    bool _suggest_fast = false;
     std::vector<TPedigree> _pedigrees;
     TParentDB _parents;
     double _ln_likelihood = 0.0;

@@ -173,9 +173,6 @@ void TPopPedigree::check_table_sizes() const {
              << " genotypes: " << mebibytes(static_cast<std::uint64_t>(std::min(needed, 1.8e19)))
              << " of tables, more than the memory limit of " << mebibytes(memory_limit_bytes())
              << " (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
-        if (!Fast) {
-            std::cerr << "tovaquor: the option --fast needs no table of genotypes\n";
-        }
         fatal_input_error(text.str());
     }
 }
