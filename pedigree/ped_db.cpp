@@ -202,6 +202,10 @@ constexpr std::uint64_t kBytesPerCombination = 96;
 
 std::string describe(const TPedigree& p) {
     std::ostringstream text;
+    if (p._parent2 == nullptr) {
+        text << "(single individual " << *p._parent1->_phen->_id << ")";
+        return text.str();
+    }
     text << "(parents " << *p._parent1->_phen->_id << " and " << *p._parent2->_phen->_id << ", "
          << p._sibs.size() << (p._sibs.size() == 1 ? " sib)" : " sibs)");
     return text.str();

@@ -124,6 +124,14 @@ TEST(SummedPedigrees, RefusesAPedigreeBeyondTheLimit) {
     } catch (const SummedPedigrees::LimitExceeded& e) {
         EXPECT_LE(4.0, e.count);
     }
+    // A single individual counts too: its two phases are two configurations.
+    Sample single("Z 0 0\n1 a\n2 b\n");
+    single.complete(true);
+    single.peds.build_pedigree_structures(single.people);
+    TPedigree& z = single.peds._pedigrees[0];
+    z.hook_gen_db(single.genotypes, single.haplotypes, -1, 0);
+    summed.start(single.haplotypes);
+    EXPECT_THROW(summed.add(0, z, 1), SummedPedigrees::LimitExceeded);
 }
 
 TEST(SummedPedigrees, ZeroProbabilityStopsAtTheFloorWithTheWarningsOfTheOtherEngines) {
