@@ -20,25 +20,16 @@ bool has_estimate(const TPopPedigree& pop) {
 
 } // namespace
 
-std::int32_t run_analysis(std::istream& is, std::ostream& report) {
+std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast) {
     RunResults discarded;
-    return run_analysis(is, report, discarded, nullptr);
+    return run_analysis(is, report, fast, discarded, nullptr);
 }
 
-std::int32_t run_analysis(std::istream& is, std::ostream& report, RunResults& results,
+std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, RunResults& results,
                           Progress* progress) {
     DataFileReader reader(is);
     const RunParameters run = reader.read_run_parameters();
-    // Parameters that cannot give a result stop the run before any sample.
-    if (run.n_samples < 1) {
-        fatal_input_error("run_analysis : the number of samples must be at least 1");
-    }
-    if (run.n_simulated < 0) {
-        fatal_input_error("run_analysis : the number of simulated samples must not be negative");
-    }
-    if (run.n_initial < 1) {
-        fatal_input_error("run_analysis : the number of initial conditions must be at least 1");
-    }
+    check_run_parameters(run);
     results.n_samples = run.n_samples;
     results.n_simulated = run.n_simulated;
     results.n_initial = run.n_initial;
@@ -48,6 +39,7 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, RunResults& re
         const std::int32_t n_individuals = reader.read_individual_count(k + 1);
         const SampleDescription sample = reader.read_sample(n_individuals);
         TPopPedigree pop("Brand new pop");
+        pop.Fast = fast;
         pop.analyse(sample, run.n_initial);
         writer.sample_header(pop.Name, n_individuals, run.n_initial);
         SampleResults& described =

@@ -14,6 +14,7 @@ std::int32_t parse_seed_argument(const std::string& text);
 struct CommandLine {
     bool tables = false;
     bool html = false;
+    bool fast = false;
     bool options_ended = false; // "--" was given
     std::string unknown;        // an unknown option after known ones
     std::vector<std::string> arguments;

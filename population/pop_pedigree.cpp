@@ -21,7 +21,8 @@ void TPopPedigree::analyse(const SampleDescription& sample, std::int32_t n_initi
     calc_ML_allelic_frequencies();
     UseAllCombinations = true;
     HaplDB.build_all_haplotypes(AlleleDB);
-    if (!SmallGenDB.build_all_valid_gen(HaplDB)) {
+    // The summed likelihood never lists the genotypes of absent parents.
+    if (!Fast && !SmallGenDB.build_all_valid_gen(HaplDB)) {
         console() << "Unable to build genotype data base ... exiting"
                   << "\n";
         error_log.report(
@@ -145,7 +146,11 @@ void TPopPedigree::check_table_sizes() const {
     // for each locus alone (the allele-frequency step).
     const double haplotype_bytes = sizeof(TPopHaplotype) + 2 * sizeof(void*);
     const double genotype_bytes = sizeof(TSmallGen);
+    // Without the genotype table, the summed likelihood keeps four numbers per haplotype.
     auto table_bytes = [&](double haplotypes) {
+        if (Fast) {
+            return haplotypes * (haplotype_bytes + 4.0 * sizeof(double));
+        }
         return haplotypes * haplotype_bytes +
                haplotypes * (haplotypes + 1.0) / 2.0 * genotype_bytes;
     };
@@ -175,6 +180,7 @@ void TPopPedigree::check_table_sizes() const {
 bool TPopPedigree::build_pedigrees() {
     PedDB._sample_name = Name;
     PedDB._release_combinations = true;
+    PedDB._fast = Fast;
     try {
         PedDB.build_pedigree_structures(PhenPedDB);
     } catch (const std::bad_alloc&) {

@@ -33,7 +33,14 @@ e2e::Result run_with(std::vector<std::string> options, const std::string& base,
                      const e2e::Env& env = {}) {
     options.push_back(base);
     options.push_back(seed);
-    return e2e::run({options, "", {{base + ".mbd", data}}, env, base + ".mbr", outputs_of(base)});
+    return e2e::run(
+        {options, "", {{base + ".mbd", data}}, env, base + ".mbr", "", outputs_of(base), true});
+}
+
+// Content of a file the run left, empty when absent.
+std::string file_of(const e2e::Result& run, const std::string& name) {
+    const auto found = run.collected.find(name);
+    return found == run.collected.end() ? "" : found->second;
 }
 
 // A table as rows of column name to field.
@@ -130,7 +137,7 @@ std::vector<std::string> report_lines(const e2e::Result& run, const std::string&
 
 void check_SummaryMatchesTheReport(const e2e::Result& run) {
     ASSERT_EQ(0, run.status);
-    const std::vector<Row> summary = parse_table(run.file("example.summary.tsv"));
+    const std::vector<Row> summary = parse_table(file_of(run, "example.summary.tsv"));
     ASSERT_EQ(1U, summary.size());
     const Row& s = summary[0];
     std::istringstream line(report_lines(run, "LHood ratio    # maxima\n", "\n\n")[1]);
@@ -179,7 +186,7 @@ void check_SummaryMatchesTheReport(const e2e::Result& run) {
 
 void check_AllelesAndHaplotypesMatchTheReport(const e2e::Result& run) {
     // Allele rows: "    1  A3     0.20469".
-    const std::vector<Row> alleles = parse_table(run.file("example.alleles.tsv"));
+    const std::vector<Row> alleles = parse_table(file_of(run, "example.alleles.tsv"));
     const std::regex allele_row(R"(^\s+(\d+)\s+(\S+)\s+([0-9.]+)$)");
     std::size_t seen = 0;
     for (const std::string& line :
@@ -199,7 +206,7 @@ void check_AllelesAndHaplotypesMatchTheReport(const e2e::Result& run) {
 
     // Haplotype rows: "    1    6   0.01602     A1 B1 "; the report lists those
     // above 1e-5, the table every one of non-zero frequency.
-    const std::vector<Row> haplotypes = parse_table(run.file("example.haplotypes.tsv"));
+    const std::vector<Row> haplotypes = parse_table(file_of(run, "example.haplotypes.tsv"));
     std::map<std::string, Row> by_number;
     for (const Row& h : haplotypes) {
         by_number[h.at("haplotype_number")] = h;
@@ -227,7 +234,7 @@ void check_AllelesAndHaplotypesMatchTheReport(const e2e::Result& run) {
 }
 
 void check_SimulatedRowsMatchTheReport(const e2e::Result& run) {
-    const std::vector<Row> simulated = parse_table(run.file("example.simulated.tsv"));
+    const std::vector<Row> simulated = parse_table(file_of(run, "example.simulated.tsv"));
     ASSERT_EQ(500U, simulated.size());
     const std::regex simulation_row(R"(^\s+(\d+)\s+(\S+)\s+(\S+)\s+(\S+)\s+(\d+)$)");
     std::size_t seen = 0;
@@ -263,7 +270,7 @@ void check_SummaryOnStandardErrorNamesEveryFile(const e2e::Result& run) {
 // The example's tables and summary against its report. One run serves every
 // check: under the sanitizers the example takes minutes.
 TEST(Example, TablesAndSummaryMatchTheReport) {
-    std::ifstream is(TOVAQUOR_EXAMPLE_DATA, std::ios::binary);
+    std::ifstream is(std::string(TOVAQUOR_EXAMPLES) + "/example.mbd", std::ios::binary);
     std::ostringstream data;
     data << is.rdbuf();
     const e2e::Result run = run_with({"--tables", "--html"}, "example", data.str(), "2026");
@@ -295,7 +302,7 @@ const std::string kMixed = "2 3 2\n"
 
 TEST(Outputs, SampleWithoutEstimateAndOneLocusSample) {
     const e2e::Result r = run_with({"--tables", "--html"}, "mixed", kMixed);
-    const std::vector<Row> summary = parse_table(r.file("mixed.summary.tsv"));
+    const std::vector<Row> summary = parse_table(file_of(r, "mixed.summary.tsv"));
     ASSERT_EQ(2U, summary.size());
     EXPECT_EQ("no estimate: the likelihood of the sample is zero", summary[0].at("estimate"));
     for (const char* column :
@@ -313,13 +320,13 @@ TEST(Outputs, SampleWithoutEstimateAndOneLocusSample) {
         EXPECT_EQ("", summary[1].at(column)) << column;
     }
 
-    const std::vector<Row> alleles = parse_table(r.file("mixed.alleles.tsv"));
+    const std::vector<Row> alleles = parse_table(file_of(r, "mixed.alleles.tsv"));
     ASSERT_FALSE(alleles.empty());
     EXPECT_EQ("no estimate: the likelihood of the sample is zero", alleles[0].at("note"));
     EXPECT_EQ("", alleles[0].at("frequency"));
     EXPECT_EQ(5U, alleles.size()); // 105, 98, 1051 and # of the second sample
 
-    const std::vector<Row> haplotypes = parse_table(r.file("mixed.haplotypes.tsv"));
+    const std::vector<Row> haplotypes = parse_table(file_of(r, "mixed.haplotypes.tsv"));
     ASSERT_EQ(4U, haplotypes.size());
     EXPECT_EQ("no estimate: the likelihood of the sample is zero", haplotypes[0].at("note"));
     for (std::size_t i = 1; i < haplotypes.size(); ++i) {
@@ -328,7 +335,7 @@ TEST(Outputs, SampleWithoutEstimateAndOneLocusSample) {
         EXPECT_EQ("", haplotypes[i].at("d_prime"));
     }
 
-    const std::vector<Row> simulated = parse_table(r.file("mixed.simulated.tsv"));
+    const std::vector<Row> simulated = parse_table(file_of(r, "mixed.simulated.tsv"));
     ASSERT_EQ(2U, simulated.size());
     EXPECT_EQ("not run: no estimate", simulated[0].at("note"));
     EXPECT_EQ("not run: one locus", simulated[1].at("note"));
@@ -340,7 +347,7 @@ TEST(Outputs, SampleWithoutEstimateAndOneLocusSample) {
     EXPECT_EQ("", summary[1].at("monte_carlo_p"));
     EXPECT_EQ(2, r.status);
 
-    const std::string page = r.file("mixed.html");
+    const std::string page = file_of(r, "mixed.html");
     EXPECT_NE(std::string::npos, page.find("No estimate: the likelihood of the sample is zero."));
     EXPECT_NE(std::string::npos, page.find("Typed at one locus"));
     EXPECT_EQ(std::string::npos, page.find("class=\"heatmap\""));
@@ -357,13 +364,14 @@ TEST(Outputs, OptionsEndAtDoubleDashAndAMisspeltOneIsRefused) {
                                          {{"--odd.mbd", data}},
                                          {},
                                          "--odd.mbr",
+                                         "",
                                          {"--odd.summary.tsv"}});
     EXPECT_EQ(0, dashed.status);
     EXPECT_TRUE(dashed.has_report);
     EXPECT_EQ(1U, dashed.collected.size());
 
-    const e2e::Result misspelt =
-        e2e::run({{"--tables", "--tabels", "data", "7"}, "", {{"data.mbd", data}}});
+    const e2e::Result misspelt = e2e::run(
+        {{"--tables", "--tabels", "data", "7"}, "", {{"data.mbd", data}}, {}, "", "", {}, true});
     EXPECT_EQ(1, misspelt.status);
     EXPECT_EQ("", misspelt.console);
     EXPECT_FALSE(misspelt.has_log);
@@ -371,8 +379,13 @@ TEST(Outputs, OptionsEndAtDoubleDashAndAMisspeltOneIsRefused) {
               misspelt.errors);
 
     // With options but no arguments the program asks, as it does without.
-    const e2e::Result asked = e2e::run(
-        {{"--tables"}, "data\n7\n", {{"data.mbd", data}}, {}, "data.mbr", {"data.summary.tsv"}});
+    const e2e::Result asked = e2e::run({{"--tables"},
+                                        "data\n7\n",
+                                        {{"data.mbd", data}},
+                                        {},
+                                        "data.mbr",
+                                        "",
+                                        {"data.summary.tsv"}});
     const e2e::Result plain = e2e::run({{}, "data\n7\n", {{"data.mbd", data}}, {}, "data.mbr"});
     EXPECT_EQ(plain.console, asked.console);
     EXPECT_EQ(e2e::mask_times(plain.report), e2e::mask_times(asked.report));
@@ -386,7 +399,9 @@ TEST(Outputs, TableThatCannotBeWrittenFailsTheRunAfterTheReport) {
                                     {{"data.mbd", data}, {"data.alleles.tsv/", ""}},
                                     {},
                                     "data.mbr",
-                                    {"data.summary.tsv"}});
+                                    "",
+                                    {"data.summary.tsv"},
+                                    true});
     EXPECT_EQ(1, r.status);
     EXPECT_NE(std::string::npos, r.errors.find("Unable to write the table data.alleles.tsv\n"));
     EXPECT_NE(std::string::npos, r.report.find("Total computing time"));
@@ -396,10 +411,10 @@ TEST(Outputs, TableThatCannotBeWrittenFailsTheRunAfterTheReport) {
 TEST(Outputs, FatalStopKeepsTheSamplesFinishedBeforeIt) {
     const e2e::Result r = run_with({"--tables"}, "data", kFatalInSecond);
     EXPECT_EQ(255, r.status);
-    const std::vector<Row> summary = parse_table(r.file("data.summary.tsv"));
+    const std::vector<Row> summary = parse_table(file_of(r, "data.summary.tsv"));
     ASSERT_EQ(1U, summary.size());
     EXPECT_EQ("First", summary[0].at("sample"));
-    EXPECT_EQ(2U, parse_table(r.file("data.simulated.tsv")).size());
+    EXPECT_EQ(2U, parse_table(file_of(r, "data.simulated.tsv")).size());
 }
 
 } // namespace

@@ -160,14 +160,17 @@ TEST(HtmlInBrowser, ExamplePageRendersEveryFigure) {
         GTEST_SKIP() << "chromium is not installed (apt-get install chromium): the page is not "
                         "rendered";
     }
-    const e2e::Result run = e2e::run({{"--html", "example", "2026"},
-                                      "",
-                                      {{"example.mbd", read_file(TOVAQUOR_EXAMPLE_DATA)}},
-                                      {},
-                                      "example.mbr",
-                                      {"example.html"}});
+    const e2e::Result run =
+        e2e::run({{"--html", "example", "2026"},
+                  "",
+                  {{"example.mbd", read_file(fs::path(TOVAQUOR_EXAMPLES) / "example.mbd")}},
+                  {},
+                  "example.mbr",
+                  "",
+                  {"example.html"}});
     ASSERT_EQ(0, run.status);
-    const std::string page = run.file("example.html");
+    const std::string page =
+        run.collected.count("example.html") == 0 ? "" : run.collected.at("example.html");
     ASSERT_FALSE(page.empty());
     const fs::path out = TOVAQUOR_TEST_OUTPUT;
     const fs::path html = out / "example-report.html";
