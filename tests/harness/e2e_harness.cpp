@@ -1,5 +1,6 @@
 #include "tests/harness/e2e_harness.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -39,6 +40,37 @@ std::string read_file(const fs::path& path) {
 
 std::string read_data(const std::string& relative) {
     return read_file(fs::path(TOVAQUOR_TEST_DATA) / relative);
+}
+
+std::string read_example(const std::string& name) {
+    return read_file(fs::path(TOVAQUOR_EXAMPLES) / name);
+}
+
+std::vector<Row> parse_table(const std::string& text) {
+    auto split = [](const std::string& line) {
+        std::vector<std::string> fields;
+        std::size_t start = 0;
+        for (std::size_t tab = line.find('\t'); tab != std::string::npos;
+             start = tab + 1, tab = line.find('\t', start)) {
+            fields.push_back(line.substr(start, tab - start));
+        }
+        fields.push_back(line.substr(start));
+        return fields;
+    };
+    std::istringstream is(text);
+    std::string line;
+    std::getline(is, line);
+    const std::vector<std::string> header = split(line);
+    std::vector<Row> rows;
+    while (std::getline(is, line)) {
+        const std::vector<std::string> fields = split(line);
+        EXPECT_EQ(header.size(), fields.size()) << line;
+        Row& row = rows.emplace_back();
+        for (std::size_t i = 0; i < header.size() && i < fields.size(); ++i) {
+            row[header[i]] = fields[i];
+        }
+    }
+    return rows;
 }
 
 Result run(const Run& what) {

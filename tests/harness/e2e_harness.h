@@ -56,4 +56,11 @@ std::string mask_times(std::string text);
 // Content of a file under tests/data, empty when absent.
 std::string read_data(const std::string& relative);
 
+// Content of a file under examples/, empty when absent.
+std::string read_example(const std::string& name);
+
+// A tab-separated table with a header line, as rows of column name to field.
+using Row = std::map<std::string, std::string>;
+std::vector<Row> parse_table(const std::string& text);
+
 } // namespace e2e

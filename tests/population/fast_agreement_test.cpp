@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -97,11 +98,6 @@ double largest_difference(const std::vector<double>& a, const std::vector<double
     return d;
 }
 
-struct DataSet {
-    const char* name;
-    std::string (*data)();
-};
-
 std::string generated(const datagen::Options& o) {
     std::ostringstream text;
     datagen::write_data_file(text, o);
@@ -128,101 +124,69 @@ datagen::Options families(int n, int alleles, double untyped, int singles, int l
 // family with the absent P1 (so C1 counts as untyped there); M1 has children
 // by two partners, one absent and one typed; an absent F9 has children by two
 // absent partners.
-const char* const kThreeGenerations = R"(1 0 3
-26 Three generations and several partners
-C1 G1 G2
-A1 B1
-A2 B2
-C2 G1 G2
-A1 B1
-A3 B2
-D1 C1 P1
-A1 B1
-A4 B3
-D2 C1 P1
-A2 B2
-A4 B1
-M1 0 0
-A1 B2
-A3 B3
-E1 M1 F1
-A1 B2
-A2 B1
-E2 M1 F1
-A3 B3
-A2 B1
-T1 0 0
-A4 B1
-A2 B2
-E3 M1 T1
-A1 B1
-A4 B2
-E4 M1 T1
-A3 B3
-A2 B2
-H1 F9 Q1
-A1 B1
-A2 B3
-H2 F9 Q1
-A1 B2
-A1 B3
-H3 F9 Q2
-A2 B1
-A4 B1
-S1 0 0
-A1 B1
-A1 B2
-S2 0 0
-A3 B3
-A3 B3
-S3 0 0
-A2 B1
-A4 B3
-)";
+const std::string kThreeGenerations = "1 0 3\n26 Three generations and several partners\n"
+                                      "C1 G1 G2\nA1 B1\nA2 B2\n"
+                                      "C2 G1 G2\nA1 B1\nA3 B2\n"
+                                      "D1 C1 P1\nA1 B1\nA4 B3\n"
+                                      "D2 C1 P1\nA2 B2\nA4 B1\n"
+                                      "M1 0 0\nA1 B2\nA3 B3\n"
+                                      "E1 M1 F1\nA1 B2\nA2 B1\n"
+                                      "E2 M1 F1\nA3 B3\nA2 B1\n"
+                                      "T1 0 0\nA4 B1\nA2 B2\n"
+                                      "E3 M1 T1\nA1 B1\nA4 B2\n"
+                                      "E4 M1 T1\nA3 B3\nA2 B2\n"
+                                      "H1 F9 Q1\nA1 B1\nA2 B3\n"
+                                      "H2 F9 Q1\nA1 B2\nA1 B3\n"
+                                      "H3 F9 Q2\nA2 B1\nA4 B1\n"
+                                      "S1 0 0\nA1 B1\nA1 B2\n"
+                                      "S2 0 0\nA3 B3\nA3 B3\n"
+                                      "S3 0 0\nA2 B1\nA4 B3\n";
 
-const DataSet kDataSets[] = {
-    {"fixtures_singles", [] { return e2e::read_data("fixtures/singles.mbd"); }},
-    {"fixtures_untyped_parents", [] { return e2e::read_data("fixtures/untyped_parents.mbd"); }},
-    {"fixtures_two_samples", [] { return e2e::read_data("fixtures/two_samples.mbd"); }},
-    {"fixtures_no_estimate", [] { return e2e::read_data("fixtures/no_estimate.mbd"); }},
-    {"e2e_singles_only", [] { return e2e::read_data("e2e/singles_only.mbd"); }},
-    {"e2e_untyped_family", [] { return e2e::read_data("e2e/untyped_family.mbd"); }},
-    {"e2e_merged_families", [] { return e2e::read_data("e2e/merged_families.mbd"); }},
-    {"e2e_one_locus", [] { return e2e::read_data("e2e/one_locus.mbd"); }},
-    {"e2e_two_samples", [] { return e2e::read_data("e2e/two_samples.mbd"); }},
-    {"e2e_zero_initial", [] { return e2e::read_data("e2e/zero_initial.mbd"); }},
-    {"e2e_inconsistent", [] { return e2e::read_data("e2e/inconsistent.mbd"); }},
-    {"e2e_large_sibship", [] { return e2e::read_data("e2e/large_sibship.mbd"); }},
-    {"e2e_one_locus_no_test", [] { return e2e::read_data("e2e/one_locus_no_test.mbd"); }},
-    {"e2e_typed_middle_generation",
-     [] { return e2e::read_data("e2e/typed_middle_generation.mbd"); }},
-    {"simulation_untyped_parents", [] { return e2e::read_data("simulation/untyped_parents.mbd"); }},
-    {"simulation_two_samples", [] { return e2e::read_data("simulation/two_samples.mbd"); }},
-    {"malformed_parent_cycle", [] { return e2e::read_data("malformed/parent_cycle.mbd"); }},
-    {"malformed_non_ascii", [] { return e2e::read_data("malformed/non_ascii.mbd"); }},
-    {"malformed_tab_separated", [] { return e2e::read_data("malformed/tab_separated.mbd"); }},
-    {"malformed_nul_bytes", [] { return e2e::read_data("malformed/nul_bytes.mbd"); }},
-    {"example", [] { return e2e::read_data("../../examples/example.mbd"); }},
-    {"three_generations_and_partners", [] { return std::string(kThreeGenerations); }},
-    {"generated_no_absent_parent", [] { return generated(families(60, 5, 0.0, 10)); }},
-    {"generated_half_absent", [] { return generated(families(80, 7, 0.5, 0)); }},
-    {"generated_all_absent", [] { return generated(families(40, 6, 1.0, 5)); }},
-    {"generated_one_sib_absent_parents",
-     [] {
-         datagen::Options o = families(50, 6, 0.8, 0);
-         o.sibs_min = o.sibs_max = 1;
-         return generated(o);
-     }},
-    {"generated_large_sibships",
-     [] {
-         datagen::Options o = families(30, 5, 0.6, 3);
-         o.sibs_min = 5;
-         o.sibs_max = 8;
-         return generated(o);
-     }},
-    {"generated_singles_only", [] { return generated(families(0, 6, 0.0, 80)); }},
-    {"generated_one_locus", [] { return generated(families(60, 9, 0.5, 10, 1)); }},
+struct DataSet {
+    std::string name;
+    std::function<std::string()> data;
+    friend void PrintTo(const DataSet& d, std::ostream* os) { *os << d.name; }
 };
+
+std::vector<DataSet> data_sets() {
+    std::vector<DataSet> sets;
+    // The reviewed data files.
+    std::istringstream files(
+        "fixtures/singles fixtures/untyped_parents fixtures/two_samples fixtures/no_estimate "
+        "e2e/singles_only e2e/untyped_family e2e/merged_families e2e/one_locus e2e/two_samples "
+        "e2e/zero_initial e2e/inconsistent e2e/large_sibship e2e/one_locus_no_test "
+        "e2e/typed_middle_generation simulation/untyped_parents simulation/two_samples "
+        "malformed/parent_cycle malformed/non_ascii malformed/tab_separated malformed/nul_bytes");
+    for (std::string file; files >> file;) {
+        std::string name = file;
+        std::replace(name.begin(), name.end(), '/', '_');
+        sets.push_back({name, [file] { return e2e::read_data(file + ".mbd"); }});
+    }
+    const std::vector<DataSet> others = {
+        {"example", [] { return e2e::read_example("example.mbd"); }},
+        {"three_generations_and_partners", [] { return kThreeGenerations; }},
+        {"generated_no_absent_parent", [] { return generated(families(60, 5, 0.0, 10)); }},
+        {"generated_half_absent", [] { return generated(families(80, 7, 0.5, 0)); }},
+        {"generated_all_absent", [] { return generated(families(40, 6, 1.0, 5)); }},
+        {"generated_one_sib_absent_parents",
+         [] {
+             datagen::Options o = families(50, 6, 0.8, 0);
+             o.sibs_min = o.sibs_max = 1;
+             return generated(o);
+         }},
+        {"generated_large_sibships",
+         [] {
+             datagen::Options o = families(30, 5, 0.6, 3);
+             o.sibs_min = 5;
+             o.sibs_max = 8;
+             return generated(o);
+         }},
+        {"generated_singles_only", [] { return generated(families(0, 6, 0.0, 80)); }},
+        {"generated_one_locus", [] { return generated(families(60, 9, 0.5, 10, 1)); }},
+    };
+    sets.insert(sets.end(), others.begin(), others.end());
+    return sets;
+}
 
 class Agreement : public ::testing::TestWithParam<DataSet> {};
 
@@ -257,7 +221,7 @@ TEST_P(Agreement, FastRunMatchesTheExactRun) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(DataSets, Agreement, ::testing::ValuesIn(kDataSets),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(DataSets, Agreement, ::testing::ValuesIn(data_sets()),
+                         [](const auto& info) { return info.param.name; });
 
 } // namespace

@@ -92,6 +92,9 @@ std::string browser() {
     return "";
 }
 
+const char* const kNoBrowser =
+    "chromium is not installed (apt-get install chromium): the page is not rendered";
+
 struct Rendered {
     std::string dom;
     std::string png;
@@ -147,27 +150,18 @@ std::pair<unsigned, unsigned> png_size(const std::string& png) {
     return {be32(16), be32(20)};
 }
 
-std::string read_file(const fs::path& path) {
-    std::ifstream is(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << is.rdbuf();
-    return ss.str();
-}
-
 TEST(HtmlInBrowser, ExamplePageRendersEveryFigure) {
     const std::string chromium = browser();
     if (chromium.empty()) {
-        GTEST_SKIP() << "chromium is not installed (apt-get install chromium): the page is not "
-                        "rendered";
+        GTEST_SKIP() << kNoBrowser;
     }
-    const e2e::Result run =
-        e2e::run({{"--html", "example", "2026"},
-                  "",
-                  {{"example.mbd", read_file(fs::path(TOVAQUOR_EXAMPLES) / "example.mbd")}},
-                  {},
-                  "example.mbr",
-                  "",
-                  {"example.html"}});
+    const e2e::Result run = e2e::run({{"--html", "example", "2026"},
+                                      "",
+                                      {{"example.mbd", e2e::read_example("example.mbd")}},
+                                      {},
+                                      "example.mbr",
+                                      "",
+                                      {"example.html"}});
     ASSERT_EQ(0, run.status);
     const std::string page =
         run.collected.count("example.html") == 0 ? "" : run.collected.at("example.html");
@@ -201,8 +195,7 @@ TEST(HtmlInBrowser, ExamplePageRendersEveryFigure) {
 TEST(HtmlInBrowser, PageOfSamplesWithoutEstimateOrTestRenders) {
     const std::string chromium = browser();
     if (chromium.empty()) {
-        GTEST_SKIP() << "chromium is not installed (apt-get install chromium): the page is not "
-                        "rendered";
+        GTEST_SKIP() << kNoBrowser;
     }
     const fs::path out = TOVAQUOR_TEST_OUTPUT;
     const fs::path html = out / "hand-built-report.html";

@@ -1,5 +1,5 @@
-// The tables of a hand-built run, byte for byte, and the disequilibrium of a
-// sample with alleles of zero frequency.
+// The tables of a hand-built run, byte for byte. Its first sample has alleles
+// of zero frequency, which the disequilibrium leaves out (df 1, not 4).
 #include "report/tables.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/harness/e2e_harness.h"
 #include "tests/report/run_builder.h"
 
 namespace {
@@ -18,19 +19,6 @@ template <typename Writer> std::string written(Writer writer) {
     std::ostringstream os;
     writer(os, hand_built_run());
     return os.str();
-}
-
-TEST(SampleLd, LeavesOutAllelesOfZeroFrequencyAndTheirHaplotypes) {
-    const RunResults run = hand_built_run();
-    const std::optional<SampleLd> ld_table = sample_ld(run.samples[0]);
-    ASSERT_TRUE(ld_table);
-    EXPECT_EQ((std::vector<std::int32_t>{0, 1}), ld_table->rows);
-    EXPECT_EQ((std::vector<std::int32_t>{0, 1}), ld_table->columns);
-    EXPECT_EQ(1, ld_table->table.df); // 2 x 2, not 3 x 3
-    EXPECT_EQ((std::vector<std::int32_t>{-1, -1, -1, -1, 0, 0, -1, 1, 1}), ld_table->haplotype_row);
-    EXPECT_EQ(1.0, ld_table->table.cells[1][0].d_prime * -1.0); // A2 B1 never seen: D' = -1
-    EXPECT_FALSE(sample_ld(run.samples[1]));                    // no estimate
-    EXPECT_FALSE(sample_ld(run.samples[2]));                    // one locus
 }
 
 TEST(Tables, AllelesListEveryEntryAndSayWhyASampleHasNone) {
@@ -75,36 +63,8 @@ TEST(Tables, SimulatedRowsAndSamplesWithoutATest) {
         written(tables::write_simulated));
 }
 
-// The summary as one map of column to value per sample.
-std::vector<std::map<std::string, std::string>> summary_rows() {
-    std::istringstream is(written(tables::write_summary));
-    auto split = [](const std::string& line) {
-        std::vector<std::string> fields;
-        std::size_t start = 0;
-        for (std::size_t tab = line.find('\t'); tab != std::string::npos;
-             start = tab + 1, tab = line.find('\t', start)) {
-            fields.push_back(line.substr(start, tab - start));
-        }
-        fields.push_back(line.substr(start));
-        return fields;
-    };
-    std::string line;
-    std::getline(is, line);
-    const std::vector<std::string> header = split(line);
-    std::vector<std::map<std::string, std::string>> rows;
-    while (std::getline(is, line)) {
-        const std::vector<std::string> fields = split(line);
-        EXPECT_EQ(header.size(), fields.size()) << line;
-        auto& row = rows.emplace_back();
-        for (std::size_t i = 0; i < header.size() && i < fields.size(); ++i) {
-            row[header[i]] = fields[i];
-        }
-    }
-    return rows;
-}
-
 TEST(Tables, SummaryHasTheRunAndOneRowPerSample) {
-    const auto rows = summary_rows();
+    const auto rows = e2e::parse_table(written(tables::write_summary));
     ASSERT_EQ(3U, rows.size());
     for (const auto& row : rows) {
         EXPECT_EQ("tovaquor", row.at("program"));
