@@ -3,9 +3,7 @@
 // exit status; the tables hold what the report prints, in full precision.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -43,34 +41,8 @@ std::string file_of(const e2e::Result& run, const std::string& name) {
     return found == run.collected.end() ? "" : found->second;
 }
 
-// A table as rows of column name to field.
-using Row = std::map<std::string, std::string>;
-std::vector<Row> parse_table(const std::string& text) {
-    auto split = [](const std::string& line) {
-        std::vector<std::string> fields;
-        std::size_t start = 0;
-        for (std::size_t tab = line.find('\t'); tab != std::string::npos;
-             start = tab + 1, tab = line.find('\t', start)) {
-            fields.push_back(line.substr(start, tab - start));
-        }
-        fields.push_back(line.substr(start));
-        return fields;
-    };
-    std::istringstream is(text);
-    std::string line;
-    std::getline(is, line);
-    const std::vector<std::string> header = split(line);
-    std::vector<Row> rows;
-    while (std::getline(is, line)) {
-        const std::vector<std::string> fields = split(line);
-        EXPECT_EQ(header.size(), fields.size()) << line;
-        Row& row = rows.emplace_back();
-        for (std::size_t i = 0; i < header.size() && i < fields.size(); ++i) {
-            row[header[i]] = fields[i];
-        }
-    }
-    return rows;
-}
+using e2e::parse_table;
+using e2e::Row;
 
 std::string rounded(const std::string& field, int decimals) {
     char buffer[128];
@@ -172,14 +144,6 @@ void check_SummaryMatchesTheReport(const e2e::Result& run) {
     for (const auto& [column, value] : expected) {
         EXPECT_EQ(value, s.at(column)) << column;
     }
-    // The chi-square tail of 32.5 on 12 degrees of freedom, by the even-df sum.
-    const double x = std::stod(s.at("likelihood_ratio")) / 2;
-    double term = 1.0, sum = 0.0;
-    for (int i = 0; i < 6; ++i) {
-        sum += term;
-        term *= x / (i + 1);
-    }
-    EXPECT_NEAR(std::exp(-x) * sum, std::stod(s.at("chi_square_p")), 1e-15);
     EXPECT_LT(std::stod(s.at("p_lower_95")), 0.004);
     EXPECT_GT(std::stod(s.at("p_upper_95")), 0.004);
 }
@@ -270,10 +234,8 @@ void check_SummaryOnStandardErrorNamesEveryFile(const e2e::Result& run) {
 // The example's tables and summary against its report. One run serves every
 // check: under the sanitizers the example takes minutes.
 TEST(Example, TablesAndSummaryMatchTheReport) {
-    std::ifstream is(std::string(TOVAQUOR_EXAMPLES) + "/example.mbd", std::ios::binary);
-    std::ostringstream data;
-    data << is.rdbuf();
-    const e2e::Result run = run_with({"--tables", "--html"}, "example", data.str(), "2026");
+    const e2e::Result run =
+        run_with({"--tables", "--html"}, "example", e2e::read_example("example.mbd"), "2026");
     ASSERT_EQ(0, run.status);
     {
         SCOPED_TRACE("SummaryMatchesTheReport");
@@ -300,57 +262,32 @@ const std::string kMixed = "2 3 2\n"
                            "4 One locus\nP1 0 0\n105\n98\nP2 0 0\n98\n98\nK1 P1 P2\n105\n98\n"
                            "Q1 0 0\n1051\n105\n";
 
+// What each table and the page write for these follows from the status a
+// sample gets, pinned byte for byte in tests/report; here the real run must
+// give those statuses and its counts.
 TEST(Outputs, SampleWithoutEstimateAndOneLocusSample) {
     const e2e::Result r = run_with({"--tables", "--html"}, "mixed", kMixed);
+    EXPECT_EQ(2, r.status);
     const std::vector<Row> summary = parse_table(file_of(r, "mixed.summary.tsv"));
     ASSERT_EQ(2U, summary.size());
-    EXPECT_EQ("no estimate: the likelihood of the sample is zero", summary[0].at("estimate"));
-    for (const char* column :
-         {"sample_ln_likelihood", "equilibrium_ln_likelihood", "likelihood_ratio", "maxima", "df",
-          "chi_square_p", "overall_d_prime", "wn"}) {
-        EXPECT_EQ("", summary[0].at(column)) << column;
+    const std::vector<std::pair<std::string, std::string>> first = {
+        {"estimate", "no estimate: the likelihood of the sample is zero"},
+        {"test", "not run: no estimate"},
+        {"sample_ln_likelihood", ""},
+        {"individuals", "3"},
+        {"families", "1"},
+        {"singles", "1"},
+        {"absent_parents", "1"}};
+    for (const auto& [column, value] : first) {
+        EXPECT_EQ(value, summary[0].at(column)) << column;
     }
-    EXPECT_EQ("3", summary[0].at("individuals"));
-    EXPECT_EQ("1", summary[0].at("families"));
-    EXPECT_EQ("1", summary[0].at("singles"));
-    EXPECT_EQ("1", summary[0].at("absent_parents"));
     EXPECT_EQ("estimated", summary[1].at("estimate"));
-    EXPECT_EQ("1", summary[1].at("loci"));
-    for (const char* column : {"df", "chi_square_p", "overall_d_prime", "wn"}) {
-        EXPECT_EQ("", summary[1].at(column)) << column;
-    }
-
-    const std::vector<Row> alleles = parse_table(file_of(r, "mixed.alleles.tsv"));
-    ASSERT_FALSE(alleles.empty());
-    EXPECT_EQ("no estimate: the likelihood of the sample is zero", alleles[0].at("note"));
-    EXPECT_EQ("", alleles[0].at("frequency"));
-    EXPECT_EQ(5U, alleles.size()); // 105, 98, 1051 and # of the second sample
-
-    const std::vector<Row> haplotypes = parse_table(file_of(r, "mixed.haplotypes.tsv"));
-    ASSERT_EQ(4U, haplotypes.size());
-    EXPECT_EQ("no estimate: the likelihood of the sample is zero", haplotypes[0].at("note"));
-    for (std::size_t i = 1; i < haplotypes.size(); ++i) {
-        EXPECT_EQ("one locus", haplotypes[i].at("note"));
-        EXPECT_EQ("", haplotypes[i].at("allele_2"));
-        EXPECT_EQ("", haplotypes[i].at("d_prime"));
-    }
-
-    const std::vector<Row> simulated = parse_table(file_of(r, "mixed.simulated.tsv"));
-    ASSERT_EQ(2U, simulated.size());
-    EXPECT_EQ("not run: no estimate", simulated[0].at("note"));
-    EXPECT_EQ("not run: one locus", simulated[1].at("note"));
-    for (const Row& row : simulated) {
-        EXPECT_EQ("", row.at("likelihood_ratio"));
-    }
-    EXPECT_EQ("not run: no estimate", summary[0].at("test"));
     EXPECT_EQ("not run: one locus", summary[1].at("test"));
-    EXPECT_EQ("", summary[1].at("monte_carlo_p"));
-    EXPECT_EQ(2, r.status);
-
-    const std::string page = file_of(r, "mixed.html");
-    EXPECT_NE(std::string::npos, page.find("No estimate: the likelihood of the sample is zero."));
-    EXPECT_NE(std::string::npos, page.find("Typed at one locus"));
-    EXPECT_EQ(std::string::npos, page.find("class=\"heatmap\""));
+    EXPECT_EQ("1", summary[1].at("loci"));
+    EXPECT_EQ(5U,
+              parse_table(file_of(r, "mixed.alleles.tsv")).size()); // a note, then 105 98 1051 #
+    EXPECT_EQ(4U, parse_table(file_of(r, "mixed.haplotypes.tsv")).size());
+    EXPECT_NE(std::string::npos, file_of(r, "mixed.html").find("Typed at one locus"));
     EXPECT_NE(std::string::npos, r.errors.find("Sample Mendelian error: no estimate, the "
                                                "likelihood is zero (see mirbo.log)\n"));
     EXPECT_NE(std::string::npos, r.errors.find(", no simulated P-value (not run: one locus)\n"));
