@@ -185,12 +185,6 @@ TEST(ClopperPearson, BoundsAreWhereTheBinomialTailsReachTwoAndAHalfPercent) {
     EXPECT_NEAR(1.0 - std::pow(0.025, 1.0 / 500), ld::clopper_pearson(0, 500).upper, 1e-14);
 }
 
-TEST(MonteCarlo, CountsTheObservedSampleAmongTheDraws) {
-    EXPECT_DOUBLE_EQ(3.0 / 501.0, ld::monte_carlo_p(2, 500));
-    EXPECT_DOUBLE_EQ(1.0 / 6.0, ld::monte_carlo_p(0, 5));
-    EXPECT_DOUBLE_EQ(1.0, ld::monte_carlo_p(5, 5));
-}
-
 TEST(IncompleteBeta, MatchesClosedForms) {
     // I_x(1, b) = 1 - (1 - x)^b and I_x(a, 1) = x^a; I_x(a, b) = 1 - I_{1-x}(b, a).
     for (double x : {0.001, 0.2, 0.5, 0.93}) {
