@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 #include <string>
-#include <utility>
 
 #include "tests/harness/e2e_harness.h"
 
@@ -72,37 +70,5 @@ INSTANTIATE_TEST_SUITE_P(
         std::replace(name.begin(), name.end(), '/', '_');
         return name;
     });
-
-// A family headed by a typed middle-generation individual and one of typed
-// founders with the same phenotypes are kept apart, so the order of the
-// records does not decide which likelihood both get.
-TEST(ReviewedVariant, TypedMiddleGenerationLikelihoodDoesNotDependOnTheRecordOrder) {
-    const std::string data = e2e::read_data("e2e/typed_middle_generation.mbd");
-    const std::string founders = "X2 0 0\n1 a\n3 b\nY2 0 0\n2 a\n2 b\nC2 X2 Y2\n1 a\n2 b\n";
-    const std::size_t at = data.find(founders);
-    ASSERT_NE(std::string::npos, at);
-    const std::size_t records = data.find("G1 0 0");
-    const std::string swapped = data.substr(0, records) + founders +
-                                data.substr(records, at - records) +
-                                data.substr(at + founders.size());
-    const e2e::Result r = e2e::run_data("swapped", swapped);
-    EXPECT_EQ(0, r.status);
-    // The two log-likelihoods under the column titles; the EM starts from
-    // other frequencies (the alleles come in another order), so the last
-    // single-precision digits may differ.
-    const auto log_likelihoods = [](const std::string& report) {
-        std::istringstream row(report.substr(report.find("# maxima\n") + 9));
-        double sample = 0.0;
-        double equilibrium = 0.0;
-        row >> sample >> equilibrium;
-        return std::make_pair(sample, equilibrium);
-    };
-    const auto [sample, equilibrium] =
-        log_likelihoods(e2e::read_data("e2e/typed_middle_generation.mbr"));
-    const auto [swapped_sample, swapped_equilibrium] = log_likelihoods(r.report);
-    EXPECT_NEAR(-17.0126, sample, 1e-4);
-    EXPECT_NEAR(sample, swapped_sample, 1e-5);
-    EXPECT_NEAR(equilibrium, swapped_equilibrium, 1e-5);
-}
 
 } // namespace

@@ -127,7 +127,6 @@ const std::string kInitial = kExpected + "number of initial conditions in the da
 const std::string kNoSample = "run_analysis : the number of samples must be at least 1";
 const std::string kNegativeSimulated =
     "run_analysis : the number of simulated samples must not be negative";
-const std::string kNoInitial = "run_analysis : the number of initial conditions must be at least 1";
 const std::string kSplit = "TPopPedigree::set_pseudo_haplotypes : individual ";
 const std::string kThree = " has 3 alleles on an allele line, at most 2 loci are supported";
 const std::string kNoAllele = kSplit + "C has no allele on an allele line";
@@ -168,7 +167,6 @@ const Stop kRefused[] = {
     {"NoSampleBeforeTheOtherParameters", "0 -1 0\n", kNoSample},
     {"NoSampleButInitialMissing", "0 0\n", kInitial},
     {"SimulatedNegativeBeforeInitial", "1 -1 0\n", kNegativeSimulated},
-    {"NoInitialCondition", "1 0 0\n", kNoInitial},
     {"HeaderWithoutNewline", "1 0 2", count_of(1)},
     {"CountNotANumber", "1 0 2\nPop A\n", count_of(1)},
     // Records are checked newest first: C, with both lines missing.
