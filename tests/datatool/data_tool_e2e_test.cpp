@@ -78,18 +78,6 @@ TEST(DataToolConvert, OneLocusByNumberWithoutMapAndDefaults) {
     EXPECT_NE(std::string::npos, r.console.find("Locus 1 (marker 2): 2 alleles: B1 B2\n"));
 }
 
-TEST(DataToolConvert, TableWithBothMarkerLayouts) {
-    const std::string table = "family\tid\tfather\tmother\tA_1\tA_2\tB\r\n"
-                              "f\tdad\t0\t0\t0\t0\t0/0\r\n"
-                              "f\tmum\t0\t0\tA1\tA2\tB1/B2\r\n"
-                              "f\tkid\tdad\tmum\tA1\tA1\tB2/B2\r\n";
-    const e2e::Result r = e2e::run_data_tool({"convert", "t.tsv", "-o", "t.mbd", "--loci", "B,A"},
-                                             {{"t.tsv", table}}, {"t.mbd"});
-    EXPECT_EQ(0, r.status) << r.errors;
-    EXPECT_EQ("1 1000 5\n2\nt\nf_mum 0 0\nB1 A1\nB2 A2\nf_kid f_dad f_mum\nB2 A1\nB2 A1\n",
-              r.collected.at("t.mbd"));
-}
-
 TEST(DataToolConvert, RefusedInputsNameFileAndLineAndWriteNothing) {
     struct Case {
         Files files;
