@@ -8,6 +8,7 @@
 #include "pedigree/record_reader.h"
 #include "population/pop_pedigree.h"
 #include "support/errors.h"
+#include "support/threads.h"
 
 namespace {
 
@@ -58,7 +59,11 @@ void run_analysis(std::istream& is, std::ostream& report) {
         std::int32_t n_individuals =
             read_parameter(is, "the individual count of sample " + std::to_string(k + 1));
         TPopPedigree pop("Brand new pop");
-        pop.analyse(n_initial, is, n_individuals, report, report, 0);
+        {
+            // The observed sample's EM runs its initial conditions side by side.
+            RestartThreads restarts(worker_threads());
+            pop.analyse(n_initial, is, n_individuals, report, report, 0);
+        }
         write_sample_report(report, pop, n_individuals, n_initial);
         const double observed_ratio = 2.0 * (pop.PedDB._ln_likelihood - pop.EquilLnLHood);
         run_simulation_test(pop, observed_ratio, n_simulated, n_initial, n_individuals, report);

@@ -16,6 +16,7 @@
 #include "support/errors.h"
 #include "support/random.h"
 #include "support/run_stats.h"
+#include "support/threads.h"
 
 namespace {
 
@@ -100,6 +101,8 @@ namespace {
 
 void analyse_on_worker(SimulatedSample& sample, std::int32_t n_initial, std::int32_t n_individuals,
                        std::ostream& report) {
+    // The workers are busy with samples: each sample's EM runs on its thread.
+    RestartThreads one_thread(1);
     std::ostringstream console_text;
     set_console(&console_text);
     set_message_capture(&sample.messages);
@@ -116,18 +119,6 @@ void analyse_on_worker(SimulatedSample& sample, std::int32_t n_initial, std::int
     sample.console = console_text.str();
     set_console(nullptr);
     set_message_capture(nullptr);
-}
-
-std::int32_t worker_threads() {
-    if (const char* value = std::getenv("TOVAQUOR_THREADS")) {
-        char* end = nullptr;
-        const long n = std::strtol(value, &end, 10);
-        if (end != value && *end == '\0' && n >= 1) {
-            return static_cast<std::int32_t>(std::min<long>(n, 256));
-        }
-    }
-    const unsigned hardware = std::thread::hardware_concurrency();
-    return hardware == 0 ? 1 : static_cast<std::int32_t>(hardware);
 }
 
 } // namespace
@@ -174,10 +165,13 @@ void record_sample(std::ostream& report, std::int32_t row, const SampleResult& r
     tally.add(r.equilibrium_ln_l, 2.0 * (r.sample_ln_l - r.equilibrium_ln_l), observed_ratio);
 }
 
-void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
-                    std::int32_t n_initial, std::int32_t n_individuals, std::ostream& report,
-                    SimulationTally& tally) {
-    for (std::int32_t i = 0; i < n_simulated; ++i) {
+// Samples first to n_simulated - 1, one after the other; the EM of each may
+// run its initial conditions on `threads` threads.
+void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t first,
+                    std::int32_t n_simulated, std::int32_t n_initial, std::int32_t n_individuals,
+                    std::ostream& report, SimulationTally& tally, std::int32_t threads) {
+    RestartThreads restarts(threads);
+    for (std::int32_t i = first; i < n_simulated; ++i) {
         const std::string text = draw_sample_text(observed);
         record_sample(report, i + 1, analyse_sample_text(text, n_initial, n_individuals, report),
                       observed_ratio, tally);
@@ -196,6 +190,13 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
     const std::int32_t batch_size = 8 * threads;
     std::int32_t done = 0;
     while (done < n_simulated) {
+        if (n_simulated - done < threads) {
+            // Too few samples left to keep the workers busy: one at a time,
+            // each with its initial conditions side by side.
+            run_sequential(observed, observed_ratio, done, n_simulated, n_initial, n_individuals,
+                           report, tally, threads);
+            return;
+        }
         const std::int32_t batch = std::min(batch_size, n_simulated - done);
         std::vector<SimulatedSample> samples(static_cast<std::size_t>(batch));
         std::int32_t seed = 1;
@@ -272,8 +273,8 @@ void run_simulation_test(TPopPedigree& observed, double observed_ratio, std::int
     SimulationTally tally;
     const std::int32_t threads = worker_threads();
     if (threads <= 1 || n_simulated <= 1) {
-        run_sequential(observed, observed_ratio, n_simulated, n_initial, n_individuals, report,
-                       tally);
+        run_sequential(observed, observed_ratio, 0, n_simulated, n_initial, n_individuals, report,
+                       tally, threads);
     } else {
         run_parallel(observed, observed_ratio, n_simulated, n_initial, n_individuals, report, tally,
                      threads);
