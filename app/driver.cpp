@@ -1,72 +1,77 @@
 #include "app/driver.h"
 
 #include <cstdint>
-#include <iomanip>
-#include <string>
 
-#include "app/simulation_test.h"
-#include "pedigree/record_reader.h"
+#include "app/sample_batch.h"
+#include "app/simulation.h"
+#include "io/data_file_reader.h"
+#include "pedigree/compact_combinations.h"
 #include "population/pop_pedigree.h"
+#include "report/report_writer.h"
 #include "support/errors.h"
 #include "support/threads.h"
 
 namespace {
 
-std::int32_t read_parameter(std::istream& is, const std::string& what) {
-    std::int32_t value = 0;
-    if (!record_reader::read_int(is, value)) {
-        fatal_input_error("run_analysis : expected " + what + " in the data file");
-    }
-    return value;
-}
-
-void write_sample_report(std::ostream& report, TPopPedigree& pop, std::int32_t n_individuals,
-                         std::int32_t n_initial) {
-    report << "\n"
-           << std::string(69, '=') << "\nSample " << pop.Name << "  (" << n_individuals
-           << " individuals in sample)"
-           << "\n==============\n"
-           << "\n"
-           << std::string(44, '=') << "\nEstimation of maximum-likelihood frequencies"
-           << "\n(" << n_initial << " random initial conditions were used)"
-           << "\n"
-           << std::string(44, '=') << "\n\n";
-    report.setf(std::ios::fixed, std::ios::floatfield);
-    report.setf(std::ios::showpoint);
-    report.setf(std::ios::right, std::ios::adjustfield);
-    report << std::setw(15) << "Samp. logLHood" << std::setw(20) << "Equil. logLHood"
-           << std::setw(18) << "LHood ratio" << std::setw(12) << "# maxima"
-           << "\n";
-    const double sample_ln_l = pop.PedDB._ln_likelihood;
-    report << std::setw(15) << std::setprecision(8) << sample_ln_l << std::setw(20)
-           << pop.EquilLnLHood << std::setw(18) << 2.0 * (sample_ln_l - pop.EquilLnLHood)
-           << std::setw(9) << pop.PedDB._n_maxima << "\n";
-    report << pop.AlleleDB;
-    pop.HaplDB.print(report, 0, static_cast<double>(1.0e-5F));
-    report.flush();
+// A sample whose likelihood is zero (or whose equilibrium likelihood is) has
+// no estimate: the frequencies the EM leaves behind are not frequencies.
+bool has_estimate(const TPopPedigree& pop) {
+    return pop.PedDB._ln_likelihood > kFloorLnLikelihood && pop.EquilLnLHood > kFloorLnLikelihood;
 }
 
 } // namespace
 
-void run_analysis(std::istream& is, std::ostream& report) {
-    const std::int32_t n_samples = read_parameter(is, "the number of samples");
-    const std::int32_t n_simulated = read_parameter(is, "the number of simulated samples");
-    std::int32_t n_initial = read_parameter(is, "the number of initial conditions");
-    if (n_initial < 0) {
-        fatal_input_error("run_analysis : the number of initial conditions must not be negative");
+std::int32_t run_analysis(std::istream& is, std::ostream& report) {
+    DataFileReader reader(is);
+    const RunParameters run = reader.read_run_parameters();
+    // Parameters that cannot give a result stop the run before any sample.
+    if (run.n_samples < 1) {
+        fatal_input_error("run_analysis : the number of samples must be at least 1");
     }
-    for (std::int32_t k = 0; k < n_samples; ++k) {
-        std::int32_t n_individuals =
-            read_parameter(is, "the individual count of sample " + std::to_string(k + 1));
+    if (run.n_simulated < 0) {
+        fatal_input_error("run_analysis : the number of simulated samples must not be negative");
+    }
+    if (run.n_initial < 1) {
+        fatal_input_error("run_analysis : the number of initial conditions must be at least 1");
+    }
+    ReportWriter writer(report);
+    std::int32_t without_estimate = 0;
+    for (std::int32_t k = 0; k < run.n_samples; ++k) {
+        const std::int32_t n_individuals = reader.read_individual_count(k + 1);
+        const SampleDescription sample = reader.read_sample(n_individuals);
         TPopPedigree pop("Brand new pop");
         {
             // The observed sample's EM runs its initial conditions side by side.
             RestartThreads restarts(worker_threads());
-            pop.analyse(n_initial, is, n_individuals, report, report, 0);
+            pop.analyse(sample, run.n_initial);
         }
-        write_sample_report(report, pop, n_individuals, n_initial);
-        const double observed_ratio = 2.0 * (pop.PedDB._ln_likelihood - pop.EquilLnLHood);
-        run_simulation_test(pop, observed_ratio, n_simulated, n_initial, n_individuals, report);
+        writer.sample_header(pop.Name, n_individuals, run.n_initial);
+        if (!has_estimate(pop)) {
+            // No random sample is drawn: there are no frequencies to draw from.
+            writer.no_estimate();
+            if (run.n_simulated > 0) {
+                writer.simulation_not_run("the sample has no estimate");
+            }
+            report.flush();
+            console() << "Sample " << pop.Name
+                      << ": no estimate, the likelihood is zero (see mirbo.log)\n";
+            ++without_estimate;
+            continue;
+        }
+        const EstimateLine estimate{pop.PedDB._ln_likelihood, pop.EquilLnLHood,
+                                    pop.PedDB._n_maxima};
+        writer.estimate_table(estimate);
+        writer.allele_database(pop.AlleleDB);
+        writer.haplotype_database(pop.HaplDB, ReportWriter::kListedFrequency);
+        report.flush();
+        if (pop.AlleleDB.n_loci() == 1 && run.n_simulated > 0) {
+            // Both likelihoods are the same model: the simulated ratios would
+            // be rounding noise.
+            writer.simulation_not_run("a sample typed at one locus has no linkage to test");
+        } else {
+            run_simulation(pop, estimate.ratio(), run.n_simulated, run.n_initial, report);
+        }
         report.flush();
     }
+    return without_estimate;
 }

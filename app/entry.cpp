@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/driver.h"
+#include "report/report_writer.h"
 #include "support/clock.h"
 #include "support/errors.h"
 #include "support/random.h"
@@ -16,6 +17,8 @@
 namespace {
 
 const char* const kTitle = "Tovaquor";
+// The exit status of a run in which some sample got no estimate.
+constexpr int kNoEstimateStatus = 2;
 
 void print_banner() {
     const std::string title = kTitle;
@@ -37,15 +40,22 @@ void print_usage() {
                  "\n"
                  "With any other number of arguments the program asks for both.\n"
                  "  -h, --help   show this text\n"
-                 "  --version    show the version\n";
+                 "  --version    show the version\n"
+                 "\n"
+                 "Exit status: 0 when every sample was analysed, 1 for a file problem, 2 when\n"
+                 "a sample got no estimate (its likelihood is zero, see mirbo.log), 255 for\n"
+                 "an error in the data.\n";
 }
+
+// Ends the run when standard input closes before both answers were given.
+struct NoInput {};
 
 [[noreturn]] void no_input() {
     std::cout << "\n"
               << "No input, program terminated !"
               << "\n";
     std::cout.flush();
-    std::exit(1);
+    throw NoInput{};
 }
 
 std::int32_t prompt_seed() {
@@ -73,7 +83,9 @@ std::int32_t parse_seed_argument(const std::string& text) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(value)));
 }
 
-int tovaquor_main(int argc, char** argv) {
+namespace {
+
+int run(int argc, char** argv) {
     if (argc == 2) {
         const std::string arg = argv[1];
         if (arg == "-h" || arg == "--help") {
@@ -131,19 +143,36 @@ int tovaquor_main(int argc, char** argv) {
     random_uniform(generator);
 
     const std::int32_t start = clock_ms();
+    std::int32_t without_estimate = 0;
     try {
-        run_analysis(data, report);
+        without_estimate = run_analysis(data, report);
     } catch (const std::bad_alloc&) {
         std::cout << "Out of memory, program terminated !"
                   << "\n";
         error_log.report("run_analysis : unable to allocate memory", Errors::kFatal);
     }
-    report << "\nTotal computing time : " << elapsed_ms(start) << " ms" << std::endl;
+    ReportWriter(report).computing_time(elapsed_ms(start));
     report.close();
     data.close();
     if (run_stats_wanted()) {
         run_stats().print(std::cerr);
     }
     error_log.flush_on_fatal(nullptr);
-    return 0;
+    return without_estimate > 0 ? kNoEstimateStatus : 0;
+}
+
+} // namespace
+
+int tovaquor_main(int argc, char** argv) {
+    // The one place a fatal condition ends up: its message is written and
+    // the report flushed where it was raised; what is left is the status.
+    try {
+        return run(argc, argv);
+    } catch (const FatalError& e) {
+        error_log.flush_on_fatal(nullptr);
+        std::cout.flush();
+        return e.status();
+    } catch (const NoInput&) {
+        return 1;
+    }
 }

@@ -13,8 +13,8 @@
 #include <tuple>
 
 #include "bench/generate_data.h"
+#include "io/data_file_reader.h"
 #include "pedigree/ped_db.h"
-#include "pedigree/record_reader.h"
 #include "population/pop_pedigree.h"
 #include "support/errors.h"
 #include "support/random.h"
@@ -79,22 +79,15 @@ std::unique_ptr<TPopPedigree> analyse_generated(const DataCase& c) {
     datagen::write_data_file(text, options);
 
     std::istringstream is(text.str());
-    std::int32_t n_samples = 0;
-    std::int32_t n_simulated = 0;
-    std::int32_t n_initial = 0;
-    std::int32_t n_individuals = 0;
-    record_reader::read_int(is, n_samples);
-    record_reader::read_int(is, n_simulated);
-    record_reader::read_int(is, n_initial);
-    record_reader::read_int(is, n_individuals);
+    DataFileReader reader(is);
+    reader.read_run_parameters();
+    const SampleDescription sample = reader.read_sample(reader.read_individual_count(1));
 
     auto pop = std::make_unique<TPopPedigree>("Brand new pop");
     const Silenced silenced;
     std::int32_t seed = -1;
     random_uniform(seed);
-    std::ostringstream report;
-    std::int32_t no_initial_conditions = 0;
-    pop->analyse(no_initial_conditions, is, n_individuals, report, report, 0);
+    pop->analyse(sample, 0);
     return pop;
 }
 

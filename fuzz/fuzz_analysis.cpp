@@ -17,15 +17,6 @@
 #include "pedigree/pedigree.h"
 #include "support/errors.h"
 #include "support/random.h"
-// Last, for FuzzExit; its renaming of exit is meant for the message log alone.
-#include "fuzz/exit_hook.h"
-#undef exit
-
-namespace std {
-void tovaquor_fuzz_exit(int status) {
-    throw FuzzExit{status};
-}
-} // namespace std
 
 namespace {
 
@@ -90,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     error_log.flush_on_fatal(&report);
     try {
         run_analysis(is, report);
-    } catch (const FuzzExit&) {
+    } catch (const FatalError&) {
         // A fatal message: the expected end of a refused input.
     }
     error_log.flush_on_fatal(nullptr);

@@ -24,18 +24,15 @@ class TLocus {
     std::int32_t size() const { return static_cast<std::int32_t>(_alleles.size()); }
     TAllele* allele(std::int32_t j) const { return _alleles[static_cast<std::size_t>(j)].get(); }
     const std::string& name() const { return _name; }
-    std::int32_t width() const { return _width; }
 
     // Index of the first allele called `name`, or -1.
     std::int32_t find(const std::string& name) const;
     std::int32_t append(const TAllele& allele);
-    void update_width();
 
   private:
     // Owned through unique_ptr: haplotypes point at alleles, which never move.
     std::vector<std::unique_ptr<TAllele>> _alleles;
     std::string _name;
-    std::int32_t _width = 0;
 };
 
 // The alleles of a sample, per locus, in order of first appearance.
@@ -52,8 +49,6 @@ class TAlleleDB {
     std::int32_t n_loci() const { return static_cast<std::int32_t>(_loci.size()); }
     const TLocus& locus(std::int32_t k) const { return _loci[static_cast<std::size_t>(k)]; }
     TLocus& locus(std::int32_t k) { return _loci[static_cast<std::size_t>(k)]; }
-
-    friend std::ostream& operator<<(std::ostream& os, TAlleleDB& db);
 
   private:
     std::vector<TLocus> _loci;

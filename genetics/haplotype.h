@@ -9,12 +9,12 @@
 
 // One allele per locus (one or two loci) with its population frequencies.
 struct TPopHaplotype {
-    static constexpr std::int32_t kMaxAlleles = 2;
+    static constexpr std::int32_t kMaxLoci = 2;
 
     double _freq = 0.0;
     double _prev_freq = 0.0;
     double _le_freq = 0.0;
-    TAllele* _alleles[kMaxAlleles] = {nullptr, nullptr};
+    TAllele* _alleles[kMaxLoci] = {nullptr, nullptr};
     std::int32_t _n_alleles = 0;
     char _separator = ' ';
     // Position in the owning database; lets the estimation address frequencies by index.
@@ -24,7 +24,7 @@ struct TPopHaplotype {
     TAllele* allele(std::int32_t k) const { return _alleles[k]; }
     // Appends one allele; a third allele is dropped.
     void append(TAllele* allele) {
-        if (_n_alleles < kMaxAlleles) {
+        if (_n_alleles < kMaxLoci) {
             _alleles[_n_alleles++] = allele;
         }
     }
@@ -60,7 +60,6 @@ class TPopHaploDB {
     void reset_frequencies();
     void copy_frequencies(const TPopHaploDB& other);
     TPopHaplotype* draw_le_haplotype(const double& u) const;
-    void print(std::ostream& os, char restricted, double min_freq) const;
 
   private:
     TPopHaplotype* append_copy(const TPopHaplotype& h);

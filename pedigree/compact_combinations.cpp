@@ -14,11 +14,17 @@ void CompactCombinations::start(const TPopHaploDB& haplotypes) {
     _code_of.fill(-1);
 }
 
-int CompactCombinations::factor_code(float seg, bool pair) {
+int CompactCombinations::factor_code(double seg, bool pair) {
     // Segregation probabilities are products of quarters, halves and ones:
-    // powers of two, of which few occur. A value of another form (none is
-    // known) or one too many leaves its family to the general rule.
-    const auto bits = std::bit_cast<std::uint32_t>(seg);
+    // powers of two, of which few occur. The table is indexed by the
+    // single-precision exponent: a value outside the normal single-precision
+    // range (a large sibship), of another form (none is known) or one too
+    // many leaves its family to the general rule.
+    const auto narrow = static_cast<float>(seg);
+    if (static_cast<double>(narrow) != seg) {
+        return -1;
+    }
+    const auto bits = std::bit_cast<std::uint32_t>(narrow);
     const std::uint32_t exponent = bits >> 23U;
     if ((bits & 0x807FFFFFU) != 0 || exponent == 0 || exponent == 0xFF) {
         return -1;
@@ -29,7 +35,7 @@ int CompactCombinations::factor_code(float seg, bool pair) {
             return -1;
         }
         code = static_cast<std::int16_t>(_seg_factors.size());
-        _seg_factors.push_back(static_cast<double>(seg));
+        _seg_factors.push_back(seg);
         _pair_factors.push_back(pair ? 2.0 : 1.0);
     }
     return code;

@@ -101,7 +101,8 @@ class CompactCombinations {
     enum class Kind : std::uint8_t {
         single,    // no second parent
         family,    // two parents, segregation probabilities in the factor table
-        irregular, // a segregation probability of zero (underflow): the general rule
+        irregular, // a factor the table cannot code (below the normal single-precision
+                   // range: a large sibship): the general rule
     };
     struct PedigreeRange {
         std::uint32_t pedigree; // index in the pedigree array
@@ -122,23 +123,23 @@ class CompactCombinations {
 
     // Probability of combination c, of segregation probability `seg`, under
     // genotype probabilities p.
-    double combination_prob(std::size_t c, float seg, const double* p, bool symmetric) const {
+    double combination_prob(std::size_t c, double seg, const double* p, bool symmetric) const {
         const double p1 = p[_g1[c]];
         const std::uint32_t g2 = _g2[c];
-        if (g2 == kNone || !(seg > 0.0F)) {
+        if (g2 == kNone || !(seg > 0.0)) {
             return p1;
         }
         if (g2 == _g1[c]) {
-            return p1 * p1 * static_cast<double>(seg);
+            return p1 * p1 * seg;
         }
-        double prob = p[g2] * p1 * static_cast<double>(seg);
+        double prob = p[g2] * p1 * seg;
         if (symmetric) {
             prob *= 2.0;
         }
         return prob;
     }
     // The factor code of a family combination, or -1 if it has none.
-    int factor_code(float seg, bool pair);
+    int factor_code(double seg, bool pair);
     void plan_family(const PedigreeRange& range);
     // Fills out[c - begin] with the combination probabilities of a range and
     // returns their sum, added in order.
@@ -177,7 +178,7 @@ class CompactCombinations {
     // probabilities of irregular ranges; those of family ranges are coded.
     std::vector<std::uint32_t> _g1;
     std::vector<std::uint32_t> _g2;
-    std::vector<float> _seg;
+    std::vector<double> _seg;
     // Per family combination: its factor code, which indexes the two factors
     // its probability is multiplied by (the segregation probability, a power
     // of two, and 2 or 1 for a symmetric pair), and how its expected counts

@@ -63,15 +63,14 @@ void TSibCombinationStore::enumerate(const std::vector<const TGenotypeList*>& si
 }
 
 bool segregation_probability(const OffspringGenotypes& offspring, TSibGenotypicCombination sibs,
-                             float& seg) {
-    seg = 1.0F;
+                             double& seg) {
+    seg = 1.0;
     for (const TGenotype& g : sibs) {
         const std::int32_t m = offspring.count(g);
         if (m == 0) {
             return false;
         }
-        // Exact in double: a float times a quarter times at most 4.
-        seg = static_cast<float>(static_cast<double>(seg) * 0.25 * m);
+        seg = segregation_step(seg, m);
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <ostream>
 #include <span>
 #include <vector>
@@ -51,13 +52,27 @@ class TSibCombinationStore {
 struct TGenotypicCombination {
     TSmallGen* _parent1 = nullptr;
     TSmallGen* _parent2 = nullptr;
+    // Mendelian probability of the sibs' genotypes (see segregation_step).
+    double _seg_prob = 1.0;
+    double _prob = 0.0;
+    double _post_prob = 1.0;
     // Index of the sib combination in the pedigree's store; -1 for none.
     std::int32_t _sib_gens = -1;
     bool _active = true;
-    float _seg_prob = 1.0F;
-    double _prob = 0.0;
-    double _post_prob = 1.0;
 };
+
+// A segregation probability times m/4 for one more sib, m being how many of the
+// four children of the parent pair carry its genotype. The product is rounded to single
+// precision while it stays a normal single-precision number; below that range
+// it is kept in double precision for the rest of the combination, so that a
+// large sibship keeps its probability instead of underflowing to zero. (The
+// factors are powers of two, so no rounding ever changes a value.)
+inline double segregation_step(double seg, std::int32_t m) {
+    const double next = seg * 0.25 * m;
+    return next >= static_cast<double>(std::numeric_limits<float>::min())
+               ? static_cast<double>(static_cast<float>(next))
+               : next;
+}
 
 // The four child genotypes of two parent genotypes: (a1,b1), (a1,b2), (a2,b1), (a2,b2).
 struct OffspringGenotypes {
@@ -74,10 +89,10 @@ struct OffspringGenotypes {
 
 // Mendelian probability of the sibs' genotypes given the parents' (the rule the
 // builder applies with its counts precomputed per parent pair): the product
-// over sibs of m/4 rounded to single precision after each sib; false when some
-// sib's genotype cannot arise.
+// over sibs of m/4, by segregation_step; false when some sib's genotype cannot
+// arise.
 bool segregation_probability(const OffspringGenotypes& offspring, TSibGenotypicCombination sibs,
-                             float& seg);
+                             double& seg);
 
 void print_combination(std::ostream& os, const TGenotypicCombination& c,
                        TSibGenotypicCombination sibs);

@@ -127,12 +127,22 @@ Key phenotype_key(const TPhenotype& p) {
     return key;
 }
 
+// A parent place: its typed flag, then its phenotype. A typed individual with
+// an untyped place (a middle-generation individual, sib of its parents' family)
+// takes every genotype there, so the flag matters as much as the phenotype.
+Key parent_key(const TParent& parent) {
+    Key key{static_cast<std::uintptr_t>(parent._typed != 0)};
+    append_phenotype(key, *parent._phen);
+    return key;
+}
+
 // Two pedigrees are equivalent exactly when their keys are equal: the same
-// parent phenotypes in either order, and the same multiset of sib phenotypes.
+// parent places (typed flag and phenotype) in either order, and the same
+// multiset of sib phenotypes.
 Key pedigree_key(const TPedigree& p) {
-    std::vector<Key> parents{phenotype_key(*p._parent1->_phen)};
+    std::vector<Key> parents{parent_key(*p._parent1)};
     if (p._parent2 != nullptr) {
-        parents.push_back(phenotype_key(*p._parent2->_phen));
+        parents.push_back(parent_key(*p._parent2));
     }
     std::sort(parents.begin(), parents.end());
     std::vector<Key> sibs;
@@ -222,13 +232,9 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
             p.mark_compatible_parent_genotypes(locus);
             p.build_member_genotypes(haplotypes, locus);
             p._combination_limit = static_cast<std::size_t>(budget > stored ? budget - stored : 0);
-            // Messages are composed in the handlers and reported after them,
-            // so that no exception is alive when the program stops.
-            std::string limit_message;
-            std::string failure_message;
             try {
                 p.create_genot_combination();
-            } catch (const WorkerFatal&) {
+            } catch (const FatalError&) {
                 throw;
             } catch (const CombinationLimitExceeded& e) {
                 std::ostringstream text;
@@ -244,22 +250,18 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
                          << mebibytes(memory_limit_bytes()) << " leaves for it";
                 }
                 text << " (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
-                limit_message = text.str();
+                fatal_input_error(text.str());
             } catch (...) {
-                std::ostringstream text;
-                text << "\nTPedDB::build_all_genotypic_combinations : incompatibility in pedigree #"
-                     << k;
-                failure_message = text.str();
-            }
-            if (!limit_message.empty()) {
-                fatal_input_error(limit_message);
-            }
-            if (!failure_message.empty()) {
-                console() << failure_message << "\n"
+                // Anything else the build throws leaves the pedigree without
+                // its combinations: the run cannot go on.
+                const std::string text =
+                    "\nTPedDB::build_all_genotypic_combinations : incompatibility in pedigree #" +
+                    std::to_string(k);
+                console() << text << "\n"
                           << "PROGRAM STOPPED !"
                           << "\n"
                           << "!!!!!!!!!!!!!!!!!!!!!" << std::endl;
-                error_log.report(failure_message, Errors::kFatal);
+                error_log.report(text, Errors::kFatal);
             }
             stored += p._gen_comb.size();
             shared.set_all_compatible();

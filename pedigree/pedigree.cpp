@@ -17,15 +17,16 @@ bool TPedigree::same_parents(const TPedigree& other) const {
 }
 
 bool TPedigree::is_equivalent(const TPedigree& other) const {
-    const TPhenotype& a1 = *_parent1->_phen;
-    const TPhenotype& b1 = *other._parent1->_phen;
+    // Parent places match when their phenotypes and their typed flags do.
+    auto same = [](const TParent* a, const TParent* b) {
+        return *a->_phen == *b->_phen && (a->_typed != 0) == (b->_typed != 0);
+    };
     bool parents_match = false;
     if (_parent2 == nullptr || other._parent2 == nullptr) {
-        parents_match = a1 == b1;
+        parents_match = same(_parent1, other._parent1);
     } else {
-        const TPhenotype& a2 = *_parent2->_phen;
-        const TPhenotype& b2 = *other._parent2->_phen;
-        parents_match = (a1 == b1 && a2 == b2) || (a1 == b2 && a2 == b1);
+        parents_match = (same(_parent1, other._parent1) && same(_parent2, other._parent2)) ||
+                        (same(_parent1, other._parent2) && same(_parent2, other._parent1));
     }
     if (!parents_match || _sibs.size() != other._sibs.size()) {
         return false;
@@ -251,7 +252,7 @@ void TPedigree::create_genot_combination() {
         }
         std::fill(digit.begin(), digit.end(), 0U);
         for (std::int32_t s = 0; s < _sib_comb.size(); ++s) {
-            float seg = 1.0F;
+            double seg = 1.0;
             bool fits = true;
             for (std::size_t p = 0; p < n_sibs; ++p) {
                 const auto k = static_cast<std::size_t>(stored_sibs[p]);
@@ -260,8 +261,7 @@ void TPedigree::create_genot_combination() {
                     fits = false;
                     break;
                 }
-                // Exact in double: a float times a quarter times at most 4.
-                seg = static_cast<float>(static_cast<double>(seg) * 0.25 * count);
+                seg = segregation_step(seg, count);
             }
             if (fits) {
                 if (_gen_comb.size() >= _combination_limit) {
@@ -359,13 +359,13 @@ double TPedigree::calc_prob() {
         TSmallGen& g1 = *c._parent1;
         g1._freq = genotype_probability(g1);
         c._prob = g1._freq;
-        if (c._parent2 != nullptr && c._seg_prob > 0.0F) {
+        if (c._parent2 != nullptr && c._seg_prob > 0.0) {
             TSmallGen& g2 = *c._parent2;
             if (&g2 == &g1) {
-                c._prob = g1._freq * c._prob * static_cast<double>(c._seg_prob);
+                c._prob = g1._freq * c._prob * c._seg_prob;
             } else {
                 g2._freq = genotype_probability(g2);
-                c._prob = g2._freq * c._prob * static_cast<double>(c._seg_prob);
+                c._prob = g2._freq * c._prob * c._seg_prob;
                 if (sym) {
                     c._prob *= 2.0;
                 }

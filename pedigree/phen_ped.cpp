@@ -86,14 +86,3 @@ void TPhenPedDB::draw_random_genotypes(const TPopHaploDB& db) {
         record->draw_random_genotype(db);
     }
 }
-
-void TPhenPedDB::print_typed(std::ostream& os) const {
-    for (const auto& record : _phen_list) {
-        if (!record->typed()) {
-            continue;
-        }
-        os << *record->_id << " " << *record->_parent1_id << " " << *record->_parent2_id << "\n";
-        record->_pseudo_hapl[0]->print_line(os);
-        record->_pseudo_hapl[1]->print_line(os);
-    }
-}

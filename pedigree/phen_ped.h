@@ -55,7 +55,6 @@ class TPhenPedDB {
     bool add_missing_parents();
     void reset_parent_flags();
     void draw_random_genotypes(const TPopHaploDB& db);
-    void print_typed(std::ostream& os) const;
 
     const List& records() const { return _phen_list; }
     std::size_t size() const { return _phen_list.size(); }

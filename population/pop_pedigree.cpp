@@ -8,13 +8,11 @@
 #include <vector>
 
 #include "pedigree/pedigree.h"
-#include "pedigree/record_reader.h"
 #include "support/errors.h"
 #include "support/memory_limit.h"
 
-void TPopPedigree::analyse(std::int32_t& n_initial, std::istream& is, std::int32_t& n_individuals,
-                           std::ostream& out1, std::ostream& out2, char flag) {
-    read_pedigrees(is, n_individuals);
+void TPopPedigree::analyse(const SampleDescription& sample, std::int32_t n_initial) {
+    load_sample(sample);
     set_pseudo_haplotypes(PhenPedDB, ' ');
     PhenPedDB.add_missing_parents();
     AlleleDB.add_to_all_loci(TAllele{"#", 1.0F});
@@ -32,44 +30,37 @@ void TPopPedigree::analyse(std::int32_t& n_initial, std::istream& is, std::int32
             Errors::kFatal);
     }
     build_pedigrees();
-    calc_sample_likelihoods(n_initial, out1, out2, flag);
+    calc_sample_likelihoods(n_initial);
 }
 
-bool TPopPedigree::read_pedigrees(std::istream& is, std::int32_t& n_individuals) {
-    using namespace record_reader;
+void TPopPedigree::load_sample(const SampleDescription& sample) {
     try {
-        Name = read_rest_of_line(is);
-        for (std::int32_t i = 0; i < n_individuals; ++i) {
-            if (is.fail()) {
-                break;
-            }
-            const std::string id = read_token(is);
-            const std::string parent1 = read_token(is);
-            const std::string parent2 = read_rest_of_line(is);
-            if (parent2.empty()) {
-                break;
-            }
-            const std::string* id_ptr = PhenPedDB.intern(id);
-            const std::string* p1_ptr = PhenPedDB.intern(parent1);
-            const std::string* p2_ptr = PhenPedDB.intern(parent2);
+        Name = sample.name;
+        for (const SampleRecord& r : sample.records) {
+            const std::string* id_ptr = PhenPedDB.intern(r.id);
+            const std::string* p1_ptr = PhenPedDB.intern(r.parent1);
+            const std::string* p2_ptr = PhenPedDB.intern(r.parent2);
             if (PhenPedDB.find(id_ptr) != nullptr) {
-                fatal_input_error("TPopPedigree::read_pedigrees : individual " + id +
+                fatal_input_error("TPopPedigree::read_pedigrees : individual " + r.id +
                                   " appears more than once in sample " + Name);
             }
             if (id_ptr == p1_ptr || id_ptr == p2_ptr) {
-                fatal_input_error("TPopPedigree::read_pedigrees : individual " + id +
+                fatal_input_error("TPopPedigree::read_pedigrees : individual " + r.id +
                                   " is its own parent");
             }
+            if (p1_ptr == p2_ptr && !PhenPedDB.is_unknown(p1_ptr)) {
+                fatal_input_error("TPopPedigree::read_pedigrees : individual " + r.id + " names " +
+                                  r.parent1 + " as both parents");
+            }
             TPhenotype phenotype;
-            phenotype._allele_lines[0] = read_rest_of_line(is);
-            phenotype._allele_lines[1] = read_rest_of_line(is);
+            phenotype._allele_lines[0] = r.allele_lines[0];
+            phenotype._allele_lines[1] = r.allele_lines[1];
             PhenPedDB.push_front(std::make_unique<TPhenPed>(phenotype, id_ptr, p1_ptr, p2_ptr));
         }
     } catch (const std::bad_alloc&) {
         error_log.report("TPopPedigree::read_pedigrees : Unable to allocate memory for PList",
                          Errors::kFatal);
     }
-    return true;
 }
 
 namespace {
@@ -96,7 +87,8 @@ void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
     bool first = true;
     for (const auto& record : db.records()) {
         for (const std::string& line : record->_allele_lines) {
-            const std::size_t n = split_alleles(line, separator).size();
+            const std::vector<std::string> pieces = split_alleles(line, separator);
+            const std::size_t n = pieces.size();
             const std::string who =
                 "TPopPedigree::set_pseudo_haplotypes : individual " + *record->_id;
             // Tabs do not separate alleles: a tab-separated file fails here.
@@ -121,6 +113,12 @@ void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
                                       " alleles on an allele line, expected " +
                                       std::to_string(expected),
                                   hint);
+            }
+            // "#" stands for the unseen alleles in the report. A drawn sample
+            // may legitimately carry it: an absent parent can draw it.
+            if (FromDataFile && std::find(pieces.begin(), pieces.end(), "#") != pieces.end()) {
+                fatal_input_error(who + " has an allele named #, which the report keeps for "
+                                        "unseen alleles");
             }
         }
     }

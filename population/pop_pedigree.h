@@ -1,12 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <istream>
-#include <ostream>
 #include <string>
 
 #include "genetics/allele.h"
 #include "genetics/haplotype.h"
+#include "io/sample_description.h"
 #include "pedigree/ped_db.h"
 #include "pedigree/phen_ped.h"
 #include "pedigree/small_gen.h"
@@ -27,9 +26,11 @@ class TPopPedigree {
     TPopPedigree(const TPopPedigree&) = delete;
     TPopPedigree& operator=(const TPopPedigree&) = delete;
 
-    void analyse(std::int32_t& n_initial, std::istream& is, std::int32_t& n_individuals,
-                 std::ostream& out1, std::ostream& out2, char flag);
-    bool read_pedigrees(std::istream& is, std::int32_t& n_individuals);
+    // Estimates the haplotype frequencies of `sample` and both log-likelihoods.
+    void analyse(const SampleDescription& sample, std::int32_t n_initial);
+    // Makes the individuals of `sample`, refusing duplicate identifiers and
+    // individuals that are their own parent.
+    void load_sample(const SampleDescription& sample);
     void set_pseudo_haplotypes(TPhenPedDB& db, char separator);
     bool build_pedigrees();
     // Stops with a message when the haplotype and genotype tables the alleles
@@ -42,11 +43,16 @@ class TPopPedigree {
     void calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes, std::int32_t& n_initial,
                              std::int32_t& max_iterations, float& threshold);
     void calc_ML_allelic_frequencies();
-    void calc_sample_likelihoods(std::int32_t& n_initial, std::ostream& out1, std::ostream& out2,
-                                 char flag);
+    void calc_sample_likelihoods(std::int32_t n_initial);
+    // Uniform deviates the analysis of `sample` takes: two runs per locus over
+    // its alleles (with "#"), then one draw per haplotype per initial condition.
+    static std::int64_t deviates_needed(const SampleDescription& sample, std::int32_t n_initial);
 
+    // Draws new genotypes for every typed individual, in linkage equilibrium.
     void draw_random_sample();
-    void print_random_sample(std::ostream& os) const;
+    // The drawn sample as it would read back from a data file: its typed
+    // individuals, newest record first.
+    SampleDescription describe_random_sample() const;
 
     std::string Name;
     TAlleleDB AlleleDB;
@@ -55,4 +61,7 @@ class TPopPedigree {
     TPhenPedDB PhenPedDB;
     TPedDB PedDB;
     double EquilLnLHood = 0.0;
+    // Read from the data file, not drawn by the simulation test: only such a
+    // sample is refused an allele named "#".
+    bool FromDataFile = true;
 };

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <iostream>
 #include <new>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -155,18 +156,15 @@ void TPopPedigree::calc_ML_allelic_frequencies() {
     }
 }
 
-void TPopPedigree::calc_sample_likelihoods(std::int32_t& n_initial, std::ostream& /*out1*/,
-                                           std::ostream& /*out2*/, char flag) {
+void TPopPedigree::calc_sample_likelihoods(std::int32_t n_initial) {
     std::ostringstream discarded;
     std::ostream& log = log_stream != nullptr ? *log_stream : discarded;
-    if (flag == 0) {
-        PedDB.find_redundant_pedigrees();
-    }
+    PedDB.find_redundant_pedigrees();
     PedDB.normalise_weights();
 
     std::int32_t start = clock_ms();
     log << "Building genotypes ... ";
-    PedDB.build_all_genotypic_combinations(HaplDB, SmallGenDB, -1, flag);
+    PedDB.build_all_genotypic_combinations(HaplDB, SmallGenDB, -1, 0);
     log << " done in " << elapsed_ms(start) << " ms "
         << "!"
         << "\n";
@@ -197,4 +195,38 @@ void TPopPedigree::calc_sample_likelihoods(std::int32_t& n_initial, std::ostream
     }
     log << " (" << PedDB._ln_likelihood << ") done in " << elapsed_ms(start) << " ms "
         << "!\n";
+}
+
+std::int64_t TPopPedigree::deviates_needed(const SampleDescription& sample,
+                                           std::int32_t n_initial) {
+    // The alleles the analysis will register: every piece of every allele line.
+    std::vector<std::set<std::string>> names;
+    for (const SampleRecord& record : sample.records) {
+        for (const std::string& line : record.allele_lines) {
+            std::size_t locus = 0;
+            std::size_t start = 0;
+            while (start <= line.size()) {
+                std::size_t end = line.find(' ', start);
+                if (end == std::string::npos) {
+                    end = line.size();
+                }
+                if (end > start) {
+                    names.resize(std::max(names.size(), locus + 1));
+                    names[locus++].insert(line.substr(start, end - start));
+                }
+                start = end + 1;
+            }
+        }
+    }
+    if (names.empty()) {
+        return 0;
+    }
+    std::int64_t per_locus = 0;
+    std::int64_t haplotypes = 1;
+    for (const auto& locus : names) {
+        const auto alleles = static_cast<std::int64_t>(locus.size()) + 1;
+        per_locus += kLocusInitialConditions * alleles;
+        haplotypes *= alleles;
+    }
+    return per_locus + static_cast<std::int64_t>(n_initial) * haplotypes;
 }

@@ -56,7 +56,32 @@ void TPopPedigree::draw_random_sample() {
     }
 }
 
-void TPopPedigree::print_random_sample(std::ostream& os) const {
-    os << "(A random sample)\n";
-    PhenPedDB.print_typed(os);
+SampleDescription TPopPedigree::describe_random_sample() const {
+    // Exactly what writing the sample in the data-file layout and reading it
+    // back would give: allele names each followed by a blank, and a second
+    // parent losing the carriage return that ends a line.
+    SampleDescription sample;
+    sample.name = "(A random sample)";
+    for (const auto& record : PhenPedDB.records()) {
+        if (!record->typed()) {
+            continue;
+        }
+        SampleRecord r;
+        r.id = *record->_id;
+        r.parent1 = *record->_parent1_id;
+        r.parent2 = *record->_parent2_id;
+        if (!r.parent2.empty() && r.parent2.back() == '\r') {
+            r.parent2.pop_back();
+        }
+        for (std::int32_t slot = 0; slot < 2; ++slot) {
+            const TPopHaplotype& h = *record->pseudo_hapl(slot);
+            std::string& line = r.allele_lines[static_cast<std::size_t>(slot)];
+            for (std::int32_t l = 0; l < h.size(); ++l) {
+                line += h.allele(l)->_name;
+                line += ' ';
+            }
+        }
+        sample.records.push_back(std::move(r));
+    }
+    return sample;
 }

@@ -1,6 +1,5 @@
 #include "support/errors.h"
 
-#include <cstdlib>
 #include <iomanip>
 #include <iostream>
 
@@ -50,8 +49,7 @@ void Errors::report(const std::string& text, int level) {
         capture.events.push_back({capture.progress.str(), text, level});
         capture.progress.str("");
         if (level == kFatal) {
-            capture.fatal = true;
-            throw WorkerFatal{};
+            throw FatalError(text);
         }
         return;
     }
@@ -87,7 +85,7 @@ void Errors::report(const std::string& text, int level) {
         if (fatal_flush != nullptr) {
             fatal_flush->flush();
         }
-        std::exit(-1);
+        throw FatalError(text);
     }
 }
 
@@ -98,6 +96,5 @@ void fatal_input_error(const std::string& text, const std::string& hint) {
     }
     console().flush();
     error_log.report(text, Errors::kFatal);
-    // A log that was never opened does not stop the program; an input error must.
-    std::exit(-1);
+    throw FatalError(text); // not reached: a fatal report throws
 }

@@ -4,11 +4,27 @@
 #include <fstream>
 #include <ostream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+// A condition that stops the run. Its message is already in the log (and on
+// the console where the condition calls for it) when it is thrown; only the
+// entry point catches it, and the process ends with `status()`.
+class FatalError : public std::runtime_error {
+  public:
+    static constexpr int kStatus = 255;
+
+    explicit FatalError(const std::string& message, int status = kStatus)
+        : std::runtime_error(message), _status(status) {}
+    int status() const { return _status; }
+
+  private:
+    int _status;
+};
+
 // The program's message log: numbered warnings, errors and fatal messages.
-// A fatal message (level 99) stops the program with exit status -1.
+// A fatal message (level 99) is written, then thrown as a FatalError.
 class Errors {
   public:
     static constexpr int kWarning = 0;
@@ -19,7 +35,8 @@ class Errors {
     // Creates or truncates the log file. The log counts as open even when the
     // file cannot be created; its output is then lost.
     void open(const char* file_name);
-    // Writes one numbered line; does not return for level 99.
+    // Writes one numbered line; throws FatalError after a level-99 line. Before
+    // the log is opened, reports of every level are ignored.
     void report(const std::string& text, int level);
 
     bool is_open() const { return opened != 0; }
@@ -68,18 +85,15 @@ struct MessageCapture {
     };
     std::vector<Event> events;
     std::ostringstream progress; // the worker's log_stream
-    bool fatal = false;
 
+    // Writes the events through the log; a captured fatal message throws
+    // there, on the replaying thread.
     void replay(std::ostream& log);
 };
-
-// Thrown on a worker thread instead of stopping the program: the fatal message
-// is kept in the capture and replayed by the main thread, which stops there.
-struct WorkerFatal {};
 
 // Routes the calling thread's messages into `capture` (null: to the log).
 void set_message_capture(MessageCapture* capture);
 
 // Prints `text` and a newline on the console (and a hint line, if any, that
-// only the console shows), then reports `text` as fatal.
+// only the console shows), then reports `text` as fatal (which throws).
 [[noreturn]] void fatal_input_error(const std::string& text, const std::string& hint = "");

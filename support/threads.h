@@ -2,10 +2,6 @@
 
 #include <cstdint>
 
-// Worker threads of a run: the environment variable TOVAQUOR_THREADS (1 to
-// 256), else the number of hardware threads.
-std::int32_t worker_threads();
-
 // Threads that the EM of an analysis on the calling thread may use to run its
 // random initial conditions side by side: 1 unless a RestartThreads object
 // alive on this thread says otherwise. A thread that is itself one of several

@@ -115,6 +115,11 @@ TEST(EntryOptions, HelpAndVersionPrintAndExitWithoutALog) {
         const e2e::Result r = run_args({flag});
         EXPECT_EQ(0, r.status) << flag;
         EXPECT_TRUE(r.console.starts_with("Usage: tovaquor BASE SEED\n")) << r.console;
+        EXPECT_TRUE(r.console.ends_with(
+            "\nExit status: 0 when every sample was analysed, 1 for a file problem, 2 when\n"
+            "a sample got no estimate (its likelihood is zero, see mirbo.log), 255 for\n"
+            "an error in the data.\n"))
+            << r.console;
         EXPECT_FALSE(r.has_log) << flag;
     }
     const e2e::Result v = run_args({"--version"});

@@ -140,8 +140,10 @@ TEST_P(RefusedFile, StopsWithTheMessageOnConsoleAndLog) {
 const std::string kExpected = "run_analysis : expected the ";
 const std::string kSamples = kExpected + "number of samples in the data file";
 const std::string kInitial = kExpected + "number of initial conditions in the data file";
-const std::string kNegative =
-    "run_analysis : the number of initial conditions must not be negative";
+const std::string kNoSample = "run_analysis : the number of samples must be at least 1";
+const std::string kNegativeSimulated =
+    "run_analysis : the number of simulated samples must not be negative";
+const std::string kNoInitial = "run_analysis : the number of initial conditions must be at least 1";
 const std::string kSplit = "TPopPedigree::set_pseudo_haplotypes : individual ";
 const std::string kThree = " has 3 alleles on an allele line, at most 2 loci are supported";
 const std::string kNoAllele = kSplit + "C has no allele on an allele line";
@@ -149,6 +151,7 @@ const std::string kAB = "1 0 1\n3 s\nA 0 0\n1 a\n2 b\nB 0 0\n1 a\n1 a\n"; // C t
 const std::string kRead = "TPopPedigree::read_pedigrees : individual ";
 const std::string kTwice = " appears more than once in sample ";
 const std::string kLongId(100000, 'i');
+const std::string kHash = " has an allele named #, which the report keeps for unseen alleles";
 
 // A family over a limit of 16 MiB stops inside the progress line of the genotype
 // building, after the two allele-frequency runs and their log-likelihoods.
@@ -176,8 +179,16 @@ const Stop kRefused[] = {
     {"SimulatedNotANumber", "1 x 2\n", kExpected + "number of simulated samples in the data file"},
     {"InitialMissing", "1 0\n", kInitial},
     {"InitialOutOfRange", "1 0 99999999999\n", kInitial},
-    {"InitialNegative", "1 0 -1\n", kNegative},
-    {"InitialNegativeNoSample", "0 0 -1\n", kNegative}, // refused even with no sample
+    // Parameters that cannot give a result, checked once all three are read,
+    // in this order.
+    {"NoSample", "0 0 2\n", kNoSample},
+    {"NegativeSamples", "-3 5 2\n", kNoSample},
+    {"NoSampleBeforeTheOtherParameters", "0 -1 0\n", kNoSample},
+    {"NoSampleButInitialMissing", "0 0\n", kInitial},
+    {"SimulatedNegative", "1 -5 2\n3 s\nA 0 0\n1 a\n2 b\n", kNegativeSimulated},
+    {"SimulatedNegativeBeforeInitial", "1 -1 0\n", kNegativeSimulated},
+    {"NoInitialCondition", "1 0 0\n", kNoInitial},
+    {"InitialNegative", "1 0 -1\n", kNoInitial},
     {"HeaderWithoutNewline", "1 0 2", count_of(1)},
     {"CountNotANumber", "1 0 2\nPop A\n", count_of(1)},
     // Records are checked newest first: C, with both lines missing.
@@ -224,6 +235,23 @@ const Stop kRefused[] = {
      kRead + "A is its own parent"},
     // "0" is an identifier like any other here.
     {"IndividualNamedZero", "1 0 1\n1 s\n0 0 0\n1 a\n1 b\n", kRead + "0 is its own parent"},
+    // One individual named as both parents, present or absent from the file,
+    // after the own-parent check.
+    {"SameParentTwice", "1 0 1\n2 s\nA 0 0\n1 a\n1 b\nC A A\n1 a\n1 a\n",
+     kRead + "C names A as both parents"},
+    {"AbsentParentTwice", "1 0 1\n1 s\nC X X\n1 a\n1 a\n", kRead + "C names X as both parents"},
+    {"OwnParentTwice", "1 0 1\n1 s\nC C C\n1 a\n1 a\n", kRead + "C is its own parent"},
+    // The allele "#", which the report keeps for unseen alleles: after the
+    // counts of its own line, before the lines visited after it (records
+    // newest first, first allele line first).
+    {"UnseenAlleleName", kAB + "C A B\n1 a\n# b\n", kSplit + "C" + kHash},
+    {"UnseenAlleleNameOneLocus", "1 0 1\n1 s\nA 0 0\n#\n1\n", kSplit + "A" + kHash},
+    {"UnseenAlleleBeforeTheNextLinesCount", "1 0 1\n2 s\nA 0 0\n1 a b\n1 a\nB 0 0\n# a\n1\n",
+     kSplit + "B" + kHash},
+    {"CountBeforeUnseenAlleleOfTheSameLine", "1 0 1\n1 s\nA 0 0\n# a b\n1 a\n",
+     kSplit + "A" + kThree},
+    {"CountOfAnEarlierLineFirst", "1 0 1\n2 s\nA 0 0\n# a\n1 a\nB 0 0\n1 a b\n1 a\n",
+     kSplit + "B" + kThree},
     // The memory limit refuses one locus of many alleles before any table is built...
     {.label = "ThousandsOfAlleles",
      .data = one_locus_alleles(3000),
@@ -370,17 +398,6 @@ TEST(MalformedLineEndings, CarriageReturnsAloneMakeOneNameLine) {
     EXPECT_NE(std::string::npos, r.report.find("Haplotype database content (0 possible "
                                                "haplotypes)"));
     EXPECT_NE(std::string::npos, r.report.find("(2 valid cases out of 2)"));
-}
-
-// No sample at all is a run with an empty report but its time line.
-TEST(MalformedCounts, NoSampleOrANegativeNumberOfSamplesRunsNothing) {
-    for (const char* data : {"0 0 2\n", "-3 5 2\n"}) {
-        const e2e::Result r = run_data(data);
-        EXPECT_EQ(0, r.status) << data;
-        EXPECT_EQ(kBanner, r.console) << data;
-        EXPECT_EQ("", r.log) << data;
-        EXPECT_EQ("\nTotal computing time : N ms\n", e2e::mask_times(r.report)) << data;
-    }
 }
 
 // Identifiers and allele names of 100 kB: the run is the one with short names;

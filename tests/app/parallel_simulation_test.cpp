@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <stdexcept>
 #include <utility>
+#include <vector>
 
-#include "app/simulation_test.h"
+#include "app/sample_batch.h"
+#include "app/simulation.h"
+#include "io/data_file_reader.h"
 #include "population/pop_pedigree.h"
 #include "support/errors.h"
 #include "support/random.h"
@@ -49,15 +53,15 @@ TEST_P(ThreadCount, GivesTheSameReportConsoleAndLog) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Parallel, ThreadCount,
-    ::testing::Values(
-        // An inconsistent family: numbered warnings in the log before the simulations.
-        Case{"warnings_in_log.mbd", "", 0},
-        // With this limit the observed sample fits, and the fifth simulated
-        // sample stops the run: the rows before it, its console lines and the
-        // fatal message must come out as in one thread, and nothing after it.
-        Case{"fatal_in_simulation.mbd", "1", 255}));
+INSTANTIATE_TEST_SUITE_P(Parallel, ThreadCount,
+                         ::testing::Values(
+                             // An inconsistent family (numbered warnings in the log, no estimate,
+                             // so status 2), then a sample whose simulations come after them.
+                             Case{"warnings_in_log.mbd", "", 2},
+                             // With this limit the observed sample fits, and the fifth simulated
+                             // sample stops the run: the rows before it, its console lines and the
+                             // fatal message must come out as in one thread, and nothing after it.
+                             Case{"fatal_in_simulation.mbd", "1", 255}));
 
 TEST(ThreadCount, FatalInASimulatedSampleKeepsTheEarlierRows) {
     const e2e::Result r = run_with({"fatal_in_simulation.mbd", "1", 255}, "2");
@@ -80,17 +84,16 @@ TEST(DeviatePrediction, MatchesWhatTheAnalysisTakes) {
 
     const std::string data = e2e::read_data("parallel/fatal_in_simulation.mbd");
     std::istringstream in(data);
-    std::int32_t n_samples = 0, n_simulated = 0, n_initial = 0, n_individuals = 0;
-    in >> n_samples >> n_simulated >> n_initial >> n_individuals;
+    DataFileReader reader(in);
+    const RunParameters run = reader.read_run_parameters();
     TPopPedigree observed("Brand new pop");
-    observed.analyse(n_initial, in, n_individuals, sink, sink, 0);
+    observed.analyse(reader.read_sample(reader.read_individual_count(1)), run.n_initial);
 
     for (std::int32_t initial : {0, 1, 3}) {
         SCOPED_TRACE(initial);
         observed.draw_random_sample();
-        std::stringstream text;
-        observed.print_random_sample(text);
-        const std::int64_t predicted = deviates_needed(observed, initial);
+        const SampleDescription sample = observed.describe_random_sample();
+        const std::int64_t predicted = TPopPedigree::deviates_needed(sample, initial);
 
         const RandomState before = current_random_state();
         std::int32_t one = 1;
@@ -100,9 +103,7 @@ TEST(DeviatePrediction, MatchesWhatTheAnalysisTakes) {
         const RandomState expected = std::exchange(current_random_state(), before);
 
         TPopPedigree simulated("Brand new pop");
-        std::int32_t individuals = n_individuals;
-        std::int32_t n = initial;
-        simulated.analyse(n, text, individuals, sink, sink, 0);
+        simulated.analyse(sample, initial);
         EXPECT_TRUE(current_random_state() == expected);
         EXPECT_GT(predicted, 0);
     }
@@ -110,6 +111,39 @@ TEST(DeviatePrediction, MatchesWhatTheAnalysisTakes) {
     current_random_state() = saved;
     set_console(nullptr);
     log_stream = saved_log;
+}
+
+// An analyser that loses its batch (another process failed): the report
+// says where the run stopped, and the run stops with a fatal message.
+class LosingAnalyser : public SampleAnalyser {
+  public:
+    std::int32_t batch_size() const override { return 4; }
+    void analyse(std::vector<SimulatedSample>&, std::int32_t) override {
+        throw std::runtime_error("rank 2 is gone");
+    }
+};
+
+TEST(SampleAnalyser, AFailedBatchStopsTheRunAndSaysWhere) {
+    std::ostringstream sink;
+    std::ostream* saved_log = log_stream;
+    log_stream = &sink;
+    set_console(&sink);
+    std::istringstream in(e2e::read_data("parallel/warnings_in_log.mbd"));
+    DataFileReader reader(in);
+    const RunParameters run = reader.read_run_parameters();
+    TPopPedigree observed("Brand new pop");
+    observed.analyse(reader.read_sample(reader.read_individual_count(1)), run.n_initial);
+
+    LosingAnalyser losing;
+    set_sample_analyser(&losing);
+    std::ostringstream report;
+    EXPECT_THROW(run_simulation(observed, 1.0, 6, 1, report), FatalError);
+    set_sample_analyser(nullptr);
+    set_console(nullptr);
+    log_stream = saved_log;
+    EXPECT_NE(std::string::npos,
+              report.str().find("\nRun stopped before simulated sample 1: rank 2 is gone\n"));
+    EXPECT_NE(std::string::npos, sink.str().find("run_simulation : rank 2 is gone\n"));
 }
 
 } // namespace

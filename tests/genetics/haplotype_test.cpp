@@ -1,5 +1,5 @@
 // Haplotypes and the haplotype database: enumeration order, registration by
-// allele identity, the frequency operations and the report section.
+// allele identity and the frequency operations.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -99,71 +99,6 @@ TEST(HaploDB, DrawLeHaplotype) {
         alleles[1]._freq = 0.0F;
         EXPECT_EQ(without_b < 0 ? nullptr : db[without_b], db.draw_le_haplotype(u)) << u;
     }
-}
-
-// The report section, printed on a stream left in another format.
-class HaploPrint : public ::testing::Test {
-  protected:
-    static constexpr double kThreshold = static_cast<double>(1.0e-5F);
-
-    void add(TAllele& a0, TAllele& a1, double freq) { db_.add_haplotype(hap(&a0, &a1), freq); }
-
-    std::string printout() const {
-        std::ostringstream os;
-        os.setf(std::ios::scientific, std::ios::floatfield);
-        os.setf(std::ios::left, std::ios::adjustfield);
-        os.precision(2);
-        db_.print(os, 0, kThreshold);
-        return os.str();
-    }
-
-    static std::string expected(int n, const std::string& rows, const std::string& sum) {
-        return "\n--------------------------\nHaplotype database content (" + std::to_string(n) +
-               " possible haplotypes)\n--------------------------\n\n"
-               "Minimum frequency to reach for output :  0.0000100\n\n"
-               "    #  No.     Freq.\n" +
-               rows + "\n Sum of listed haplotype frequencies = " + sum + "\n";
-    }
-
-    TAllele n1{"1", 0}, n12{"12", 0}, n2{"2", 0}, n140{"140", 0}, hash{"#", 0}, e{"\xe9", 0};
-    TAllele A{"A", 0}, A_other{"A", 0}, a{"a", 0}, Z{"Z", 0};
-    TPopHaploDB db_;
-};
-
-// Names compare byte by byte as unsigned characters, locus by locus, a prefix
-// first; equal names keep database order. Rows at or below the threshold are
-// not listed but count in the sum and in the "No." column.
-TEST_F(HaploPrint, SortedByNamesWithStableTiesAndThresholded) {
-    add(n2, A, 0.125);
-    add(n12, a, 0.25);
-    add(n12, A, 0.125);
-    add(n140, A, 0.0625);
-    add(n12, A_other, 0.0625);
-    add(e, A, 0.125);
-    add(hash, a, 0.125);
-    add(n1, Z, 0.125);
-    add(n140, a, kThreshold);
-    add(n2, a, 0.0);
-    add(n140, Z, std::nextafter(kThreshold, 1.0));
-    EXPECT_EQ(expected(11,
-                       "    1    0   0.12500     # a \n"
-                       "    2    1   0.12500     1 Z \n"
-                       "    3    2   0.12500     12 A \n"
-                       "    4    3   0.06250     12 A \n"
-                       "    5    4   0.25000     12 a \n"
-                       "    6    5   0.06250     140 A \n"
-                       "    7    6   0.00001     140 Z \n"
-                       "    8    8   0.12500     2 A \n"
-                       "    9   10   0.12500     \xe9 A \n",
-                       "1.00002"),
-              printout());
-}
-
-TEST_F(HaploPrint, SumHasSevenDecimalsWhenNoRowIsListed) {
-    EXPECT_EQ(expected(0, "", "0.0000000"), printout());
-    add(n12, A, kThreshold);
-    add(n2, A, 0.000004);
-    EXPECT_EQ(expected(2, "", "0.0000140"), printout());
 }
 
 } // namespace

@@ -110,14 +110,14 @@ TEST_P(PackedWalk, GivesTheRecordsLikelihoodAndExpectedCountsBitForBit) {
     expect_identical_walks(s);
 }
 
-// Seventy homozygous sibs of two heterozygous parents: a segregation
-// probability of 4^-70, below the normal single-precision range, which the
-// family walk does not code; that family takes the general rule, between
+// Seventy-six homozygous sibs of two heterozygous parents: a segregation
+// probability of 4^-76, below even the smallest single-precision value, which
+// the family walk does not code; that family takes the general rule, between
 // families and singles that do not.
-TEST(PackedWalkFallback, FamilyOfSubnormalSegregationProbabilityMatchesBitForBit) {
+TEST(PackedWalkFallback, FamilyBelowTheSinglePrecisionRangeMatchesBitForBit) {
     const AllCombinations all(true);
     std::string text = "A 0 0\n1\n3\nF 0 0\n1\n2\nM 0 0\n2\n1\n";
-    for (int k = 0; k < 70; ++k) {
+    for (int k = 0; k < 76; ++k) {
         text += "S" + std::to_string(k) + " F M\n1\n1\n";
     }
     text += "C1 P Q\n1\n3\nC2 P Q\n3\n3\nB 0 0\n2\n3\n";

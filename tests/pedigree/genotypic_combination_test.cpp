@@ -2,6 +2,8 @@
 // the sib genotypes, which parent pairs are considered, and the printout.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -52,16 +54,38 @@ class OneLocus : public ::testing::Test {
 TEST_F(OneLocus, SegregationFactorIsTheProductOfMatchesOverFour) {
     // -1 when some sib's genotype cannot arise.
     const auto seg = [](const TSmallGen& p1, const TSmallGen& p2, std::vector<TGenotype> sibs) {
-        float f = -1.0F;
-        return segregation_probability(OffspringGenotypes(p1, p2), sibs, f) ? f : -1.0F;
+        double f = -1.0;
+        return segregation_probability(OffspringGenotypes(p1, p2), sibs, f) ? f : -1.0;
     };
     // Parent 1 homozygous: the sib (a, b) matches (a1, b1) and (a2, b1).
-    EXPECT_EQ(0.5F, seg(gen(a, a), gen(b, c), {{a, b, 0.0}}));
+    EXPECT_EQ(0.5, seg(gen(a, a), gen(b, c), {{a, b, 0.0}}));
     // (a, b) x (a, b) and a sib (b, a): matches (a, b) and (b, a).
-    EXPECT_EQ(0.5F, seg(gen(a, b), gen(a, b), {{b, a, 0.0}}));
-    EXPECT_EQ(0.03125F, seg(gen(a, b), gen(a, b), {{b, a, 0.0}, {a, a, 0.0}, {b, b, 0.0}}));
-    EXPECT_EQ(1.0F, seg(gen(a, a), gen(b, b), {{a, b, 0.0}}));
-    EXPECT_EQ(-1.0F, seg(gen(a, b), gen(a, b), {{a, b, 0.0}, {c, a, 0.0}}));
+    EXPECT_EQ(0.5, seg(gen(a, b), gen(a, b), {{b, a, 0.0}}));
+    EXPECT_EQ(0.03125, seg(gen(a, b), gen(a, b), {{b, a, 0.0}, {a, a, 0.0}, {b, b, 0.0}}));
+    EXPECT_EQ(1.0, seg(gen(a, a), gen(b, b), {{a, b, 0.0}}));
+    EXPECT_EQ(-1.0, seg(gen(a, b), gen(a, b), {{a, b, 0.0}, {c, a, 0.0}}));
+    // Homozygous sibs of (a, b) x (a, b) take a quarter each: 75 of them give
+    // 2^-150, below even the smallest single-precision value, and keep it.
+    EXPECT_EQ(std::ldexp(1.0, -150),
+              seg(gen(a, b), gen(a, b), std::vector<TGenotype>(75, {a, a, 0.0})));
+}
+
+TEST(SegregationStep, SinglePrecisionWhileNormalThenDouble) {
+    const double smallest_normal = std::numeric_limits<float>::min(); // 2^-126
+    const struct {
+        double seg;
+        std::int32_t m;
+        double expected;
+    } cases[] = {{1.0, 4, 1.0},
+                 {1.0, 1, 0.25},
+                 {std::ldexp(1.0, -124), 1, smallest_normal},
+                 {std::ldexp(1.0, -125), 1, std::ldexp(1.0, -127)},
+                 // Where single precision had lost everything.
+                 {std::ldexp(1.0, -148), 1, std::ldexp(1.0, -150)},
+                 {std::ldexp(1.0, -600), 2, std::ldexp(1.0, -601)}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.expected, segregation_step(c.seg, c.m)) << c.seg << " " << c.m;
+    }
 }
 
 TEST_F(OneLocus, SibGenotypesAreStoredInTheOrderOfTheReversingCopies) {
@@ -106,7 +130,7 @@ TEST_F(OneLocus, SingleIndividualGetsOneCombinationPerRecordCompatibleOrNot) {
         EXPECT_EQ(&s.genotypes[k], g._parent1);
         EXPECT_EQ(nullptr, g._parent2);
         EXPECT_EQ(-1, g._sib_gens);
-        EXPECT_EQ(1.0F, g._seg_prob);
+        EXPECT_EQ(1.0, g._seg_prob);
     }
 }
 
@@ -119,7 +143,7 @@ TEST_F(OneLocus, ParentPairsSymmetricWhenBothAreUntypedOrderedOtherwise) {
         db->append(b, b);
     }
     // (record of parent 1, record of parent 2, segregation) with one sib (a, b).
-    using Pairs = std::vector<std::tuple<int, int, float>>;
+    using Pairs = std::vector<std::tuple<int, int, double>>;
     const auto pairs = [&](std::int32_t typed1, TSmallGenDB& db1, std::int32_t typed2,
                            TSmallGenDB& db2) {
         Pairs out;
@@ -137,11 +161,11 @@ TEST_F(OneLocus, ParentPairsSymmetricWhenBothAreUntypedOrderedOtherwise) {
     };
     // Two untyped parents: of the 3 x 4 / 2 = 6 pairs with j <= i, four can
     // give the sib.
-    const Pairs symmetric = {{1, 0, 0.5F}, {1, 1, 0.5F}, {2, 0, 1.0F}, {2, 1, 0.5F}};
+    const Pairs symmetric = {{1, 0, 0.5}, {1, 1, 0.5}, {2, 0, 1.0}, {2, 1, 0.5}};
     EXPECT_EQ(symmetric, pairs(0, shared, 0, shared));
     // Typed and untyped: all 3 x 3 pairs, seven of which can give the sib.
-    const Pairs all = {{0, 1, 0.5F}, {0, 2, 1.0F}, {1, 0, 0.5F}, {1, 1, 0.5F},
-                       {1, 2, 0.5F}, {2, 0, 1.0F}, {2, 1, 0.5F}};
+    const Pairs all = {{0, 1, 0.5}, {0, 2, 1.0}, {1, 0, 0.5}, {1, 1, 0.5},
+                       {1, 2, 0.5}, {2, 0, 1.0}, {2, 1, 0.5}};
     EXPECT_EQ(all, pairs(1, own, 0, shared));
     EXPECT_EQ(all, pairs(0, shared, 1, own));
     // Incompatible records are left out.
@@ -150,7 +174,7 @@ TEST_F(OneLocus, ParentPairsSymmetricWhenBothAreUntypedOrderedOtherwise) {
     EXPECT_EQ(symmetric, pairs(1, own, 0, shared));
     shared[1]._compatible = false;
     shared[2]._compatible = true;
-    EXPECT_EQ((Pairs{{2, 0, 1.0F}}), pairs(0, shared, 0, shared));
+    EXPECT_EQ((Pairs{{2, 0, 1.0}}), pairs(0, shared, 0, shared));
 }
 
 // A single individual's combination; a family's is in the pedigree printout test.

@@ -105,6 +105,21 @@ TEST(RedundantPedigrees, SameUnphasedPhenotypesAndMultisetOfSibsInAnyOrder) {
               merged("Z 0 0\n1 a\n2 b\nY 0 0\n2 a\n1 b\nX 0 0\n1 b\n2 a\nW 0 0\n1 a\n2 a\n"));
 }
 
+// X, a child of G1 and G2, heads a family with Y; its parent place there is
+// untyped, so it takes every genotype. X2 and Y2 are typed founders with the
+// phenotypes of X and Y, and their child that of C: the same phenotypes, other
+// combinations, so the two families stay apart in either record order. Typed
+// founders with those phenotypes (X3, Y3) still merge with X2's family.
+TEST(RedundantPedigrees, ParentPlacesMatchOnlyWithTheSameTypedFlag) {
+    const std::string middle = "G1 0 0\n1 a\n2 b\nG2 0 0\n3 a\n3 b\nX G1 G2\n1 a\n3 b\n"
+                               "Y 0 0\n2 a\n2 b\nC X Y\n1 a\n2 b\n";
+    const std::string founders = "X2 0 0\n1 a\n3 b\nY2 0 0\n2 a\n2 b\nC2 X2 Y2\n1 a\n2 b\n";
+    const std::string crossed = "Y3 0 0\n2 a\n2 b\nX3 0 0\n1 a\n3 b\nC3 Y3 X3\n1 a\n2 b\n";
+    EXPECT_EQ("1/1 1/1 1/1 ", merged(middle + founders));
+    EXPECT_EQ("1/1 1/1 1/1 ", merged(founders + middle));
+    EXPECT_EQ("1/2 0/1 1/1 1/1 ", merged(middle + founders + crossed));
+}
+
 TEST_P(Likelihood, IncompatiblePedigreeStopsAtTheFloorWithBothWarnings) {
     EXPECT_EQ(-3.4028234663852886e+38, kFloorLnLikelihood);
     LogCapture log;
@@ -177,7 +192,11 @@ double brute_force(const Sample& s, const TPopHaploDB& h, std::int32_t locus,
     for (std::string text; std::getline(all, text, '|');) {
         std::istringstream in(text);
         const std::vector<std::string> ids{std::istream_iterator<std::string>(in), {}};
-        const TPhenPed& p1 = s.person(ids[0]);
+        std::vector<const TPhenPed*> members;
+        for (const std::string& id : ids) {
+            members.push_back(&s.person(id));
+        }
+        const TPhenPed& p1 = *members[0];
         double sum = 0.0;
         for (std::int32_t i = 0; i < n; ++i) {
             for (std::int32_t j = 0; j < n; ++j) {
@@ -187,9 +206,9 @@ double brute_force(const Sample& s, const TPopHaploDB& h, std::int32_t locus,
                 }
                 for (std::int32_t k = 0; k < n; ++k) {
                     for (std::int32_t l = 0; l < n; ++l) {
-                        double term = weight(p1, i, j) * weight(s.person(ids[1]), k, l);
-                        for (std::size_t c = 2; c < ids.size(); ++c) {
-                            const TPhenPed& sib = s.person(ids[c]);
+                        double term = weight(p1, i, j) * weight(*members[1], k, l);
+                        for (std::size_t c = 2; c < members.size(); ++c) {
+                            const TPhenPed& sib = *members[c];
                             term *= (fits(sib, h[i], h[k], locus) + fits(sib, h[i], h[l], locus) +
                                      fits(sib, h[j], h[k], locus) + fits(sib, h[j], h[l], locus)) /
                                     4.0;
@@ -208,7 +227,7 @@ struct HandCase {
     const char* name;
     std::int32_t locus; // -1: both loci
     bool hash;          // add the allele "#" to every locus
-    const char* pedigrees;
+    std::string pedigrees;
     std::string text;
 };
 
@@ -264,6 +283,24 @@ const char* const kTwoFamiliesAndASingle = "F 0 0\n1 a\n2 b\nM 0 0\n1 a\n3 a\n"
 const std::string kFounders = "F 0 0\n1 a\n2 b\nM 0 0\n3 a\n3 b\n";
 const std::string kChildren = "C F M\n1 a\n3 b\nD P Q\n1 a\n1 b\n";
 
+// A family of 76 sibs, the second locus monomorphic: the parents `parents`
+// (typed F and M, or absent P and Q), then the sibs, whose genotypes at the
+// first locus cycle through `sibs` (pairs of alleles).
+HandCase sibship(const char* name, const std::string& parents,
+                 const std::vector<std::pair<int, int>>& sibs) {
+    const bool typed = !parents.empty();
+    std::string text = parents;
+    std::string ids = typed ? "F M" : "P Q";
+    for (std::size_t k = 0; k < 76; ++k) {
+        const auto [x, y] = sibs[k % sibs.size()];
+        const std::string id = "C" + std::to_string(k + 1);
+        text += id + (typed ? " F M\n" : " P Q\n") + std::to_string(x) + " a\n" +
+                std::to_string(y) + " a\n";
+        ids += " " + id;
+    }
+    return {name, -1, true, ids, text};
+}
+
 const HandCase kHandCases[] = {
     // Typed parents and two sibs; untyped parents and one sib; a single
     // individual; "#" makes the shared database large. Then one locus at a
@@ -298,6 +335,25 @@ const HandCase kHandCases[] = {
     {"ChildrenNamingParentsEitherWay", -1, false, "M F C1 C2 C3 C4",
      "F 0 0\n1 a\n2 b\nM 0 0\n3 a\n3 a\n"
      "C1 F M\n1 a\n3 a\nC2 M F\n2 b\n3 a\nC3 F M\n1 a\n3 a\nC4 M F\n3 a\n2 b\n"},
+    // Segregation probabilities below the single-precision range: 2^-152 for
+    // every combination of (1, 2) x (3, 4); with absent parents, 2^-146 for
+    // (1, 2) x (1, 2) beside 2^-76 for (1, 1) x (1, 2).
+    sibship("SeventySixSibsOfTypedParents", "F 0 0\n1 a\n2 a\nM 0 0\n3 a\n4 a\n",
+            {{1, 3}, {2, 4}, {1, 4}, {2, 3}}),
+    sibship("SeventySixSibsOfAbsentParents", "",
+            {{1, 1},
+             {1, 1},
+             {1, 1},
+             {1, 1},
+             {1, 1},
+             {1, 1},
+             {1, 1},
+             {1, 1},
+             {1, 1},
+             {1, 1},
+             {1, 1},
+             {1, 1},
+             {1, 2}}),
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, HandChecked,

@@ -17,10 +17,10 @@
 #include "genetics/allele.h"
 #include "genetics/haplotype.h"
 #include "genetics/phenotype.h"
+#include "io/record_reader.h"
 #include "pedigree/ped_db.h"
 #include "pedigree/pedigree.h"
 #include "pedigree/phen_ped.h"
-#include "pedigree/record_reader.h"
 #include "pedigree/small_gen.h"
 #include "support/errors.h"
 

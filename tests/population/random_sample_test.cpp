@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "io/data_file_reader.h"
 #include "population/pop_pedigree.h"
 #include "support/errors.h"
 #include "support/random.h"
@@ -136,11 +137,10 @@ class Draw : public ::testing::TestWithParam<Transmission> {
 
     std::unique_ptr<TPopPedigree> analysed(const std::string& records) {
         std::istringstream is(data(records));
-        std::int32_t n = 0;
-        is >> n;
+        DataFileReader reader(is);
+        const std::int32_t n = reader.read_individual_count(1);
         auto pop = std::make_unique<TPopPedigree>("Brand new pop");
-        std::int32_t n_initial = 1;
-        pop->analyse(n_initial, is, n, log_, log_, 0);
+        pop->analyse(reader.read_sample(n), 1);
         return pop;
     }
 
@@ -149,6 +149,19 @@ class Draw : public ::testing::TestWithParam<Transmission> {
     std::ostream* saved_log_ = nullptr;
     RandomState saved_state_;
 };
+
+// A drawn sample may carry the unseen allele "#" (an absent parent can draw
+// it): its analysis goes on, where a sample read from the data file stops.
+TEST_F(Draw, DrawnSampleWithTheUnseenAlleleIsAnalysed) {
+    std::istringstream is(data("A 0 0|# a|1 b;B 0 0|1 a|1 a"));
+    DataFileReader reader(is);
+    const std::int32_t n = reader.read_individual_count(1);
+    TPopPedigree drawn("Brand new pop");
+    drawn.FromDataFile = false;
+    drawn.analyse(reader.read_sample(n), 1);
+    EXPECT_LT(drawn.PedDB._ln_likelihood, 0.0);
+    EXPECT_GT(drawn.PedDB._ln_likelihood, kFloorLnLikelihood);
+}
 
 // Each draw matches its recomputation, and its text reads back as the typed
 // individuals in reverse order.
@@ -178,15 +191,28 @@ TEST_P(Draw, UsesTheStreamAsRecomputedAndReadsBack) {
         pop->draw_random_sample();
         expect_replayed(*pop, start, order);
 
-        std::stringstream text;
-        pop->print_random_sample(text);
+        const SampleDescription drawn = pop->describe_random_sample();
         std::vector<std::string> typed = records(*pop, true);
-        const std::string written = text.str();
-        EXPECT_EQ(1 + 3 * std::ssize(typed), std::count(written.begin(), written.end(), '\n'))
-            << "only individuals typed in the observed sample are written";
+        EXPECT_EQ(typed.size(), drawn.records.size())
+            << "only individuals typed in the observed sample are described";
+        // The description is what the sample would read back as from a file.
+        std::ostringstream text;
+        text << drawn.name << "\n";
+        for (const SampleRecord& r : drawn.records) {
+            text << r.id << " " << r.parent1 << " " << r.parent2 << "\n"
+                 << r.allele_lines[0] << "\n"
+                 << r.allele_lines[1] << "\n";
+        }
+        std::istringstream written(text.str());
+        const SampleDescription reread =
+            DataFileReader(written).read_sample(static_cast<std::int32_t>(typed.size()));
+        ASSERT_EQ(reread.records.size(), drawn.records.size());
+        for (std::size_t i = 0; i < drawn.records.size(); ++i) {
+            EXPECT_EQ(reread.records[i].parent2, drawn.records[i].parent2);
+            EXPECT_EQ(reread.records[i].allele_lines, drawn.records[i].allele_lines);
+        }
         TPopPedigree copy("Brand new pop");
-        auto n = static_cast<std::int32_t>(typed.size());
-        copy.read_pedigrees(text, n);
+        copy.load_sample(drawn);
         copy.set_pseudo_haplotypes(copy.PhenPedDB, ' ');
         copy.PhenPedDB.add_missing_parents();
         EXPECT_EQ("(A random sample)", copy.Name);

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "io/data_file_reader.h"
 #include "population/pop_pedigree.h"
 #include "support/errors.h"
 
@@ -115,13 +116,13 @@ TEST_P(UnrelatedEm, EstimatesMatchCounting) {
         }
     }
     std::istringstream is(data.str());
-    std::int32_t n = 0, n_initial = 3;
-    is >> n;
+    DataFileReader reader(is);
+    const SampleDescription sample = reader.read_sample(reader.read_individual_count(1));
     std::ostream* saved = log_stream;
     log_stream = &log;
     set_console(&log);
     TPopPedigree pop("Brand new pop");
-    pop.analyse(n_initial, is, n, log, log, 0);
+    pop.analyse(sample, 3);
     set_console(nullptr);
     log_stream = saved;
 

@@ -111,23 +111,23 @@ TEST_F(ErrorsTest, ReportsBeforeOpenAreIgnoredEvenWhenFatal) {
     EXPECT_EQ("***1::ERROR[1]kept\n***2::WARNING[1]w\n", log());
 }
 
-using ErrorsDeathTest = ErrorsTest;
-
-TEST_F(ErrorsDeathTest, FatalWritesItsLineAndExits255) {
-    EXPECT_EXIT(logged({{"first", 0}, {"Stop here", 1}, {"Stop here", 99}}),
-                ::testing::ExitedWithCode(255), "");
+// A fatal line is written and flushed, then thrown with the status the
+// process ends with; a fatal input error stops even without a log.
+TEST_F(ErrorsTest, FatalWritesItsLineAndThrowsStatus255) {
+    try {
+        logged({{"first", 0}, {"Stop here", 1}, {"Stop here", 99}, {"never", 0}});
+        ADD_FAILURE() << "a fatal report must throw";
+    } catch (const FatalError& e) {
+        EXPECT_EQ(255, e.status());
+        EXPECT_STREQ("Stop here", e.what());
+    }
     EXPECT_EQ("***1::WARNING[1]first\n***2::ERROR[1]Stop here\n***3\n", log());
 
-    EXPECT_EXIT(logged({{"global stop", 99}}, error_log), ::testing::ExitedWithCode(255), "");
-    EXPECT_EQ("***1global stop\n", log());
-
-    EXPECT_EXIT(
-        {
-            Errors e;
-            e.open("/nonexistent-tovaquor-dir/sub/x.log");
-            e.report("lost log", 99);
-        },
-        ::testing::ExitedWithCode(255), "");
+    std::ostringstream console;
+    set_console(&console);
+    EXPECT_THROW(fatal_input_error("bad input", "a hint"), FatalError);
+    set_console(nullptr);
+    EXPECT_EQ("bad input\na hint\n", console.str());
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "pedigree/record_reader.h"
+#include "io/record_reader.h"
 
 namespace record_reader {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "pedigree/record_reader.h"
+#include "io/record_reader.h"
 
 namespace {
 

@@ -16,7 +16,7 @@ bool read_int(std::istream& is, std::int32_t& value);
 // A maximal run of non-white-space characters ("" at the end of the text).
 std::string read_token(std::istream& is);
 
-// Rule R: skip white space (blank lines included), then take the rest of the
+// Skip white space (blank lines included), then take the rest of the
 // line; the newline is consumed, and a carriage return ending the line dropped.
 std::string read_rest_of_line(std::istream& is);
 

@@ -1,0 +1,73 @@
+#include "app/sample_batch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <sstream>
+#include <thread>
+
+#include "population/pop_pedigree.h"
+#include "support/threads.h"
+
+EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_initial) {
+    TPopPedigree simulated("Brand new pop");
+    simulated.FromDataFile = false;
+    simulated.analyse(sample, n_initial);
+    return {simulated.PedDB._ln_likelihood, simulated.EquilLnLHood, simulated.PedDB._n_maxima};
+}
+
+void analyse_buffered(SimulatedSample& sample, std::int32_t n_initial) {
+    // The workers are busy with samples: each sample's EM runs on its thread.
+    RestartThreads one_thread(1);
+    std::ostringstream console_text;
+    set_console(&console_text);
+    set_message_capture(&sample.messages);
+    std::ostream* saved_log = log_stream;
+    log_stream = &sample.messages.progress;
+    current_random_state() = sample.start;
+    try {
+        sample.result = analyse_sample(sample.sample, n_initial);
+    } catch (const FatalError&) {
+        // Kept in the capture; the replay stops the run there.
+    } catch (const std::bad_alloc&) {
+        sample.out_of_memory = true;
+    }
+    sample.finished = current_random_state();
+    sample.console = console_text.str();
+    log_stream = saved_log;
+    set_console(nullptr);
+    set_message_capture(nullptr);
+}
+
+void ThreadAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial) {
+    const auto size = static_cast<std::int32_t>(batch.size());
+    const RandomState caller_state = current_random_state();
+    std::atomic<std::int32_t> next{0};
+    auto work = [&] {
+        for (std::int32_t i = next++; i < size; i = next++) {
+            analyse_buffered(batch[static_cast<std::size_t>(i)], n_initial);
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (std::int32_t t = 1; t < std::min(_threads, size); ++t) {
+        helpers.emplace_back(work);
+    }
+    work();
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+    current_random_state() = caller_state;
+}
+
+std::int32_t worker_threads() {
+    if (const char* value = std::getenv("TOVAQUOR_THREADS")) {
+        char* end = nullptr;
+        const long n = std::strtol(value, &end, 10);
+        if (end != value && *end == '\0' && n >= 1) {
+            return static_cast<std::int32_t>(std::min<long>(n, 256));
+        }
+    }
+    const unsigned hardware = std::thread::hardware_concurrency();
+    return hardware == 0 ? 1 : static_cast<std::int32_t>(hardware);
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/sample_batch.h"
+
+// Simulated samples as bytes, for analysis in another process: a job (the
+// sample and the generator state it starts from) goes out, an outcome (what
+// its analysis gave and printed) comes back. Both ends are this program, so
+// the layout is the machine's own.
+namespace sample_codec {
+
+// Raised on bytes that do not decode: a truncated or foreign message.
+class DecodeError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+std::string encode_jobs(std::int32_t n_initial, const std::vector<const SimulatedSample*>& jobs);
+// Fills `jobs` with the samples to analyse; returns the number of initial conditions.
+std::int32_t decode_jobs(const std::string& bytes, std::vector<SimulatedSample>& jobs);
+
+std::string encode_outcomes(const std::vector<SimulatedSample>& done);
+// Sets the outcome fields of `into[i]` for the i-th outcome in `bytes`.
+void decode_outcomes(const std::string& bytes, const std::vector<SimulatedSample*>& into);
+
+} // namespace sample_codec

@@ -1,0 +1,154 @@
+#include "app/simulation.h"
+
+#include <algorithm>
+#include <exception>
+#include <iostream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "app/sample_batch.h"
+#include "population/pop_pedigree.h"
+#include "report/report_writer.h"
+#include "support/errors.h"
+#include "support/random.h"
+#include "support/run_stats.h"
+#include "support/threads.h"
+
+namespace {
+
+// The greatest finite single-precision value: an equilibrium log-likelihood
+// below it marks a valid simulated sample.
+constexpr double kFloatMax = 3.4028234663852886e+38;
+
+// Draws the next simulated sample.
+SampleDescription draw_sample(TPopPedigree& observed) {
+    observed.draw_random_sample();
+    return observed.describe_random_sample();
+}
+
+SampleAnalyser* installed_analyser = nullptr;
+
+} // namespace
+
+void SimulationTally::add(double equilibrium_ln_l, double ratio, double observed_ratio) {
+    if (equilibrium_ln_l < kFloatMax) {
+        ++valid;
+        if (ratio >= observed_ratio) {
+            tail += 1.0;
+        }
+    }
+}
+
+namespace {
+
+// The report row of a simulated sample, and its count in the test.
+void record_sample(ReportWriter& report, std::int32_t row, const EstimateLine& r,
+                   double observed_ratio, SimulationTally& tally) {
+    report.simulation_row(row, r);
+    tally.add(r.equilibrium_ln_l, r.ratio(), observed_ratio);
+}
+
+// Samples first to n_simulated - 1, one after the other; the EM of each may
+// run its initial conditions on `threads` threads.
+void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t first,
+                    std::int32_t n_simulated, std::int32_t n_initial, ReportWriter& report,
+                    SimulationTally& tally, std::int32_t threads) {
+    const RestartThreads restarts(threads);
+    for (std::int32_t i = first; i < n_simulated; ++i) {
+        const SampleDescription sample = draw_sample(observed);
+        record_sample(report, i + 1, analyse_sample(sample, n_initial), observed_ratio, tally);
+    }
+}
+
+// The simulated samples are drawn in order on this thread, each with the
+// generator state its analysis will start from; the generator is then moved
+// past the deviates that analysis takes, so the next draw sees the state a
+// one-thread run would. Workers analyse a batch with their own generator
+// states and buffer everything they would print; the results are replayed in
+// sample order, so the output is the same for any number of threads.
+// With `threads` above 1, samples left too few to keep that many threads busy
+// are analysed one at a time here, each with its initial conditions side by side.
+void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
+                  std::int32_t n_initial, ReportWriter& report, SimulationTally& tally,
+                  SampleAnalyser& analyser, std::int32_t threads) {
+    const std::int32_t batch_size = std::max(1, analyser.batch_size());
+    std::int32_t done = 0;
+    while (done < n_simulated) {
+        if (threads > 1 && n_simulated - done < threads) {
+            run_sequential(observed, observed_ratio, done, n_simulated, n_initial, report, tally,
+                           threads);
+            return;
+        }
+        const std::int32_t batch = std::min(batch_size, n_simulated - done);
+        std::vector<SimulatedSample> samples(static_cast<std::size_t>(batch));
+        std::int32_t seed = 1;
+        for (SimulatedSample& sample : samples) {
+            sample.sample = draw_sample(observed);
+            sample.start = current_random_state();
+            const std::int64_t skip = TPopPedigree::deviates_needed(sample.sample, n_initial);
+            for (std::int64_t k = 0; k < skip; ++k) {
+                random_uniform(seed);
+            }
+            sample.expected = current_random_state();
+        }
+        const RandomState after_batch = current_random_state();
+        try {
+            analyser.analyse(samples, n_initial);
+        } catch (const std::exception& e) {
+            // The analyses were lost on their way (another process failed):
+            // the report says where the run stopped, and the run stops.
+            report.run_stopped(done + 1, e.what());
+            fatal_input_error(std::string("run_simulation : ") + e.what());
+        }
+        current_random_state() = after_batch;
+
+        std::int32_t replayed = batch;
+        for (std::int32_t i = 0; i < batch; ++i) {
+            SimulatedSample& sample = samples[static_cast<std::size_t>(i)];
+            std::cout << sample.console;
+            sample.messages.replay(*log_stream);
+            if (sample.out_of_memory) {
+                throw std::bad_alloc();
+            }
+            record_sample(report, done + i + 1, sample.result, observed_ratio, tally);
+            if (!(sample.finished == sample.expected)) {
+                // Should the prediction of deviates ever miss, the samples
+                // drawn after this one are wrong: draw them again from here.
+                current_random_state() = sample.finished;
+                ++run_stats().prediction_misses;
+                replayed = i + 1;
+                break;
+            }
+        }
+        done += replayed;
+    }
+}
+
+} // namespace
+
+void run_simulation(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
+                    std::int32_t n_initial, std::ostream& report) {
+    ReportWriter writer(report);
+    writer.simulation_header(n_simulated, n_initial);
+    SimulationTally tally;
+    const std::int32_t threads = worker_threads();
+    if (installed_analyser != nullptr && n_simulated > 1) {
+        run_parallel(observed, observed_ratio, n_simulated, n_initial, writer, tally,
+                     *installed_analyser, 1);
+    } else if (threads <= 1 || n_simulated <= 1) {
+        run_sequential(observed, observed_ratio, 0, n_simulated, n_initial, writer, tally, threads);
+    } else {
+        ThreadAnalyser analyser(threads);
+        run_parallel(observed, observed_ratio, n_simulated, n_initial, writer, tally, analyser,
+                     threads);
+    }
+    if (n_simulated != 0) {
+        writer.p_value(tally.tail, tally.valid, n_simulated);
+    }
+    report.flush();
+}
+
+void set_sample_analyser(SampleAnalyser* analyser) {
+    installed_analyser = analyser;
+}

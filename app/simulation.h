@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+
+class TPopPedigree;
+class SampleAnalyser;
+
+// The counts of the simulated likelihood-ratio test of one sample.
+struct SimulationTally {
+    double tail = 0.0;
+    std::int32_t valid = 0;
+
+    // Counts one simulated sample; ties with the observed ratio count in the tail.
+    void add(double equilibrium_ln_l, double ratio, double observed_ratio);
+};
+
+// Draws `n_simulated` samples in linkage equilibrium from the analysed sample,
+// analyses each like an observed one and writes the simulation section of the
+// report: one row per sample and the P-value.
+void run_simulation(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
+                    std::int32_t n_initial, std::ostream& report);
+
+// Where later simulated samples are analysed (null: this process's worker
+// threads, or the calling thread alone). A cluster build installs its own.
+void set_sample_analyser(SampleAnalyser* analyser);

@@ -1,0 +1,178 @@
+#include "cluster/mpi_analyser.h"
+
+#include <mpi.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "app/sample_codec.h"
+
+namespace {
+
+enum Tag : int { kReady = 1, kResults = 2, kJobs = 3, kStop = 4 };
+
+// Waiting ranks poll with a pause rather than spin inside MPI: on a machine
+// with fewer cores than ranks and threads, a spinning wait takes a core
+// from the analyses.
+constexpr auto kPollPause = std::chrono::microseconds(200);
+
+void check(int code, const char* call) {
+    if (code != MPI_SUCCESS) {
+        throw std::runtime_error(mpi_failure(call, code));
+    }
+}
+
+void send(const std::string& bytes, int to, int tag) {
+    check(MPI_Send(bytes.data(), static_cast<int>(bytes.size()), MPI_BYTE, to, tag, MPI_COMM_WORLD),
+          "MPI_Send");
+}
+
+// The next message from `from` (any rank when MPI_ANY_SOURCE), waited for
+// without holding a core.
+std::string receive(int from, MPI_Status& status) {
+    for (;;) {
+        int arrived = 0;
+        check(MPI_Iprobe(from, MPI_ANY_TAG, MPI_COMM_WORLD, &arrived, &status), "MPI_Iprobe");
+        if (arrived != 0) {
+            break;
+        }
+        std::this_thread::sleep_for(kPollPause);
+    }
+    int size = 0;
+    check(MPI_Get_count(&status, MPI_BYTE, &size), "MPI_Get_count");
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    check(MPI_Recv(bytes.data(), size, MPI_BYTE, status.MPI_SOURCE, status.MPI_TAG, MPI_COMM_WORLD,
+                   MPI_STATUS_IGNORE),
+          "MPI_Recv");
+    return bytes;
+}
+
+} // namespace
+
+std::string mpi_failure(const char* call, int code) {
+    char text[MPI_MAX_ERROR_STRING] = {};
+    int length = 0;
+    if (MPI_Error_string(code, text, &length) != MPI_SUCCESS) {
+        length = 0;
+    }
+    return std::string(call) + " failed: " + std::string(text, static_cast<std::size_t>(length));
+}
+
+MpiAnalyser::MpiAnalyser(std::int32_t ranks, std::int32_t threads)
+    : _threads(threads), _ranks(static_cast<std::size_t>(ranks)) {}
+
+std::int32_t MpiAnalyser::batch_size() const {
+    return 8 * _threads * static_cast<std::int32_t>(_ranks.size());
+}
+
+void MpiAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial) {
+    const auto size = static_cast<std::int32_t>(batch.size());
+    std::atomic<std::int32_t> next{0};
+    const RandomState caller_state = current_random_state();
+    auto work = [&] {
+        for (std::int32_t i = next++; i < size; i = next++) {
+            analyse_buffered(batch[static_cast<std::size_t>(i)], n_initial);
+        }
+    };
+    std::vector<std::thread> local;
+    for (std::int32_t t = 0; t < std::min(_threads, size); ++t) {
+        local.emplace_back(work);
+    }
+    // Hands the next samples (as many as the rank has threads) to a rank
+    // whose request waits; false when none are left.
+    auto hand_out = [&](std::size_t rank) {
+        Rank& r = _ranks[rank];
+        std::vector<const SimulatedSample*> jobs;
+        for (std::int32_t k = 0; k < _threads; ++k) {
+            const std::int32_t i = next++;
+            if (i >= size) {
+                break;
+            }
+            r.held.push_back(i);
+            jobs.push_back(&batch[static_cast<std::size_t>(i)]);
+        }
+        if (jobs.empty()) {
+            return false;
+        }
+        r.ready = false;
+        send(sample_codec::encode_jobs(n_initial, jobs), static_cast<int>(rank), kJobs);
+        return true;
+    };
+    try {
+        for (std::size_t rank = 1; rank < _ranks.size(); ++rank) {
+            if (_ranks[rank].ready) {
+                hand_out(rank);
+            }
+        }
+        auto outstanding = [&] {
+            for (std::size_t rank = 1; rank < _ranks.size(); ++rank) {
+                if (!_ranks[rank].held.empty()) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        while (outstanding() || next.load() < size) {
+            MPI_Status status;
+            const std::string bytes = receive(MPI_ANY_SOURCE, status);
+            const auto rank = static_cast<std::size_t>(status.MPI_SOURCE);
+            if (rank == 0 || rank >= _ranks.size()) {
+                throw std::runtime_error("a message came from an unknown rank");
+            }
+            Rank& r = _ranks[rank];
+            if (status.MPI_TAG == kResults) {
+                std::vector<SimulatedSample*> into;
+                for (std::int32_t i : r.held) {
+                    into.push_back(&batch[static_cast<std::size_t>(i)]);
+                }
+                sample_codec::decode_outcomes(bytes, into);
+                r.held.clear();
+            }
+            r.ready = true;
+            hand_out(rank);
+        }
+    } catch (...) {
+        _failed = true;
+        next = size; // the local threads stop after their current sample
+        for (std::thread& t : local) {
+            t.join();
+        }
+        throw;
+    }
+    for (std::thread& t : local) {
+        t.join();
+    }
+    current_random_state() = caller_state;
+}
+
+void MpiAnalyser::stop_workers() {
+    for (std::size_t rank = 1; rank < _ranks.size(); ++rank) {
+        Rank& r = _ranks[rank];
+        while (!r.ready || !r.held.empty()) {
+            MPI_Status status;
+            receive(static_cast<int>(rank), status);
+            r.held.clear();
+            r.ready = true;
+        }
+        send(std::string(), static_cast<int>(rank), kStop);
+        r.ready = false;
+    }
+}
+
+void run_mpi_worker(std::int32_t threads) {
+    ThreadAnalyser analyser(threads);
+    send(std::string(), 0, kReady);
+    for (;;) {
+        MPI_Status status;
+        const std::string bytes = receive(0, status);
+        if (status.MPI_TAG == kStop) {
+            return;
+        }
+        std::vector<SimulatedSample> jobs;
+        const std::int32_t n_initial = sample_codec::decode_jobs(bytes, jobs);
+        analyser.analyse(jobs, n_initial);
+        send(sample_codec::encode_outcomes(jobs), 0, kResults);
+    }
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/sample_batch.h"
+
+// The simulated samples of a batch shared among the ranks of an MPI job. Rank
+// 0 keeps drawing, ordering and replaying them (so the output is what one
+// process writes); its worker threads analyse samples too, while its main
+// thread hands the others out, a few at a time, to whichever rank asks next.
+class MpiAnalyser : public SampleAnalyser {
+  public:
+    MpiAnalyser(std::int32_t ranks, std::int32_t threads);
+    std::int32_t batch_size() const override;
+    void analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial) override;
+    // Tells every other rank to stop, once each has returned what it holds.
+    void stop_workers();
+    // An exchange with another rank failed: the others cannot be waited for.
+    bool failed() const { return _failed; }
+
+  private:
+    struct Rank {
+        bool ready = false;             // its request waits for an answer
+        std::vector<std::int32_t> held; // samples it is analysing
+    };
+    std::int32_t _threads;
+    bool _failed = false;
+    std::vector<Rank> _ranks; // index = rank number; entry 0 unused
+};
+
+// What every rank other than 0 runs: analyse what rank 0 sends until it says stop.
+void run_mpi_worker(std::int32_t threads);
+
+// An MPI call failed; the message names the call and MPI's own text.
+std::string mpi_failure(const char* call, int code);
