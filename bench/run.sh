@@ -30,7 +30,8 @@
 #                      the second; 300 families of 2 sibs whose parents are
 #                      both absent, 6 to 20 alleles; and the observed sample's
 #                      EM with 8 initial conditions on 1, then 2 threads
-#                      (1000 families, 12 alleles), whose reports must match
+#                      (300 families, both parents absent, 8 alleles), whose
+#                      reports must match
 #   --repeat N         run every case N times and keep the minimum of each
 #                      timing (the machine may be busy with other work)
 #   --bin PROGRAM      time another build of the program; one that prints no
@@ -201,10 +202,9 @@ polymorphic_series() {
     for a in 6 10 14 20; do
         run_case both-absent-$a 300 2 1 "$a" 0 1
     done
-    singles=50
     initial=8
-    run_case restarts-8 1000 1-4 0.3 12 0 1
-    run_case restarts-8-2t 1000 1-4 0.3 12 0 2
+    run_case restarts-8 300 2 1 8 0 1
+    run_case restarts-8-2t 300 2 1 8 0 2
 }
 
 series() {

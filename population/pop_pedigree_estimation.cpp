@@ -73,13 +73,15 @@ void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
         console() << ".";
     };
 
-    // With several threads, the starting frequencies are drawn in order here,
-    // the runs made side by side, and their results taken in order.
+    // Over the packed combinations the starting frequencies are drawn in
+    // order here, the runs made side by side (on one thread too: over flat
+    // arrays an iteration costs less than through the haplotype records),
+    // and their results taken in order.
     std::vector<std::vector<double>> starts;
     std::int32_t run = 1;
-    const std::int32_t threads = std::min(restart_threads(), n_initial);
+    const std::int32_t threads = std::max(1, std::min(restart_threads(), n_initial));
     const CompactCombinations* packed = peds.packed_for(haplotypes);
-    if (threads > 1 && packed != nullptr) {
+    if (n_initial > 0 && packed != nullptr) {
         for (std::int32_t k = 0; k < n_initial; ++k) {
             haplotypes.random_frequencies(kSpread);
             starts.push_back(frequencies_of(haplotypes));
