@@ -217,6 +217,8 @@ void CompactCombinations::finish() {
     _reloads.shrink_to_fit();
     longest = std::max<std::size_t>(longest, 1);
     _ring_size = longest + std::min(3 * longest, kRingSlack);
+    _singles_only = std::all_of(_ranges.begin(), _ranges.end(),
+                                [](const PedigreeRange& r) { return r.kind == Kind::single; });
     _work = workspace();
     _built = true;
 }
@@ -400,6 +402,9 @@ std::int64_t CompactCombinations::pass(Workspace& w, const std::vector<TPedigree
     if (ln_l != nullptr) {
         *ln_l = 0.0;
     }
+    if (_singles_only) {
+        return singles_pass(w, pedigrees, commit, ln_l);
+    }
     // A pedigree's expected counts need its probability, summed over all its
     // combinations. Meanwhile the probabilities of the pedigrees after it are
     // formed in the same loop: two independent chains of additions, each in
@@ -513,6 +518,42 @@ std::int64_t CompactCombinations::pass(Workspace& w, const std::vector<TPedigree
             expecting_family = false;
             ++expecting;
         }
+    }
+    w._counts_ready = true;
+    return -1;
+}
+
+std::int64_t CompactCombinations::singles_pass(Workspace& w,
+                                               const std::vector<TPedigree>& pedigrees,
+                                               std::vector<TPedigree>* commit, double* ln_l) const {
+    // The steps of the general pass for ranges of single individuals, without
+    // its look-ahead: each pedigree's probability, then its expected counts,
+    // the same additions in the same order.
+    const double* p = w._p_now.data();
+    double* probs = w._ring.data();
+    double sum = 0.0;
+    for (std::size_t r = 0; r < _ranges.size(); ++r) {
+        if (!(sum > kFloorLnLikelihood)) {
+            keep_from(w, r);
+            return -1;
+        }
+        const PedigreeRange& range = _ranges[r];
+        const double prob = range_probs(range, p, probs);
+        w._range_prob[r] = prob;
+        const TPedigree& ped = pedigrees[range.pedigree];
+        if (commit != nullptr) {
+            (*commit)[range.pedigree]._prob = prob;
+        }
+        w._is_kept[r] = 0;
+        if (!(prob > 0.0)) {
+            keep_from(w, r + 1);
+            return static_cast<std::int64_t>(range.pedigree);
+        }
+        if (ln_l != nullptr) {
+            sum = sum + ped._obs_count * std::log(prob);
+            *ln_l = sum;
+        }
+        accumulate(w, range, ped._obs_weight / prob, probs);
     }
     w._counts_ready = true;
     return -1;

@@ -148,6 +148,10 @@ class CompactCombinations {
     // probabilities to `commit` if given.
     std::int64_t pass(Workspace& w, const std::vector<TPedigree>& pedigrees,
                       std::vector<TPedigree>* commit, double* ln_l) const;
+    // The pass of a store of single individuals only (a sample of unrelated
+    // individuals), with less bookkeeping per pedigree.
+    std::int64_t singles_pass(Workspace& w, const std::vector<TPedigree>& pedigrees,
+                              std::vector<TPedigree>* commit, double* ln_l) const;
     double ln_likelihood(const Workspace& w, const std::vector<TPedigree>& pedigrees) const;
     void keep_from(Workspace& w, std::size_t first) const;
     void accumulate(Workspace& w, const PedigreeRange& range, double factor,
@@ -200,6 +204,7 @@ class CompactCombinations {
     std::vector<Reload> _reloads;
     std::vector<PedigreeRange> _ranges;
     std::size_t _ring_size = 0;
+    bool _singles_only = false;
     Workspace _work;
     std::size_t _n_haplotypes = 0;
 };
