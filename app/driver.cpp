@@ -21,25 +21,17 @@ bool has_estimate(const TPopPedigree& pop) {
 
 } // namespace
 
-std::int32_t run_analysis(std::istream& is, std::ostream& report) {
+std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast) {
     DataFileReader reader(is);
     const RunParameters run = reader.read_run_parameters();
-    // Parameters that cannot give a result stop the run before any sample.
-    if (run.n_samples < 1) {
-        fatal_input_error("run_analysis : the number of samples must be at least 1");
-    }
-    if (run.n_simulated < 0) {
-        fatal_input_error("run_analysis : the number of simulated samples must not be negative");
-    }
-    if (run.n_initial < 1) {
-        fatal_input_error("run_analysis : the number of initial conditions must be at least 1");
-    }
+    check_run_parameters(run);
     ReportWriter writer(report);
     std::int32_t without_estimate = 0;
     for (std::int32_t k = 0; k < run.n_samples; ++k) {
         const std::int32_t n_individuals = reader.read_individual_count(k + 1);
         const SampleDescription sample = reader.read_sample(n_individuals);
         TPopPedigree pop("Brand new pop");
+        pop.Fast = fast;
         {
             // The observed sample's EM runs its initial conditions side by side.
             RestartThreads restarts(worker_threads());

@@ -6,6 +6,7 @@
 #include <limits>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "app/driver.h"
 #include "report/report_writer.h"
@@ -41,6 +42,10 @@ void print_usage() {
                  "With any other number of arguments the program asks for both.\n"
                  "  -h, --help   show this text\n"
                  "  --version    show the version\n"
+                 "  --fast       sum each family over the haplotypes its parents pass on\n"
+                 "               instead of listing every genotype of an absent parent:\n"
+                 "               the same estimates to about six digits, much quicker\n"
+                 "               when parents are absent and alleles many\n"
                  "\n"
                  "Exit status: 0 when every sample was analysed, 1 for a file problem, 2 when\n"
                  "a sample got no estimate (its likelihood is zero, see mirbo.log), 255 for\n"
@@ -86,6 +91,18 @@ std::int32_t parse_seed_argument(const std::string& text) {
 namespace {
 
 int run(int argc, char** argv) {
+    // Options may stand anywhere; what remains is read as before.
+    std::vector<char*> args;
+    bool fast = false;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0 && std::string(argv[i]) == "--fast") {
+            fast = true;
+        } else {
+            args.push_back(argv[i]);
+        }
+    }
+    argc = static_cast<int>(args.size());
+    argv = args.data();
     if (argc == 2) {
         const std::string arg = argv[1];
         if (arg == "-h" || arg == "--help") {
@@ -145,7 +162,7 @@ int run(int argc, char** argv) {
     const std::int32_t start = clock_ms();
     std::int32_t without_estimate = 0;
     try {
-        without_estimate = run_analysis(data, report);
+        without_estimate = run_analysis(data, report, fast);
     } catch (const std::bad_alloc&) {
         std::cout << "Out of memory, program terminated !"
                   << "\n";

@@ -10,8 +10,9 @@
 #include "population/pop_pedigree.h"
 #include "support/threads.h"
 
-EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_initial) {
+EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_initial, bool fast) {
     TPopPedigree simulated("Brand new pop");
+    simulated.Fast = fast;
     simulated.FromDataFile = false;
     simulated.analyse(sample, n_initial);
     return {simulated.PedDB._ln_likelihood, simulated.EquilLnLHood, simulated.PedDB._n_maxima};
@@ -27,7 +28,7 @@ void analyse_buffered(SimulatedSample& sample, std::int32_t n_initial) {
     log_stream = &sample.messages.progress;
     current_random_state() = sample.start;
     try {
-        sample.result = analyse_sample(sample.sample, n_initial);
+        sample.result = analyse_sample(sample.sample, n_initial, sample.fast);
     } catch (const FatalError&) {
         // Kept in the capture; the replay stops the run there.
     } catch (const std::bad_alloc&) {

@@ -14,6 +14,7 @@
 // analysis gave, including everything it would have printed.
 struct SimulatedSample {
     SampleDescription sample;
+    bool fast = false;    // analysed with --fast
     RandomState start;    // generator state its analysis starts from
     RandomState expected; // state its analysis is predicted to leave
     RandomState finished; // state its analysis did leave
@@ -23,8 +24,9 @@ struct SimulatedSample {
     bool out_of_memory = false;
 };
 
-// Analyses a simulated sample exactly like an observed one.
-EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_initial);
+// Analyses a simulated sample exactly like an observed one (`fast`: with --fast).
+EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_initial,
+                            bool fast = false);
 
 // Analyses `sample` from its own generator state on the calling thread, with
 // its console text and log messages kept in it for an ordered replay.

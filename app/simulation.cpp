@@ -57,7 +57,8 @@ void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t 
     const RestartThreads restarts(threads);
     for (std::int32_t i = first; i < n_simulated; ++i) {
         const SampleDescription sample = draw_sample(observed);
-        record_sample(report, i + 1, analyse_sample(sample, n_initial), observed_ratio, tally);
+        record_sample(report, i + 1, analyse_sample(sample, n_initial, observed.Fast),
+                      observed_ratio, tally);
     }
 }
 
@@ -85,6 +86,7 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
         std::int32_t seed = 1;
         for (SimulatedSample& sample : samples) {
             sample.sample = draw_sample(observed);
+            sample.fast = observed.Fast;
             sample.start = current_random_state();
             const std::int64_t skip = TPopPedigree::deviates_needed(sample.sample, n_initial);
             for (std::int64_t k = 0; k < skip; ++k) {

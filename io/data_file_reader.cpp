@@ -17,6 +17,18 @@ std::int32_t DataFileReader::read_number(const std::string& what) {
     return value;
 }
 
+void check_run_parameters(const RunParameters& run) {
+    if (run.n_samples < 1) {
+        fatal_input_error("run_analysis : the number of samples must be at least 1");
+    }
+    if (run.n_simulated < 0) {
+        fatal_input_error("run_analysis : the number of simulated samples must not be negative");
+    }
+    if (run.n_initial < 1) {
+        fatal_input_error("run_analysis : the number of initial conditions must be at least 1");
+    }
+}
+
 RunParameters DataFileReader::read_run_parameters() {
     RunParameters run;
     run.n_samples = read_number("the number of samples");

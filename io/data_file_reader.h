@@ -11,6 +11,10 @@
 // other. Fields are read the way the format has always been read (see
 // record_reader); a missing number is a fatal input error naming what was
 // expected.
+// Parameters that cannot give a result stop the run before any sample: a
+// fatal input error naming the first one.
+void check_run_parameters(const RunParameters& run);
+
 class DataFileReader {
   public:
     // Takes the whole text at once, so that records can carry line numbers.
@@ -23,11 +27,11 @@ class DataFileReader {
     // without a message, at the end of the text or at a record whose second
     // parent is missing.
     SampleDescription read_sample(std::int32_t announced);
+    // Line of the next character to be read (where a missing number was expected).
+    std::int64_t current_line();
 
   private:
     std::int32_t read_number(const std::string& what);
-    // Line of the next character to be read.
-    std::int64_t current_line();
 
     std::string _text;
     std::istringstream _is;

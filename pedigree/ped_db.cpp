@@ -1,6 +1,7 @@
 #include "pedigree/ped_db.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cmath>
 #include <cstring>
@@ -201,14 +202,45 @@ constexpr std::uint64_t kBytesPerCombination = 96;
 
 std::string describe(const TPedigree& p) {
     std::ostringstream text;
+    if (p._parent2 == nullptr) {
+        text << "(single individual " << *p._parent1->_phen->_id << ")";
+        return text.str();
+    }
     text << "(parents " << *p._parent1->_phen->_id << " and " << *p._parent2->_phen->_id << ", "
          << p._sibs.size() << (p._sibs.size() == 1 ? " sib)" : " sibs)");
     return text.str();
+}
+
+// Past this many stored combinations an analysis with --fast takes a small
+// fraction of the time (see the README's measurements).
+constexpr double kSuggestFastFrom = 2e6;
+
+// Says once per run, on standard error, that --fast would serve better:
+// `combinations` were stored, or (`over_limit`) the memory limit stopped them.
+void suggest_fast(double combinations, bool over_limit) {
+    static std::atomic<bool> said{false};
+    if ((over_limit || combinations >= kSuggestFastFrom) && !said.exchange(true)) {
+        std::ostringstream text;
+        text << std::setprecision(0) << std::fixed << "tovaquor: ";
+        if (over_limit) {
+            text << "the genotypic combinations of a family pass the memory limit";
+        } else {
+            text << "this analysis stores " << combinations << " genotypic combinations";
+        }
+        text << " (a parent absent from the data takes every genotype the population allows); "
+                "the option --fast sums over the haplotypes parents pass on instead, with far "
+                "less time and memory\n";
+        std::cerr << text.str();
+    }
 }
 } // namespace
 
 void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGenDB& shared,
                                               std::int32_t locus, char build_flag) {
+    if (_fast) {
+        build_summed_pedigrees(haplotypes, shared, locus, build_flag);
+        return;
+    }
     const std::uint64_t budget = memory_limit_bytes() / kBytesPerCombination;
     // The sample builds the table of all pairs only when it foresees a
     // parent taking every genotype; should one come unforeseen, it is built
@@ -250,6 +282,9 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
                          << mebibytes(memory_limit_bytes()) << " leaves for it";
                 }
                 text << " (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
+                if (_suggest_fast) {
+                    suggest_fast(e.count, true);
+                }
                 fatal_input_error(text.str());
             } catch (...) {
                 // Anything else the build throws leaves the pedigree without
@@ -275,6 +310,45 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
         ++k;
     }
     _compact.finish();
+    if (_suggest_fast) {
+        suggest_fast(static_cast<double>(stored), false);
+    }
+    _haplotypes = &haplotypes;
+    _shared = &shared;
+    _locus = locus;
+}
+
+void TPedDB::build_summed_pedigrees(TPopHaploDB& haplotypes, TSmallGenDB& shared,
+                                    std::int32_t locus, char build_flag) {
+    // Untyped parents keep a reference to `shared` but never read it: they
+    // are free slots, so it may be left empty.
+    constexpr std::uint64_t kBytes = SummedPedigrees::kBytesPerConfiguration;
+    const std::uint64_t budget = memory_limit_bytes() / kBytes;
+    _summed.start(haplotypes);
+    std::uint64_t stored = 0;
+    std::int32_t k = 1;
+    for (TPedigree& p : _pedigrees) {
+        if (p._unique) {
+            p.hook_gen_db(shared, haplotypes, locus, build_flag);
+            p.build_member_genotypes(haplotypes, locus);
+            try {
+                _summed.add(static_cast<std::uint32_t>(k - 1), p,
+                            static_cast<std::size_t>(budget > stored ? budget - stored : 0));
+            } catch (const SummedPedigrees::LimitExceeded& e) {
+                std::ostringstream text;
+                text << std::setprecision(0) << std::fixed
+                     << "TPedDB::build_all_genotypic_combinations : pedigree #" << k
+                     << " of sample " << _sample_name << " " << describe(p)
+                     << " needs more than the " << e.count
+                     << " phase configurations that the memory limit of "
+                     << mebibytes(memory_limit_bytes())
+                     << " leaves for it (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
+                fatal_input_error(text.str());
+            }
+            stored += _summed.last_configurations();
+        }
+        ++k;
+    }
     _haplotypes = &haplotypes;
     _shared = &shared;
     _locus = locus;
@@ -295,6 +369,21 @@ void TPedDB::report_zero_probability(std::size_t i) {
 }
 
 double TPedDB::calc_ln_likelihood() {
+    if (_fast) {
+        double ln_l = 0.0;
+        const std::int64_t zero = _summed.likelihood(*_haplotypes, _pedigrees, ln_l);
+        if (zero >= 0) {
+            const auto i = static_cast<std::size_t>(zero);
+            if (!_summed.has_configurations(static_cast<std::uint32_t>(i))) {
+                // No combination: the incompatible-pedigree warning.
+                _pedigrees[i].calc_prob();
+            }
+            report_zero_probability(i);
+            return _ln_likelihood;
+        }
+        _ln_likelihood = ln_l;
+        return ln_l;
+    }
     if (UseAllCombinations && _compact.built()) {
         double ln_l = 0.0;
         if (!compact_pass(&ln_l)) {
@@ -326,7 +415,7 @@ void TPedDB::calc_probabilities() {
         return;
     }
     _deferred_ln_l = false;
-    object_ln_likelihood();
+    calc_ln_likelihood();
 }
 
 double TPedDB::em_ln_likelihood() {
@@ -367,6 +456,10 @@ void TPedDB::commit_probabilities(const CompactCombinations::Workspace& w) {
 }
 
 void TPedDB::add_expected_counts(TPopHaploDB& haplotypes) {
+    if (_fast) {
+        _summed.expected_counts(haplotypes, _pedigrees);
+        return;
+    }
     if (UseAllCombinations && _compact.built() && &haplotypes == _haplotypes) {
         _compact.expected_counts(haplotypes, _pedigrees);
         return;
@@ -381,6 +474,9 @@ void TPedDB::add_expected_counts(TPopHaploDB& haplotypes) {
 }
 
 void TPedDB::activate_all_combinations() {
+    if (_fast) {
+        return;
+    }
     if (UseAllCombinations && _compact.built()) {
         // The packed walk never clears a flag: all are still set.
         return;

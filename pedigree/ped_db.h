@@ -10,6 +10,7 @@
 #include "pedigree/pedigree.h"
 #include "pedigree/phen_ped.h"
 #include "pedigree/small_gen.h"
+#include "pedigree/summed_pedigrees.h"
 
 // The pedigrees of one sample, their parent records and the sample log-likelihood.
 class TPedDB {
@@ -38,6 +39,14 @@ class TPedDB {
     // them (they are rebuilt when needed). The analysis turns this on to save
     // memory; off, the records stay as built.
     bool _release_combinations = false;
+    // Sum each pedigree over the haplotypes its parents pass on
+    // (SummedPedigrees) instead of listing its genotypic combinations: the
+    // same likelihood, much less work when parents are absent. Set before
+    // building.
+    bool _fast = false;
+    // Say once on standard error when the combinations are so many that
+    // `_fast` would serve much better (the analysis turns this on).
+    bool _suggest_fast = false;
     std::vector<TPedigree> _pedigrees;
     TParentDB _parents;
     double _ln_likelihood = 0.0;
@@ -45,7 +54,10 @@ class TPedDB {
     // EM iterations run on this database (for the work counters).
     std::int64_t _em_iterations = 0;
 
-    std::size_t n_compact_combinations() const { return _compact.n_combinations(); }
+    // Combinations stored, or configurations with `_fast`.
+    std::size_t n_compact_combinations() const {
+        return _fast ? _summed.n_configurations() : _compact.n_combinations();
+    }
 
     // The packed store, when EM runs over `haplotypes` can go through it
     // beside each other (CompactCombinations::run_em); else null.
@@ -62,6 +74,8 @@ class TPedDB {
     double object_ln_likelihood();
     // Rebuilds the combinations the packed store released (all, or one pedigree).
     void restore_combinations();
+    void build_summed_pedigrees(TPopHaploDB& haplotypes, TSmallGenDB& shared, std::int32_t locus,
+                                char build_flag);
 
     // What the combinations were built with, to rebuild them.
     TSmallGenDB* _shared = nullptr;
@@ -71,5 +85,7 @@ class TPedDB {
     CompactCombinations _compact;
     // The last pass's log-likelihood is still to be summed.
     bool _deferred_ln_l = false;
+    // What the EM walks with `_fast`.
+    SummedPedigrees _summed;
     TPopHaploDB* _haplotypes = nullptr;
 };

@@ -21,7 +21,8 @@ void TPopPedigree::analyse(const SampleDescription& sample, std::int32_t n_initi
     calc_ML_allelic_frequencies();
     UseAllCombinations = true;
     HaplDB.build_all_haplotypes(AlleleDB);
-    if (needs_pair_table() && !SmallGenDB.build_all_valid_gen(HaplDB)) {
+    // The summed likelihood never lists the genotypes of absent parents.
+    if (!Fast && needs_pair_table() && !SmallGenDB.build_all_valid_gen(HaplDB)) {
         console() << "Unable to build genotype data base ... exiting"
                   << "\n";
         error_log.report(
@@ -167,8 +168,12 @@ void TPopPedigree::check_table_sizes() const {
     // that table: for both loci together and for each locus alone (the
     // allele-frequency step).
     const double haplotype_bytes = sizeof(TPopHaplotype) + 2 * sizeof(void*);
-    const double genotype_bytes = needs_pair_table() ? sizeof(TSmallGen) : 0.0;
+    const double genotype_bytes = !Fast && needs_pair_table() ? sizeof(TSmallGen) : 0.0;
+    // Without the genotype table, the summed likelihood keeps four numbers per haplotype.
     auto table_bytes = [&](double haplotypes) {
+        if (Fast) {
+            return haplotypes * (haplotype_bytes + 4.0 * sizeof(double));
+        }
         return haplotypes * haplotype_bytes +
                haplotypes * (haplotypes + 1.0) / 2.0 * genotype_bytes;
     };
@@ -188,7 +193,7 @@ void TPopPedigree::check_table_sizes() const {
         text << std::fixed << std::setprecision(0) << "TPopPedigree::analyse : sample " << Name
              << " has " << alleles.str() << " alleles (with \"#\") at its loci, which make "
              << haplotypes << " haplotypes";
-        if (genotype_bytes > 0.0) {
+        if (Fast || genotype_bytes > 0.0) {
             text << " and " << haplotypes * (haplotypes + 1.0) / 2.0 << " genotypes";
         }
         text << ": " << mebibytes(static_cast<std::uint64_t>(std::min(needed, 1.8e19)))
@@ -201,6 +206,7 @@ void TPopPedigree::check_table_sizes() const {
 bool TPopPedigree::build_pedigrees() {
     PedDB._sample_name = Name;
     PedDB._release_combinations = true;
+    PedDB._fast = Fast;
     try {
         PedDB.build_pedigree_structures(PhenPedDB);
     } catch (const std::bad_alloc&) {

@@ -61,6 +61,9 @@ class TPopPedigree {
     TPhenPedDB PhenPedDB;
     TPedDB PedDB;
     double EquilLnLHood = 0.0;
+    // Evaluate the likelihood by summing over passed-on haplotypes (the
+    // option --fast): no table of every genotype is built.
+    bool Fast = false;
     // Read from the data file, not drawn by the simulation test: only such a
     // sample is refused an allele named "#".
     bool FromDataFile = true;

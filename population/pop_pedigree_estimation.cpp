@@ -131,7 +131,7 @@ void TPopPedigree::calc_ML_allelic_frequencies() {
         TPopHaploDB locus_haplotypes;
         locus_haplotypes.build_locus_haplotypes(AlleleDB, k);
         TSmallGenDB locus_genotypes;
-        if (needs_pair_table() && !locus_genotypes.build_all_valid_gen(locus_haplotypes)) {
+        if (!Fast && needs_pair_table() && !locus_genotypes.build_all_valid_gen(locus_haplotypes)) {
             error_log.report(
                 "CurHaplDB.build_all_valid_gen(HaplDB) : Unable to build genotype data base ... "
                 "exiting",
@@ -140,6 +140,8 @@ void TPopPedigree::calc_ML_allelic_frequencies() {
         TPedDB locus_peds;
         locus_peds._sample_name = Name;
         locus_peds._release_combinations = true;
+        locus_peds._fast = Fast;
+        locus_peds._suggest_fast = !Fast;
         try {
             locus_peds.build_pedigree_structures(PhenPedDB);
         } catch (const std::bad_alloc&) {
@@ -163,6 +165,7 @@ void TPopPedigree::calc_sample_likelihoods(std::int32_t n_initial) {
     std::ostream& log = log_stream != nullptr ? *log_stream : discarded;
     PedDB.find_redundant_pedigrees();
     PedDB.normalise_weights();
+    PedDB._suggest_fast = !Fast;
 
     std::int32_t start = clock_ms();
     log << "Building genotypes ... ";

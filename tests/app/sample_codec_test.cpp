@@ -25,9 +25,14 @@ SimulatedSample job() {
 
 TEST(SampleCodec, JobsAndOutcomesRoundTrip) {
     const SimulatedSample a = job();
+    SimulatedSample fast = job();
+    fast.fast = true;
     std::vector<SimulatedSample> jobs;
-    EXPECT_EQ(5, sample_codec::decode_jobs(sample_codec::encode_jobs(5, {&a, &a}), jobs));
+    EXPECT_EQ(5, sample_codec::decode_jobs(sample_codec::encode_jobs(5, {&fast, &a}), jobs));
     ASSERT_EQ(2U, jobs.size());
+    // The option --fast travels with each job.
+    EXPECT_TRUE(jobs[0].fast);
+    EXPECT_FALSE(jobs[1].fast);
     const SampleRecord& r = jobs[1].sample.records[0];
     EXPECT_EQ("(A random sample)", jobs[1].sample.name);
     EXPECT_EQ(7, jobs[1].sample.announced);

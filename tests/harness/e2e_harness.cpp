@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -59,11 +60,15 @@ Result run(const Run& what) {
     for (const auto& [name, value] : what.env) {
         command << ' ' << quote(name) << '=' << quote(value);
     }
-    command << ' ' << quote(TOVAQUOR_BINARY);
+    const bool tool = !what.program.empty();
+    command << ' ' << quote(tool ? what.program : TOVAQUOR_BINARY);
     for (const auto& arg : what.args) {
         command << ' ' << quote(arg);
     }
     command << " < .stdin > .stdout"; // standard error passes through to the test's
+    if (tool || what.capture_errors) {
+        command << " 2> .stderr";
+    }
     const int raw = std::system(command.str().c_str());
 
     Result result;
@@ -78,6 +83,22 @@ Result run(const Run& what) {
     result.has_report =
         collect(default_report ? what.args[0] + ".mbr" : what.report_name, result.report);
     result.has_log = collect("mirbo.log", result.log);
+    if (tool || what.capture_errors) {
+        result.errors = read_file(dir / ".stderr");
+    }
+    for (const std::string& name : what.collect) {
+        std::string text;
+        if (collect(name, text)) {
+            result.collected[name] = text;
+        }
+    }
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name != ".stdin" && name != ".stdout" && name != ".stderr") {
+            result.left.push_back(name);
+        }
+    }
+    std::sort(result.left.begin(), result.left.end());
     std::error_code ignored;
     fs::remove_all(dir, ignored);
     return result;
@@ -86,6 +107,16 @@ Result run(const Run& what) {
 Result run_data(const std::string& base, const std::string& data, const std::string& seed,
                 const Env& env) {
     return run({{base, seed}, "", {{base + ".mbd", data}}, env});
+}
+
+Result run_data_tool(std::vector<std::string> args,
+                     std::vector<std::pair<std::string, std::string>> files,
+                     std::vector<std::string> collect) {
+    Run what{std::move(args), "", std::move(files)};
+    what.report_name = "-";
+    what.program = TOVAQUOR_DATA_BINARY;
+    what.collect = std::move(collect);
+    return run(what);
 }
 
 std::string mask_times(std::string text) {

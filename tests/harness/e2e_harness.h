@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +20,9 @@ struct Run {
     std::vector<std::pair<std::string, std::string>> files = {};
     Env env = {};                 // extra variables
     std::string report_name = {}; // report file to collect; default: first argument + ".mbr"
+    std::string program = {};     // the program to run; default: tovaquor
+    std::vector<std::string> collect = {}; // more files to collect, when present
+    bool capture_errors = false;           // collect standard error of tovaquor too
 };
 
 struct Result {
@@ -28,6 +32,9 @@ struct Result {
     bool has_report = false;
     std::string log; // mirbo.log, empty when absent
     bool has_log = false;
+    std::string errors; // standard error, captured when another program runs
+    std::map<std::string, std::string> collected; // the files of Run::collect found
+    std::vector<std::string> left;                // every file in the directory afterwards, sorted
 };
 
 Result run(const Run& what);
@@ -35,6 +42,12 @@ Result run(const Run& what);
 // Runs "tovaquor BASE SEED" with `data` as BASE.mbd.
 Result run_data(const std::string& base, const std::string& data, const std::string& seed = "2024",
                 const Env& env = {});
+
+// Runs "tovaquor-data ARGS..." with `files` in the directory, collecting the
+// files named in `collect`.
+Result run_data_tool(std::vector<std::string> args,
+                     std::vector<std::pair<std::string, std::string>> files,
+                     std::vector<std::string> collect = {});
 
 // Replaces the computing-time figure of the report and every "done in N ms"
 // figure of the log by N.

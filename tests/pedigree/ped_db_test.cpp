@@ -235,12 +235,23 @@ void PrintTo(const HandCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class HandChecked : public ::testing::TestWithParam<std::tuple<HandCase, bool>> {};
+// How the likelihood is evaluated: the combinations with their active flags,
+// all combinations, or summed over passed-on haplotypes (--fast).
+enum class Engine { active_only, all_combinations, summed };
+
+const char* engine_suffix(Engine e) {
+    return e == Engine::active_only ? "_ActiveOnly"
+                                    : (e == Engine::summed ? "_Summed" : "_AllCombinations");
+}
+
+class HandChecked : public ::testing::TestWithParam<std::tuple<HandCase, Engine>> {};
 
 TEST_P(HandChecked, GroupsWeighsAndMatchesTheBruteForceLogLikelihood) {
     const HandCase& c = std::get<0>(GetParam());
-    AllCombinations all(std::get<1>(GetParam()));
+    const Engine engine = std::get<1>(GetParam());
+    AllCombinations all(engine != Engine::active_only);
     Sample s(c.text);
+    s.peds._fast = engine == Engine::summed;
     s.complete(c.hash);
     TPopHaploDB locus_haplotypes;
     TSmallGenDB locus_genotypes;
@@ -357,10 +368,13 @@ const HandCase kHandCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, HandChecked,
-                         ::testing::Combine(::testing::ValuesIn(kHandCases), ::testing::Bool()),
+                         ::testing::Combine(::testing::ValuesIn(kHandCases),
+                                            ::testing::Values(Engine::active_only,
+                                                              Engine::all_combinations,
+                                                              Engine::summed)),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param).name) +
-                                    (std::get<1>(info.param) ? "_AllCombinations" : "_ActiveOnly");
+                                    engine_suffix(std::get<1>(info.param));
                          });
 
 } // namespace

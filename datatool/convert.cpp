@@ -1,0 +1,399 @@
+#include "datatool/convert.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <unordered_map>
+
+#include "datatool/command_line.h"
+#include "datatool/usage.h"
+#include "io/ped_file.h"
+#include "io/table_file.h"
+
+namespace {
+
+const char* const kUnknownParent = "0";
+
+// Why a name cannot go into a data file, or "" when it can: blanks separate
+// names there, and '#' is the report's name for unseen alleles.
+std::string unsafe_reason(const std::string& name) {
+    if (name.empty()) {
+        return "is empty";
+    }
+    for (const char c : name) {
+        if (c == ' ' || c == '\t') {
+            return "holds a blank";
+        }
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            return "holds a control character";
+        }
+        if (c == '#') {
+            return "holds '#', which the report uses for unseen alleles";
+        }
+    }
+    return "";
+}
+
+std::string joined_id(const std::string& family, const std::string& id) {
+    return family.empty() ? id : family + "_" + id;
+}
+
+bool unknown_parent(const std::string& parent) {
+    return parent.empty() || parent == kUnknownParent;
+}
+
+struct Row {
+    std::string id;
+    std::string father; // joined, or "" when unknown
+    std::string mother;
+    bool typed = false;
+};
+
+void check_name(const GenotypeTable& table, const TableIndividual& who, const std::string& what,
+                const std::string& name) {
+    const std::string reason = unsafe_reason(name);
+    if (!reason.empty()) {
+        throw InputError(table.file, who.line,
+                         what + " \"" + name + "\" cannot be written in a data file: it " + reason);
+    }
+}
+
+// Stops at an individual that is its own ancestor, naming the chain. The walk
+// keeps its own stack: a pedigree may be deeper than the call stack.
+void refuse_cycles(const GenotypeTable& table, const std::vector<Row>& rows,
+                   const std::unordered_map<std::string, std::size_t>& row_of) {
+    enum class Mark { kNew, kOpen, kDone };
+    std::vector<Mark> mark(rows.size(), Mark::kNew);
+    auto parent_row = [&](std::size_t i, std::size_t which) -> std::optional<std::size_t> {
+        const std::string& parent = which == 0 ? rows[i].father : rows[i].mother;
+        const auto it = row_of.find(parent);
+        return parent.empty() || it == row_of.end() ? std::nullopt
+                                                    : std::optional<std::size_t>(it->second);
+    };
+    // The open path: each row with the parent it looks at next.
+    std::vector<std::pair<std::size_t, std::size_t>> path;
+    for (std::size_t start = 0; start < rows.size(); ++start) {
+        if (mark[start] != Mark::kNew) {
+            continue;
+        }
+        mark[start] = Mark::kOpen;
+        path.emplace_back(start, 0);
+        while (!path.empty()) {
+            auto& [i, which] = path.back();
+            if (which == 2) {
+                mark[i] = Mark::kDone;
+                path.pop_back();
+                continue;
+            }
+            const std::optional<std::size_t> p = parent_row(i, which++);
+            if (!p || mark[*p] == Mark::kDone) {
+                continue;
+            }
+            if (mark[*p] == Mark::kOpen) {
+                std::string chain;
+                auto k = path.begin();
+                while (k->first != *p) {
+                    ++k;
+                }
+                for (; k != path.end(); ++k) {
+                    chain += rows[k->first].id + " is a child of ";
+                }
+                chain += rows[*p].id;
+                throw InputError(table.file, table.individuals[*p].line,
+                                 "individual " + rows[*p].id + " is its own ancestor: " + chain);
+            }
+            mark[*p] = Mark::kOpen;
+            path.emplace_back(*p, 0);
+        }
+    }
+}
+
+} // namespace
+
+Conversion convert_table(const GenotypeTable& table, const std::string& missing) {
+    Conversion result;
+    ConversionSummary& summary = result.summary;
+    summary.read = table.individuals.size();
+    summary.markers = table.markers;
+    summary.alleles.resize(table.markers.size());
+
+    std::vector<Row> rows;
+    std::unordered_map<std::string, std::size_t> row_of;
+    for (const TableIndividual& x : table.individuals) {
+        const std::string where = x.family.empty() ? "" : " of family " + x.family;
+        if (!x.family.empty()) {
+            check_name(table, x, "family", x.family);
+        }
+        if (unknown_parent(x.id)) {
+            throw InputError(table.file, x.line,
+                             "the individual" + where + " has no identifier (\"" + x.id +
+                                 "\" stands for an unknown one)");
+        }
+        check_name(table, x, "identifier", x.id);
+        Row row;
+        row.id = joined_id(x.family, x.id);
+        for (auto [raw, joined] :
+             {std::pair{&x.father, &row.father}, std::pair{&x.mother, &row.mother}}) {
+            if (!unknown_parent(*raw)) {
+                check_name(table, x, "parent", *raw);
+                *joined = joined_id(x.family, *raw);
+            }
+        }
+        if (row.father == row.id || row.mother == row.id) {
+            throw InputError(table.file, x.line, "individual " + row.id + " is its own parent");
+        }
+        if (!row.father.empty() && row.father == row.mother) {
+            throw InputError(table.file, x.line,
+                             "individual " + row.id + " has " + row.father +
+                                 " as both father and mother");
+        }
+        const auto [seen, inserted] = row_of.emplace(row.id, rows.size());
+        if (!inserted) {
+            throw InputError(table.file, x.line,
+                             "duplicate identifier " + row.id + " (also on line " +
+                                 std::to_string(table.individuals[seen->second].line) + ")");
+        }
+        std::size_t present = 0;
+        for (std::size_t m = 0; m < x.genotypes.size(); ++m) {
+            for (const std::string* allele : {&x.genotypes[m].first, &x.genotypes[m].second}) {
+                if (allele->empty() || *allele == missing) {
+                    continue;
+                }
+                check_name(table, x, "marker " + table.markers[m] + ": allele", *allele);
+                ++present;
+            }
+        }
+        row.typed = present == 2 * x.genotypes.size();
+        if (present > 0 && !row.typed) {
+            ++summary.partly_typed;
+        }
+        rows.push_back(std::move(row));
+    }
+    refuse_cycles(table, rows, row_of);
+
+    // Who is named as a parent by someone written, and by anyone at all.
+    std::set<std::string> named_by_written;
+    std::set<std::string> named;
+    for (const Row& row : rows) {
+        for (const std::string* parent : {&row.father, &row.mother}) {
+            if (parent->empty()) {
+                continue;
+            }
+            named.insert(*parent);
+            if (row.typed) {
+                named_by_written.insert(*parent);
+            }
+        }
+    }
+    std::map<std::pair<std::string, std::string>, std::size_t> sibs_of;
+    std::set<std::string> heads;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
+        const TableIndividual& x = table.individuals[i];
+        if (!row.typed) {
+            if (named_by_written.count(row.id) != 0) {
+                ++summary.made_absent;
+            } else if (named.count(row.id) != 0) {
+                ++summary.dropped_children_dropped;
+            } else {
+                ++summary.dropped_no_children;
+            }
+            continue;
+        }
+        SampleRecord record;
+        record.id = row.id;
+        record.parent1 = row.father.empty() ? kUnknownParent : row.father;
+        record.parent2 = row.mother.empty() ? kUnknownParent : row.mother;
+        for (std::size_t m = 0; m < x.genotypes.size(); ++m) {
+            const std::string& a = x.genotypes[m].first;
+            const std::string& b = x.genotypes[m].second;
+            record.allele_lines[0] += (m == 0 ? "" : " ") + a;
+            record.allele_lines[1] += (m == 0 ? "" : " ") + b;
+            for (const std::string* allele : {&a, &b}) {
+                auto& seen = summary.alleles[m];
+                if (std::find(seen.begin(), seen.end(), *allele) == seen.end()) {
+                    seen.push_back(*allele);
+                }
+            }
+        }
+        result.sample.records.push_back(std::move(record));
+        if (row.father.empty() != row.mother.empty()) {
+            ++summary.one_known_parent;
+        }
+        if (!row.father.empty() && !row.mother.empty()) {
+            ++sibs_of[std::minmax(row.father, row.mother)];
+            heads.insert(row.father);
+            heads.insert(row.mother);
+        }
+    }
+    for (const std::string& id : named_by_written) {
+        if (row_of.count(id) == 0) {
+            ++summary.parents_not_read;
+        }
+    }
+    for (const auto& [parents, sibs] : sibs_of) {
+        ++summary.families_by_sibs[sibs];
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
+        const bool has_parents = !row.father.empty() && !row.mother.empty();
+        if (row.typed && !has_parents && heads.count(row.id) == 0) {
+            ++summary.singles;
+        }
+    }
+    summary.written = result.sample.records.size();
+    if (summary.written == 0) {
+        throw InputError(table.file, 0,
+                         "no individual is typed at the chosen markers: nothing to write");
+    }
+    return result;
+}
+
+void print_summary(std::ostream& os, const ConversionSummary& s) {
+    os << "Individuals read: " << s.read << "\n"
+       << "Individuals written: " << s.written << "\n"
+       << "Untyped parents made absent (their children name them): " << s.made_absent << "\n"
+       << "Parents named by their children but not in the input (absent): " << s.parents_not_read
+       << "\n"
+       << "Individuals dropped: " << s.dropped_no_children + s.dropped_children_dropped << "\n"
+       << "  untyped, without children: " << s.dropped_no_children << "\n"
+       << "  untyped, whose children were all dropped: " << s.dropped_children_dropped << "\n"
+       << "Individuals typed at some alleles but not all (made untyped): " << s.partly_typed
+       << "\n";
+    if (s.one_known_parent > 0) {
+        os << "Individuals with one known parent (analysed as without parents): "
+           << s.one_known_parent << "\n";
+    }
+    std::size_t families = 0;
+    for (const auto& [sibs, count] : s.families_by_sibs) {
+        families += count;
+    }
+    os << "Families: " << families;
+    const char* separator = " (";
+    for (const auto& [sibs, count] : s.families_by_sibs) {
+        os << separator << count << " with " << sibs << (sibs == 1 ? " child" : " children");
+        separator = ", ";
+    }
+    os << (families > 0 ? ")" : "") << "\n"
+       << "Singles: " << s.singles << "\n";
+    for (std::size_t m = 0; m < s.markers.size(); ++m) {
+        os << "Locus " << m + 1 << " (marker " << s.markers[m] << "): " << s.alleles[m].size()
+           << (s.alleles[m].size() == 1 ? " allele:" : " alleles:");
+        for (const std::string& a : s.alleles[m]) {
+            os << " " << a;
+        }
+        os << "\n";
+    }
+}
+
+namespace {
+
+std::vector<std::string> split_commas(const std::string& text) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find(',', start), text.size());
+        pieces.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
+std::ifstream open_input(const std::string& path) {
+    std::ifstream is(path, std::ios::binary);
+    if (!is) {
+        throw InputError(path, 0, "cannot open the file");
+    }
+    return is;
+}
+
+std::string format_of(const CommandLine& line, const std::string& input) {
+    const std::string given = line.option("format");
+    if (!given.empty()) {
+        if (given != "ped" && given != "tsv") {
+            throw UsageError("--format is ped or tsv, not \"" + given + "\"");
+        }
+        return given;
+    }
+    const std::string extension = std::filesystem::path(input).extension().string();
+    if (extension == ".ped") {
+        return "ped";
+    }
+    if (extension == ".tsv" || extension == ".tab") {
+        return "tsv";
+    }
+    throw UsageError("cannot tell the format of " + input +
+                     " from its name: give --format ped or --format tsv");
+}
+
+} // namespace
+
+int run_convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& /*err*/) {
+    const CommandLine line = parse_command_line(
+        args, {"output", "loci", "format", "map", "missing", "simulations", "starts", "name"});
+    if (line.help) {
+        out << kConvertUsage;
+        return 0;
+    }
+    if (line.positional.size() != 1) {
+        throw UsageError("convert takes one input file");
+    }
+    const std::string input = line.positional[0];
+    const std::string output = line.option("output");
+    if (output.empty()) {
+        throw UsageError("convert needs the output file: -o OUTPUT.mbd");
+    }
+    if (line.option("loci").empty()) {
+        throw UsageError("convert needs the markers to keep: --loci L1,L2 (or one marker)");
+    }
+    const std::vector<std::string> loci = split_commas(line.option("loci"));
+    const std::string missing = line.option("missing", "0");
+    const std::int32_t simulations = line.count("simulations", kDefaultSimulations);
+    const std::int32_t starts = line.count("starts", kDefaultStarts);
+    if (starts < 1) {
+        throw UsageError("--starts must be at least 1");
+    }
+    std::string name = line.option("name", std::filesystem::path(input).stem().string());
+    if (name.find_first_not_of(" \t") == std::string::npos ||
+        name.find_first_of("\r\n") != std::string::npos) {
+        throw UsageError("the sample name must be one line, not blank");
+    }
+    name = name.substr(name.find_first_not_of(" \t"));
+
+    GenotypeTable table;
+    const std::string format = format_of(line, input);
+    std::ifstream is = open_input(input);
+    if (format == "ped") {
+        std::string map_name = line.option("map");
+        if (map_name.empty()) {
+            const std::string beside =
+                std::filesystem::path(input).replace_extension(".map").string();
+            if (beside != input && std::filesystem::exists(beside)) {
+                map_name = beside;
+            }
+        }
+        std::vector<std::string> markers;
+        if (!map_name.empty()) {
+            std::ifstream map = open_input(map_name);
+            markers = read_map_file(map, map_name);
+        }
+        table = read_ped_file(is, input, markers, map_name, loci);
+    } else {
+        table = read_table_file(is, input, loci);
+    }
+    Conversion conversion = convert_table(table, missing);
+    conversion.sample.name = name;
+    DataFileContent content;
+    content.n_simulated = simulations;
+    content.n_initial = starts;
+    content.samples.push_back(conversion.sample);
+    save_mbd(output, content);
+    out << "Wrote " << output << ": sample \"" << name << "\", " << conversion.sample.records.size()
+        << " individuals, " << table.markers.size()
+        << (table.markers.size() == 1 ? " locus, " : " loci, ") << simulations
+        << " simulated samples, " << starts << " initial conditions\n";
+    print_summary(out, conversion.summary);
+    return 0;
+}

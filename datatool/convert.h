@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "io/genotype_table.h"
+#include "io/mbd_writer.h"
+
+// What a conversion wrote and what it left out, and why.
+struct ConversionSummary {
+    std::size_t read = 0;
+    std::size_t written = 0;
+    std::size_t made_absent = 0;      // untyped parents left out: their children name them
+    std::size_t parents_not_read = 0; // parents named by children but absent from the input
+    std::size_t dropped_no_children = 0;
+    std::size_t dropped_children_dropped = 0;
+    std::size_t partly_typed = 0; // some alleles present, some missing: made untyped
+    std::size_t one_known_parent = 0;
+    std::map<std::size_t, std::size_t> families_by_sibs;
+    std::size_t singles = 0;
+    std::vector<std::string> markers;
+    std::vector<std::vector<std::string>> alleles; // per marker, in order of appearance
+};
+
+struct Conversion {
+    SampleDescription sample;
+    ConversionSummary summary;
+};
+
+// Turns the rows of a pedigree file or table into one sample of a data file.
+// Identifiers become family_individual (unique across the file); an individual
+// missing any allele (`missing`, or an empty cell) is untyped: left out, named
+// as an absent parent by its children when it has written children, dropped
+// otherwise. Throws InputError naming the line of what cannot be written.
+Conversion convert_table(const GenotypeTable& table, const std::string& missing);
+
+void print_summary(std::ostream& os, const ConversionSummary& summary);
+
+// The `convert` command; `args` follow the command's name.
+int run_convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

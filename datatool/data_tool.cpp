@@ -1,0 +1,117 @@
+#include "datatool/data_tool.h"
+
+#include <iostream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "datatool/check_command.h"
+#include "datatool/clean_command.h"
+#include "datatool/command_line.h"
+#include "datatool/convert.h"
+#include "datatool/usage.h"
+#include "io/genotype_table.h"
+#include "support/errors.h"
+
+const char* const kToolUsage =
+    "Usage: tovaquor-data COMMAND ...\n"
+    "\n"
+    "Prepares data files for tovaquor.\n"
+    "\n"
+    "  convert INPUT -o OUTPUT.mbd --loci L1,L2 [options]\n"
+    "          writes a data file from a pedigree file (.ped) or a table (.tsv)\n"
+    "  check INPUT.mbd\n"
+    "          summarises a data file and lists the families that Mendelian\n"
+    "          inheritance cannot explain\n"
+    "  clean INPUT.mbd -o OUTPUT.mbd\n"
+    "          writes a copy without those families\n"
+    "\n"
+    "tovaquor-data COMMAND --help shows a command's options.\n"
+    "Exit status: 0 done, 1 refused input or command line, 2 (check) some family is\n"
+    "incompatible.\n";
+
+const char* const kConvertUsage =
+    "Usage: tovaquor-data convert INPUT -o OUTPUT.mbd --loci L1,L2 [options]\n"
+    "\n"
+    "Writes a one-sample data file from a pedigree file or a table.\n"
+    "\n"
+    "  -o, --output FILE    the data file to write (written only when complete)\n"
+    "  --loci L1[,L2]       one or two markers, by name or by number from 1\n"
+    "  --format ped|tsv     the input's format (default: ped for .ped, tsv for\n"
+    "                       .tsv and .tab)\n"
+    "  --map FILE           marker names for a pedigree file (default: the .map\n"
+    "                       file beside it, if any; otherwise markers are numbered)\n"
+    "  --missing CODE       the allele code of a missing genotype (default: 0;\n"
+    "                       an empty table cell is missing too)\n"
+    "  --simulations N      simulated samples for the test (default: 1000)\n"
+    "  --starts N           random initial conditions of the EM (default: 5)\n"
+    "  --name NAME          the sample name (default: the input's base name)\n"
+    "\n"
+    "Pedigree file: family, individual, father, mother, sex, phenotype, then two\n"
+    "allele columns per marker, separated by blanks or tabs; 0 is an unknown parent.\n"
+    "Table: tab-separated with a header row: id, father, mother, optional family,\n"
+    "and per marker two columns M_1 and M_2 or one column M holding a/b.\n"
+    "\n"
+    "Identifiers become FAMILY_INDIVIDUAL. An individual missing any allele at the\n"
+    "chosen markers is untyped: left out of the file, named as an absent parent by\n"
+    "its children, or dropped when it has none.\n";
+
+const char* const kCheckUsage =
+    "Usage: tovaquor-data check INPUT.mbd\n"
+    "\n"
+    "Summarises a data file (samples, individuals, families by number of sibs,\n"
+    "singles, absent parents, generations, alleles with their counts) and lists every\n"
+    "family that Mendelian inheritance cannot explain, at one locus or only as\n"
+    "two-locus haplotypes.\n"
+    "Exit status: 0 clean, 2 some family is incompatible, 1 the file cannot be read.\n";
+
+const char* const kCleanUsage =
+    "Usage: tovaquor-data clean INPUT.mbd -o OUTPUT.mbd\n"
+    "\n"
+    "Writes a copy of the data file without its incompatible families: their sibs,\n"
+    "and those of their parents that belong to no other family. Lists what it\n"
+    "removed.\n";
+
+int data_tool_main(int argc, char** argv) {
+    const std::vector<std::string> all(argv + 1, argv + argc);
+    if (all.empty()) {
+        std::cerr << kToolUsage;
+        return 1;
+    }
+    const std::string& command = all[0];
+    const std::vector<std::string> args(all.begin() + 1, all.end());
+    try {
+        if (command == "-h" || command == "--help") {
+            std::cout << kToolUsage;
+            return 0;
+        }
+        if (command == "--version") {
+            std::cout << "tovaquor-data " << TOVAQUOR_VERSION << "\n";
+            return 0;
+        }
+        if (command == "convert") {
+            return run_convert(args, std::cout, std::cerr);
+        }
+        if (command == "check") {
+            return run_check(args, std::cout, std::cerr);
+        }
+        if (command == "clean") {
+            return run_clean(args, std::cout, std::cerr);
+        }
+        std::cerr << "tovaquor-data: unknown command \"" << command
+                  << "\" (convert, check or clean)\nTry: tovaquor-data --help\n";
+        return 1;
+    } catch (const UsageError& e) {
+        std::cerr << "tovaquor-data: " << e.what() << "\n"
+                  << "Try: tovaquor-data " << command << " --help\n";
+    } catch (const InputError& e) {
+        std::cerr << e.what() << "\n";
+    } catch (const FatalError& e) {
+        std::cerr << "tovaquor-data: " << e.what() << "\n";
+    } catch (const std::bad_alloc&) {
+        std::cerr << "tovaquor-data: out of memory\n";
+    } catch (const std::exception& e) {
+        std::cerr << "tovaquor-data: " << e.what() << "\n";
+    }
+    return 1;
+}

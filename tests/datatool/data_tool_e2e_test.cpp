@@ -1,0 +1,515 @@
+// End-to-end runs of tovaquor-data on small files in a temporary directory:
+// conversions pinned byte for byte, refusals with their lines and no output
+// left behind, the check and the clean of planted incompatible families, and
+// round trips through the analysis.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/harness/e2e_harness.h"
+
+namespace {
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+// Blanks and tabs mixed, Windows line endings, markers named by a map beside it.
+const std::string kPed = "fam1\tdad 0 0 1 -9 0 0 0 0\r\n"
+                         "fam1 mum 0 0 2 -9\tA1 A2\tB1 B2\r\n"
+                         "fam1 k1 dad mum 1 -9 A1 A3 B1 B1\r\n"
+                         "\r\n"
+                         "fam1 k2 dad mum 2 -9 A2 A3 B2 B1\r\n"
+                         "fam1 k3 dad mum 2 -9 0 0 0 0\r\n"
+                         "fam2 p 0 0 1 -9 A3 A3 B2 B2\r\n"
+                         "fam2 q 0 0 2 -9 A1 0 B1 B1\r\n"
+                         "fam2 r p q 1 -9 A3 A1 B2 B1\r\n"
+                         "un s1 0 0 0 -9 A1 A2 B1 B2\r\n"
+                         "un s2 0 0 0 -9 A2 A2 B2 B2\r\n"
+                         "un s3 0 0 0 -9 A1 A3 B1 B2\r\n";
+const std::string kMap = "1 A 0 100\r\n1 B 0 200\r\n";
+
+// The same sample written by hand, under other identifiers.
+const std::string kHandWritten = "1 0 3\n"
+                                 "8 Round trip\n"
+                                 "m 0 0\nA1 B1\nA2 B2\n"
+                                 "c1 d m\nA1 B1\nA3 B1\n"
+                                 "c2 d m\nA2 B2\nA3 B1\n"
+                                 "p 0 0\nA3 B2\nA3 B2\n"
+                                 "r p q\nA3 B2\nA1 B1\n"
+                                 "s1 0 0\nA1 B1\nA2 B2\n"
+                                 "s2 0 0\nA2 B2\nA2 B2\n"
+                                 "s3 0 0\nA1 B1\nA3 B2\n";
+
+const std::string kConvertedSummary =
+    "Individuals read: 11\n"
+    "Individuals written: 8\n"
+    "Untyped parents made absent (their children name them): 2\n"
+    "Parents named by their children but not in the input (absent): 0\n"
+    "Individuals dropped: 1\n"
+    "  untyped, without children: 1\n"
+    "  untyped, whose children were all dropped: 0\n"
+    "Individuals typed at some alleles but not all (made untyped): 1\n"
+    "Families: 2 (1 with 1 child, 1 with 2 children)\n"
+    "Singles: 3\n";
+
+TEST(DataToolConvert, PedigreeFileWithMapTabsAndCarriageReturns) {
+    const e2e::Result r = e2e::run_data_tool({"convert", "fam.ped", "-o", "fam.mbd", "--loci",
+                                              "A,B", "--simulations", "20", "--starts", "3"},
+                                             {{"fam.ped", kPed}, {"fam.map", kMap}}, {"fam.mbd"});
+    EXPECT_EQ(0, r.status) << r.errors;
+    EXPECT_EQ("", r.errors);
+    EXPECT_EQ("1 20 3\n8\nfam\n"
+              "fam1_mum 0 0\nA1 B1\nA2 B2\n"
+              "fam1_k1 fam1_dad fam1_mum\nA1 B1\nA3 B1\n"
+              "fam1_k2 fam1_dad fam1_mum\nA2 B2\nA3 B1\n"
+              "fam2_p 0 0\nA3 B2\nA3 B2\n"
+              "fam2_r fam2_p fam2_q\nA3 B2\nA1 B1\n"
+              "un_s1 0 0\nA1 B1\nA2 B2\n"
+              "un_s2 0 0\nA2 B2\nA2 B2\n"
+              "un_s3 0 0\nA1 B1\nA3 B2\n",
+              r.collected.at("fam.mbd"));
+    EXPECT_EQ("Wrote fam.mbd: sample \"fam\", 8 individuals, 2 loci, 20 simulated samples, 3 "
+              "initial conditions\n" +
+                  kConvertedSummary +
+                  "Locus 1 (marker A): 3 alleles: A1 A2 A3\n"
+                  "Locus 2 (marker B): 2 alleles: B1 B2\n",
+              r.console);
+}
+
+TEST(DataToolConvert, OneLocusByNumberWithoutMapAndDefaults) {
+    // Without a map the markers are numbered; "q" is typed at marker 2.
+    const e2e::Result r = e2e::run_data_tool(
+        {"convert", "fam.ped", "--output=one.mbd", "--loci", "2", "--name", "Marker two"},
+        {{"fam.ped", kPed}}, {"one.mbd"});
+    EXPECT_EQ(0, r.status) << r.errors;
+    EXPECT_EQ("1 1000 5\n9\nMarker two\n"
+              "fam1_mum 0 0\nB1\nB2\n"
+              "fam1_k1 fam1_dad fam1_mum\nB1\nB1\n"
+              "fam1_k2 fam1_dad fam1_mum\nB2\nB1\n"
+              "fam2_p 0 0\nB2\nB2\n"
+              "fam2_q 0 0\nB1\nB1\n"
+              "fam2_r fam2_p fam2_q\nB2\nB1\n"
+              "un_s1 0 0\nB1\nB2\n"
+              "un_s2 0 0\nB2\nB2\n"
+              "un_s3 0 0\nB1\nB2\n",
+              r.collected.at("one.mbd"));
+    EXPECT_NE(std::string::npos, r.console.find("Locus 1 (marker 2): 2 alleles: B1 B2\n"));
+}
+
+TEST(DataToolConvert, TableWithBothMarkerLayouts) {
+    const std::string table = "family\tid\tfather\tmother\tA_1\tA_2\tB\r\n"
+                              "f\tdad\t0\t0\t0\t0\t0/0\r\n"
+                              "f\tmum\t0\t0\tA1\tA2\tB1/B2\r\n"
+                              "f\tkid\tdad\tmum\tA1\tA1\tB2/B2\r\n";
+    const e2e::Result r = e2e::run_data_tool({"convert", "t.tsv", "-o", "t.mbd", "--loci", "B,A"},
+                                             {{"t.tsv", table}}, {"t.mbd"});
+    EXPECT_EQ(0, r.status) << r.errors;
+    EXPECT_EQ("1 1000 5\n2\nt\nf_mum 0 0\nB1 A1\nB2 A2\nf_kid f_dad f_mum\nB2 A1\nB2 A1\n",
+              r.collected.at("t.mbd"));
+}
+
+TEST(DataToolConvert, RefusedInputsNameFileAndLineAndWriteNothing) {
+    struct Case {
+        Files files;
+        std::vector<std::string> args;
+        std::string errors;
+    };
+    const std::string ok = "f a 0 0 0 0 1 2\n";
+    const std::vector<Case> cases = {
+        {{{"x.ped", ok + "f b 0 0 0 0 1 2 3\r\n"}},
+         {"--loci", "1"},
+         "x.ped:2: odd number of allele columns (3): each marker takes two\n"},
+        {{{"x.ped", ok + "f b 0 0 0 0 1 2 3 4\n"}},
+         {"--loci", "1"},
+         "x.ped:2: wrong number of columns: 10, expected 8 (as on the first line)\n"},
+        {{{"x.ped", ok}, {"x.map", "1 A 0 1\n"}},
+         {"--loci", "B"},
+         "x.map: unknown marker name \"B\" (the file has 1 marker: give a name it lists or a "
+         "number from 1 to 1)\n"},
+        {{{"x.ped", ok + "f c 0 0 0 0 1 2\nf a 0 0 0 0 1 2\n"}},
+         {"--loci", "1"},
+         "x.ped:3: duplicate identifier f_a (also on line 1)\n"},
+        {{{"x.ped", ok + "f b b 0 0 0 1 2\n"}},
+         {"--loci", "1"},
+         "x.ped:2: individual f_b is its own parent\n"},
+        {{{"x.ped", "f a 0 0 0 0 1 #2\n"}},
+         {"--loci", "1"},
+         "x.ped:1: marker 1: allele \"#2\" cannot be written in a data file: it holds '#', "
+         "which the report uses for unseen alleles\n"},
+        {{{"x.tsv", "id\tfather\tmother\tA\nx\t0\t0\t1/2\ny\t0\t0\n"}},
+         {"--loci", "A"},
+         "x.tsv:3: wrong number of columns: 3, expected 4 as in the header (columns are "
+         "separated by tabs)\n"},
+        {{{"x.ped", ok}}, {"--loci", "1", "--map", "none.map"}, "none.map: cannot open the file\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"convert", c.files[0].first, "-o", "out.mbd"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const e2e::Result r = e2e::run_data_tool(args, c.files);
+        EXPECT_EQ(1, r.status) << c.errors;
+        EXPECT_EQ(c.errors, r.errors);
+        EXPECT_EQ("", r.console);
+        std::vector<std::string> inputs;
+        for (const auto& [name, text] : c.files) {
+            inputs.push_back(name);
+        }
+        std::sort(inputs.begin(), inputs.end());
+        EXPECT_EQ(inputs, r.left) << c.errors; // no output, whole or partial
+    }
+}
+
+TEST(DataToolConvert, CommandLineMistakesPointToHelp) {
+    const Files files{{"x.ped", "f a 0 0 0 0 1 2\n"}};
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"convert", "x.ped", "-o", "y.mbd"},
+         "convert needs the markers to keep: --loci L1,L2 (or one marker)"},
+        {{"convert", "x.ped", "--loci", "1"}, "convert needs the output file: -o OUTPUT.mbd"},
+        {{"convert", "x.ped", "-o", "y.mbd", "--loci", "1", "--starts", "-2"},
+         "--starts takes a whole number from 0 to 999999999, not \"-2\""},
+        {{"convert", "x.ped", "-o", "y.mbd", "--loci", "1", "--starts", "0"},
+         "--starts must be at least 1"},
+        {{"convert", "x.ped", "-o", "y.mbd", "--loci", "1", "--colour", "red"},
+         "unknown option --colour"},
+        {{"convert", "x.txt", "-o", "y.mbd", "--loci", "1"},
+         "cannot tell the format of x.txt from its name: give --format ped or --format tsv"},
+    };
+    for (const auto& [args, message] : cases) {
+        const e2e::Result r = e2e::run_data_tool(args, files);
+        EXPECT_EQ(1, r.status) << message;
+        EXPECT_EQ("tovaquor-data: " + message + "\nTry: tovaquor-data convert --help\n", r.errors);
+    }
+    const e2e::Result help = e2e::run_data_tool({"convert", "--help"}, {});
+    EXPECT_EQ(0, help.status);
+    EXPECT_NE(std::string::npos, help.console.find("--simulations N      simulated samples for "
+                                                   "the test (default: 1000)"));
+}
+
+TEST(DataTool, CommandsAndOutputsThatCannotBeUsed) {
+    const e2e::Result unknown = e2e::run_data_tool({"frob"}, {});
+    EXPECT_EQ(1, unknown.status);
+    EXPECT_EQ("tovaquor-data: unknown command \"frob\" (convert, check or clean)\n"
+              "Try: tovaquor-data --help\n",
+              unknown.errors);
+    const e2e::Result none = e2e::run_data_tool({}, {});
+    EXPECT_EQ(1, none.status);
+    EXPECT_EQ(0U, none.errors.find("Usage: tovaquor-data COMMAND ...\n"));
+    const e2e::Result missing = e2e::run_data_tool({"check", "nope.mbd"}, {});
+    EXPECT_EQ(1, missing.status);
+    EXPECT_EQ("nope.mbd: cannot open the file\n", missing.errors);
+    const e2e::Result unwritable = e2e::run_data_tool({"clean", "in.mbd", "-o", "no/out.mbd"},
+                                                      {{"in.mbd", "1 0 1\n1 S\nA 0 0\n1\n2\n"}});
+    EXPECT_EQ(1, unwritable.status);
+    EXPECT_EQ("tovaquor-data: cannot write no/out.mbd: No such file or directory\n",
+              unwritable.errors);
+    EXPECT_EQ(std::vector<std::string>{"in.mbd"}, unwritable.left);
+}
+
+// The report's log-likelihoods and listed haplotype frequencies.
+struct Estimates {
+    std::vector<double> ln_likelihoods;
+    std::map<std::string, double> haplotypes;
+};
+
+Estimates estimates_of(const std::string& report) {
+    Estimates e;
+    std::istringstream is(report);
+    std::string line;
+    bool in_haplotypes = false;
+    static const std::regex row(R"(^\s+\d+\s+\d+\s+([0-9.]+)\s+(\S+(?: \S+)?)\s*$)");
+    while (std::getline(is, line)) {
+        if (line.find("Samp. logLHood") != std::string::npos && e.ln_likelihoods.empty()) {
+            std::getline(is, line);
+            std::istringstream numbers(line);
+            double a = 0.0;
+            double b = 0.0;
+            numbers >> a >> b;
+            e.ln_likelihoods = {a, b};
+        }
+        if (line.find("Haplotype database content") != std::string::npos) {
+            in_haplotypes = true;
+        }
+        if (line.find("Sum of listed") != std::string::npos) {
+            in_haplotypes = false;
+        }
+        std::smatch m;
+        if (in_haplotypes && std::regex_match(line, m, row)) {
+            e.haplotypes[m[2]] = std::stod(m[1]);
+        }
+    }
+    return e;
+}
+
+void expect_same_estimates(const std::string& expected_report, const std::string& report) {
+    const Estimates want = estimates_of(expected_report);
+    const Estimates got = estimates_of(report);
+    ASSERT_EQ(2U, want.ln_likelihoods.size());
+    ASSERT_EQ(2U, got.ln_likelihoods.size());
+    EXPECT_GT(want.ln_likelihoods[0], -1e30); // an estimate, not the floor of a zero likelihood
+    for (std::size_t k = 0; k < 2; ++k) {
+        EXPECT_NEAR(want.ln_likelihoods[k], got.ln_likelihoods[k], 1e-6);
+    }
+    ASSERT_FALSE(want.haplotypes.empty());
+    ASSERT_EQ(want.haplotypes.size(), got.haplotypes.size());
+    for (const auto& [haplotype, frequency] : want.haplotypes) {
+        ASSERT_EQ(1U, got.haplotypes.count(haplotype)) << haplotype;
+        EXPECT_NEAR(frequency, got.haplotypes.at(haplotype), 1e-6) << haplotype;
+    }
+}
+
+TEST(DataToolRoundTrip, ConvertedPedigreeFileEstimatesAsTheHandWrittenFile) {
+    const e2e::Result converted =
+        e2e::run_data_tool({"convert", "fam.ped", "-o", "fam.mbd", "--loci", "A,B", "--simulations",
+                            "0", "--starts", "3"},
+                           {{"fam.ped", kPed}, {"fam.map", kMap}}, {"fam.mbd"});
+    ASSERT_EQ(0, converted.status) << converted.errors;
+    const e2e::Result by_hand = e2e::run_data("hand", kHandWritten, "17");
+    const e2e::Result from_ped = e2e::run_data("fam", converted.collected.at("fam.mbd"), "17");
+    EXPECT_EQ(0, from_ped.status);
+    expect_same_estimates(by_hand.report, from_ped.report);
+}
+
+std::string read_example(const std::string& name) {
+    std::ifstream is(std::string(TOVAQUOR_EXAMPLES) + "/" + name, std::ios::binary);
+    std::ostringstream text;
+    text << is.rdbuf();
+    return text.str();
+}
+
+TEST(DataToolRoundTrip, ExamplePedigreeFileGivesTheExampleReport) {
+    const e2e::Result converted =
+        e2e::run_data_tool({"convert", "example.ped", "-o", "converted.mbd", "--loci", "A,B",
+                            "--simulations", "0", "--starts", "5", "--name", "Example families"},
+                           {{"example.ped", read_example("example.ped")},
+                            {"example.map", read_example("example.map")}},
+                           {"converted.mbd"});
+    ASSERT_EQ(0, converted.status) << converted.errors;
+    // The example asks for 500 simulated samples; the estimates do not depend on them.
+    std::string example = read_example("example.mbd");
+    ASSERT_EQ(0U, example.find("1 500 5\n"));
+    example.replace(0, 7, "1 0 5");
+    const e2e::Result original = e2e::run_data("example", example, "2026");
+    const e2e::Result from_ped =
+        e2e::run_data("converted", converted.collected.at("converted.mbd"), "2026");
+    expect_same_estimates(original.report, from_ped.report);
+    EXPECT_EQ(e2e::mask_times(original.report), e2e::mask_times(from_ped.report));
+}
+
+// Three families planted: one fails at locus 1, one (an absent mother) at locus
+// 2, one only as two-locus haplotypes (the father would pass A1 B1 to one child
+// and A1 B2 to the other). M1 is also the mother of a family that fits.
+const std::string kPlanted = "1 0 2\n13 Planted\n"
+                             "F1 0 0\nA1 B1\nA1 B1\n"
+                             "M1 0 0\nA1 B1\nA1 B1\n"
+                             "K1 F1 M1\nA2 B1\nA2 B1\n"
+                             "F2 0 0\nA1 B1\nA1 B1\n"
+                             "K2 F2 M2\nA1 B2\nA1 B2\n"
+                             "F3 0 0\nA1 B1\nA2 B2\n"
+                             "M3 0 0\nA3 B3\nA3 B3\n"
+                             "K3a F3 M3\nA1 B1\nA3 B3\n"
+                             "K3b F3 M3\nA1 B2\nA3 B3\n"
+                             "F4 0 0\nA1 B1\nA2 B2\n"
+                             "K4 F4 M4\nA2 B2\nA3 B1\n"
+                             "K5 F4 M1\nA1 B1\nA2 B2\n"
+                             "S1 0 0\nA1 B1\nA2 B2\n";
+
+TEST(DataToolCheck, FindsExactlyThePlantedFamilies) {
+    const e2e::Result r = e2e::run_data_tool({"check", "planted.mbd"}, {{"planted.mbd", kPlanted}});
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ("", r.errors);
+    EXPECT_EQ("File planted.mbd: 1 sample, 0 simulated samples per sample, 2 initial conditions\n"
+              "Sample 1: Planted\n"
+              "  Individuals: 13\n"
+              "  Absent parents (named by their children only): 2\n"
+              "  Families: 5 (4 with 1 sib, 1 with 2 sibs)\n"
+              "  Singles: 1\n"
+              "  Generations: 2\n"
+              "  Locus 1: 3 alleles: A1 (14), A2 (7), A3 (5)\n"
+              "  Locus 2: 3 alleles: B1 (14), B2 (8), B3 (4)\n"
+              "  Incompatible families: 3\n"
+              "  - family of F1 and M1: fails at locus 1\n"
+              "      parent F1  line 3: A1/A1 B1/B1\n"
+              "      parent M1  line 6: A1/A1 B1/B1\n"
+              "      sib    K1  line 9: A2/A2 B1/B1\n"
+              "  - family of F2 and M2: fails at locus 2\n"
+              "      parent F2  line 12: A1/A1 B1/B1\n"
+              "      parent M2  absent (untyped)\n"
+              "      sib    K2  line 15: A1/A1 B2/B2\n"
+              "  - family of F3 and M3: each locus alone fits, the two-locus haplotypes do not\n"
+              "      parent F3   line 18: A1/A2 B1/B2\n"
+              "      parent M3   line 21: A3/A3 B3/B3\n"
+              "      sib    K3a  line 24: A1/A3 B1/B3\n"
+              "      sib    K3b  line 27: A1/A3 B2/B3\n"
+              "Total: 13 individuals, 3 incompatible families: the analysis finds no estimate "
+              "for a sample that holds one (tovaquor-data clean removes them)\n",
+              r.console);
+    // The analysis agrees: it warns of an incompatible pedigree.
+    const e2e::Result analysis = e2e::run_data("planted", kPlanted);
+    EXPECT_NE(std::string::npos, analysis.log.find("Incompatible pedigree"));
+}
+
+TEST(DataToolCheck, TheExampleIsCleanAndSummarised) {
+    const e2e::Result r = e2e::run_data_tool({"check", "example.mbd"},
+                                             {{"example.mbd", read_example("example.mbd")}});
+    EXPECT_EQ(0, r.status);
+    EXPECT_NE(std::string::npos,
+              r.console.find("  Individuals: 158\n"
+                             "  Absent parents (named by their children only): 21\n"
+                             "  Families: 35 (6 with 1 sib, 7 with 2 sibs, 9 with 3 sibs, 13 with "
+                             "4 sibs)\n"
+                             "  Singles: 10\n"
+                             "  Generations: 2\n"));
+    EXPECT_TRUE(r.console.ends_with("Total: 158 individuals, no incompatible family\n"));
+}
+
+TEST(DataToolCheck, UnreadableFilesStopWithTheAnalysisMessageAndLine) {
+    struct Case {
+        std::string data;
+        std::int64_t line;
+        std::string message; // as the analysis prints it
+    };
+    const std::string tab_hint = "\nHint: this allele line holds a tab; alleles must be "
+                                 "separated by blanks (a tab is part of an allele name), so "
+                                 "convert tab-separated files first.";
+    const std::vector<Case> cases = {
+        {"1 0 1\n2 S\nA 0 0\n1\n2\n\nA 0 0\n1\n2\n", 7,
+         "TPopPedigree::read_pedigrees : individual A appears more than once in sample S"},
+        {"1 0 1\n1 S\nA 0 A\n1\n2\n", 3,
+         "TPopPedigree::read_pedigrees : individual A is its own parent"},
+        {"1 0 1\n1 S\nA 0 0\n1 2 3\n1 2 3\n", 3,
+         "TPopPedigree::set_pseudo_haplotypes : individual A has 3 alleles on an allele line, at "
+         "most 2 loci are supported"},
+        {"1 0 1\n2 S\nA 0 0\n1\t2\n1\t2\nB 0 0\n1 2\n1 2\n", 3,
+         "TPopPedigree::set_pseudo_haplotypes : individual A has 1 alleles on an allele line, "
+         "expected 2" +
+             tab_hint},
+        {"1 0 1\n1 S\nA 0 0\n", 3,
+         "TPopPedigree::set_pseudo_haplotypes : individual A has no allele on an allele line"},
+        {"\nx\n", 2, "run_analysis : expected the number of samples in the data file"},
+        {"1 0 -1\n", 1, "run_analysis : the number of initial conditions must be at least 1"},
+        {"0 0 1\n", 1, "run_analysis : the number of samples must be at least 1"},
+        {"2 0 1\n1 S\nA 0 0\n1\n2\n\nzz\n", 7,
+         "run_analysis : expected the individual count of sample 2 in the data file"},
+    };
+    for (const Case& c : cases) {
+        const e2e::Result analysis = e2e::run_data("bad", c.data);
+        ASSERT_EQ(255, analysis.status) << c.message;
+        ASSERT_TRUE(analysis.console.ends_with(c.message + "\n")) << analysis.console;
+        const e2e::Result check = e2e::run_data_tool({"check", "bad.mbd"}, {{"bad.mbd", c.data}});
+        EXPECT_EQ(1, check.status) << c.message;
+        EXPECT_EQ("bad.mbd:" + std::to_string(c.line) + ": " + c.message + "\n", check.errors);
+        EXPECT_EQ("", check.console);
+        const e2e::Result clean =
+            e2e::run_data_tool({"clean", "bad.mbd", "-o", "out.mbd"}, {{"bad.mbd", c.data}});
+        EXPECT_EQ(1, clean.status);
+        EXPECT_EQ(check.errors, clean.errors);
+        EXPECT_EQ(std::vector<std::string>{"bad.mbd"}, clean.left);
+    }
+}
+
+TEST(DataToolClean, RemovesThePlantedFamiliesAndTheAnalysisReachesAnEstimate) {
+    const e2e::Result r = e2e::run_data_tool({"clean", "planted.mbd", "-o", "clean.mbd"},
+                                             {{"planted.mbd", kPlanted}}, {"clean.mbd"});
+    EXPECT_EQ(0, r.status) << r.errors;
+    EXPECT_EQ("Removed F1 (sample 1, line 3): parent in the incompatible family of F1 and M1, in "
+              "no other family\n"
+              "Removed K1 (sample 1, line 9): sib in the incompatible family of F1 and M1\n"
+              "Removed F2 (sample 1, line 12): parent in the incompatible family of F2 and M2, in "
+              "no other family\n"
+              "Removed K2 (sample 1, line 15): sib in the incompatible family of F2 and M2\n"
+              "Removed F3 (sample 1, line 18): parent in the incompatible family of F3 and M3, in "
+              "no other family\n"
+              "Removed M3 (sample 1, line 21): parent in the incompatible family of F3 and M3, in "
+              "no other family\n"
+              "Removed K3a (sample 1, line 24): sib in the incompatible family of F3 and M3\n"
+              "Removed K3b (sample 1, line 27): sib in the incompatible family of F3 and M3\n"
+              "Wrote clean.mbd: 1 sample, 5 individuals kept, 8 removed\n",
+              r.console);
+    const std::string cleaned = r.collected.at("clean.mbd");
+    EXPECT_EQ("1 0 2\n5\nPlanted\n"
+              "M1 0 0\nA1 B1\nA1 B1\n"
+              "F4 0 0\nA1 B1\nA2 B2\n"
+              "K4 F4 M4\nA2 B2\nA3 B1\n"
+              "K5 F4 M1\nA1 B1\nA2 B2\n"
+              "S1 0 0\nA1 B1\nA2 B2\n",
+              cleaned);
+    const e2e::Result check = e2e::run_data_tool({"check", "c.mbd"}, {{"c.mbd", cleaned}});
+    EXPECT_EQ(0, check.status);
+    const e2e::Result analysis = e2e::run_data("clean", cleaned);
+    EXPECT_EQ(0, analysis.status);
+    EXPECT_EQ(std::string::npos, analysis.log.find("WARNING"));
+    const Estimates e = estimates_of(analysis.report);
+    ASSERT_EQ(2U, e.ln_likelihoods.size());
+    EXPECT_GT(e.ln_likelihoods[0], -1e30);
+}
+
+TEST(DataToolClean, SibHeadingAnotherFamilyLeavesItAsAnAbsentParent) {
+    // K is a sib of an incompatible family and the father of a family that fits.
+    const std::string data = "1 0 1\n5 S\n"
+                             "F 0 0\n1\n1\n"
+                             "M 0 0\n1\n1\n"
+                             "K F M\n2\n2\n"
+                             "W 0 0\n2\n3\n"
+                             "G K W\n2\n3\n";
+    const e2e::Result r =
+        e2e::run_data_tool({"clean", "in.mbd", "-o", "out.mbd"}, {{"in.mbd", data}}, {"out.mbd"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_NE(std::string::npos,
+              r.console.find("Removed K (sample 1, line 9): sib in the incompatible family of F "
+                             "and M (its own children now name it as an absent parent)\n"));
+    EXPECT_EQ("1 0 1\n2\nS\nW 0 0\n2\n3\nG K W\n2\n3\n", r.collected.at("out.mbd"));
+}
+
+TEST(DataToolCheck, TablesBeyondTheMemoryLimitStopAsTheAnalysisDoes) {
+    // The child's absent parent Q needs the table of all haplotype pairs.
+    std::string data = "1 0 1\n62 Many\nP 0 0\nA0 B0\nA0 B0\nC P Q\nA0 B0\nA1 B0\n";
+    for (int i = 0; i < 60; ++i) {
+        data += "I" + std::to_string(i) + " 0 0\nA" + std::to_string(i) + " B" + std::to_string(i) +
+                "\nA" + std::to_string((i + 1) % 60) + " B0\n";
+    }
+    const e2e::Env env{{"TOVAQUOR_MAX_MEMORY_MB", "1"}};
+    const e2e::Result analysis = e2e::run_data("bad", data, "1", env);
+    ASSERT_EQ(255, analysis.status);
+    const std::string message = analysis.console.substr(e2e::kBanner.size());
+    ASSERT_EQ(0U, message.find("TPopPedigree::analyse : sample Many has 61 and 61 alleles"));
+    e2e::Run check{{"check", "bad.mbd"}, "", {{"bad.mbd", data}}, env, "-"};
+    check.program = TOVAQUOR_DATA_BINARY;
+    const e2e::Result r = e2e::run(check);
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("bad.mbd: " + message, r.errors);
+    EXPECT_EQ("", r.console);
+}
+
+TEST(DataToolCheck, OneLocusFilesAndSeveralSamples) {
+    // Sample 1 fits; in sample 2 the second child cannot be the parents'.
+    const std::string data = "2 10 3\n"
+                             "2 Fits\nP 0 0\n1\n2\nC P Q\n1\n3\n"
+                             "3 Does not\nP 0 0\n1\n1\nC1 P Q\n1\n2\nC2 P Q\n2\n2\n";
+    const e2e::Result check = e2e::run_data_tool({"check", "two.mbd"}, {{"two.mbd", data}});
+    EXPECT_EQ(2, check.status);
+    EXPECT_NE(std::string::npos, check.console.find("Sample 1: Fits\n"));
+    EXPECT_NE(std::string::npos,
+              check.console.find("Sample 2: Does not\n"
+                                 "  Individuals: 3\n"
+                                 "  Absent parents (named by their children only): 1\n"
+                                 "  Families: 1 (1 with 2 sibs)\n"
+                                 "  Singles: 0\n"
+                                 "  Generations: 2\n"
+                                 "  Locus 1: 2 alleles: 2 (3), 1 (3)\n"
+                                 "  Incompatible families: 1\n"
+                                 "  - family of P and Q: fails at locus 1\n"));
+    const e2e::Result clean =
+        e2e::run_data_tool({"clean", "two.mbd", "-o", "out.mbd"}, {{"two.mbd", data}}, {"out.mbd"});
+    EXPECT_EQ(0, clean.status);
+    // The emptied sample stays, so that samples keep their numbers.
+    EXPECT_EQ("2 10 3\n2\nFits\nP 0 0\n1\n2\nC P Q\n1\n3\n0\nDoes not\n",
+              clean.collected.at("out.mbd"));
+    EXPECT_NE(std::string::npos,
+              clean.console.find("Sample 2 (Does not) has no individual left\n"));
+}
+
+} // namespace
