@@ -24,9 +24,10 @@ build: configure
 # The program alone: a compiler, CMake and make are all it needs.
 run: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target tovaquor
-	cd examples && ../$(BUILD_DIR)/app/tovaquor $(EXAMPLE) $(SEED)
+	cd examples && ../$(BUILD_DIR)/app/tovaquor --tables --html $(EXAMPLE) $(SEED)
 	@echo
-	@echo "Report written to examples/$(EXAMPLE).mbr, messages to examples/mirbo.log"
+	@echo "Report written to examples/$(EXAMPLE).mbr, tables to examples/$(EXAMPLE).*.tsv,"
+	@echo "the page to examples/$(EXAMPLE).html, messages to examples/mirbo.log"
 
 # GoogleTest is the one thing the suite needs beyond the program's tools.
 test-deps:

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "app/results_collector.h"
 #include "app/sample_batch.h"
 #include "app/simulation.h"
 #include "io/data_file_reader.h"
@@ -22,9 +23,18 @@ bool has_estimate(const TPopPedigree& pop) {
 } // namespace
 
 std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast) {
+    RunResults discarded;
+    return run_analysis(is, report, fast, discarded, nullptr);
+}
+
+std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, RunResults& results,
+                          Progress* progress) {
     DataFileReader reader(is);
     const RunParameters run = reader.read_run_parameters();
     check_run_parameters(run);
+    results.n_samples = run.n_samples;
+    results.n_simulated = run.n_simulated;
+    results.n_initial = run.n_initial;
     ReportWriter writer(report);
     std::int32_t without_estimate = 0;
     for (std::int32_t k = 0; k < run.n_samples; ++k) {
@@ -38,6 +48,10 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast) {
             pop.analyse(sample, run.n_initial);
         }
         writer.sample_header(pop.Name, n_individuals, run.n_initial);
+        SampleResults& described =
+            results.samples.emplace_back(collect_sample(pop, sample, n_individuals));
+        described.n_simulated = run.n_simulated;
+        described.estimated = has_estimate(pop);
         if (!has_estimate(pop)) {
             // No random sample is drawn: there are no frequencies to draw from.
             writer.no_estimate();
@@ -48,6 +62,10 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast) {
             console() << "Sample " << pop.Name
                       << ": no estimate, the likelihood is zero (see mirbo.log)\n";
             ++without_estimate;
+            if (run.n_simulated > 0) {
+                described.test = TestStatus::kNoEstimate;
+            }
+            described.complete = true;
             continue;
         }
         const EstimateLine estimate{pop.PedDB._ln_likelihood, pop.EquilLnLHood,
@@ -60,9 +78,12 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast) {
             // Both likelihoods are the same model: the simulated ratios would
             // be rounding noise.
             writer.simulation_not_run("a sample typed at one locus has no linkage to test");
+            described.test = TestStatus::kOneLocus;
         } else {
-            run_simulation(pop, estimate.ratio(), run.n_simulated, run.n_initial, report);
+            run_simulation(pop, estimate.ratio(), run.n_simulated, run.n_initial, report,
+                           &described, progress);
         }
+        described.complete = true;
         report.flush();
     }
     return without_estimate;

@@ -1,5 +1,9 @@
 #include "app/entry.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -9,7 +13,11 @@
 #include <vector>
 
 #include "app/driver.h"
+#include "app/progress.h"
+#include "app/run_summary.h"
+#include "report/html_report.h"
 #include "report/report_writer.h"
+#include "report/tables.h"
 #include "support/clock.h"
 #include "support/errors.h"
 #include "support/random.h"
@@ -28,7 +36,7 @@ void print_banner() {
 }
 
 void print_usage() {
-    std::cout << "Usage: tovaquor BASE SEED\n"
+    std::cout << "Usage: tovaquor [--tables] [--html] [--fast] BASE SEED\n"
                  "\n"
                  "Estimates two-locus haplotype frequencies by maximum likelihood from the\n"
                  "nuclear families and single individuals of BASE.mbd, and tests linkage and\n"
@@ -40,6 +48,10 @@ void print_usage() {
                  "         same run)\n"
                  "\n"
                  "With any other number of arguments the program asks for both.\n"
+                 "  --tables     also write BASE.summary.tsv, BASE.alleles.tsv,\n"
+                 "               BASE.haplotypes.tsv and BASE.simulated.tsv\n"
+                 "  --html       also write the page BASE.html\n"
+                 "  --           end of options (for a BASE that starts with --)\n"
                  "  -h, --help   show this text\n"
                  "  --version    show the version\n"
                  "  --fast       sum each family over the haplotypes its parents pass on\n"
@@ -81,7 +93,100 @@ std::int32_t prompt_seed() {
     }
 }
 
+// The progress line goes to standard error when it is a terminal, unless the
+// console is written to that same terminal: its lines would tear the line
+// rewritten in place, and they are a sign of life of their own.
+bool show_progress() {
+    if (isatty(STDERR_FILENO) == 0) {
+        return false;
+    }
+    struct stat out {};
+    struct stat err {};
+    return isatty(STDOUT_FILENO) == 0 || fstat(STDOUT_FILENO, &out) != 0 ||
+           fstat(STDERR_FILENO, &err) != 0 || out.st_rdev != err.st_rdev;
+}
+
+std::int64_t steady_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The tables and the page of a finished run, and the summary on standard
+// error; false when a file could not be written.
+bool write_outputs(const CommandLine& command, const std::string& base,
+                   const std::string& report_name, const RunResults& results) {
+    std::vector<std::pair<std::string, std::string>> files = {{"Report", report_name}};
+    bool written = true;
+    if (command.tables) {
+        const std::vector<std::string> failed = tables::write_all(base, results);
+        for (const std::string& name : failed) {
+            std::cerr << "Unable to write the table " << name << "\n";
+        }
+        written = written && failed.empty();
+        std::string names;
+        for (const std::string& name : tables::file_names(base)) {
+            names += (names.empty() ? "" : ", ") + name;
+        }
+        files.emplace_back("Tables", names);
+    }
+    if (command.html) {
+        const std::string page = base + ".html";
+        if (!html_report::write_file(page, results)) {
+            std::cerr << "Unable to write the page " << page << "\n";
+            written = false;
+        }
+        files.emplace_back("Page", page);
+    }
+    write_run_summary(std::cerr, results, files);
+    return written;
+}
+
 } // namespace
+
+CommandLine parse_command_line(int argc, char** argv) {
+    CommandLine command;
+    // --fast may stand anywhere before "--"; the other options lead.
+    std::vector<char*> kept;
+    bool ended = false;
+    for (int k = 0; k < argc; ++k) {
+        const std::string arg = argv[k];
+        ended = ended || (k > 0 && arg == "--");
+        if (k > 0 && !ended && arg == "--fast") {
+            command.fast = true;
+        } else {
+            kept.push_back(argv[k]);
+        }
+    }
+    argc = static_cast<int>(kept.size());
+    argv = kept.data();
+    int i = 1;
+    for (; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--tables") {
+            command.tables = true;
+        } else if (arg == "--html") {
+            command.html = true;
+        } else if (arg == "--") {
+            command.options_ended = true;
+            ++i;
+            break;
+        } else {
+            break;
+        }
+    }
+    // After an option, a misspelt one must not be taken for the base name.
+    if (i > 1 && !command.options_ended && i < argc) {
+        const std::string arg = argv[i];
+        if (arg.starts_with("--") && arg != "--help" && arg != "--version") {
+            command.unknown = arg;
+        }
+    }
+    for (; i < argc; ++i) {
+        command.arguments.emplace_back(argv[i]);
+    }
+    return command;
+}
 
 std::int32_t parse_seed_argument(const std::string& text) {
     const long long value = std::strtoll(text.c_str(), nullptr, 10);
@@ -90,21 +195,18 @@ std::int32_t parse_seed_argument(const std::string& text) {
 
 namespace {
 
-int run(int argc, char** argv) {
-    // Options may stand anywhere; what remains is read as before.
-    std::vector<char*> args;
-    bool fast = false;
-    for (int i = 0; i < argc; ++i) {
-        if (i > 0 && std::string(argv[i]) == "--fast") {
-            fast = true;
-        } else {
-            args.push_back(argv[i]);
-        }
-    }
-    argc = static_cast<int>(args.size());
-    argv = args.data();
-    if (argc == 2) {
-        const std::string arg = argv[1];
+// What the run has produced so far, kept where a fatal stop can still reach it.
+struct RunState {
+    std::string base;
+    std::string report_name;
+    bool analysing = false; // the report is open and the analysis has begun
+    RunResults results;
+};
+
+int run(const CommandLine& command, RunState& state) {
+    const std::vector<std::string>& args = command.arguments;
+    if (args.size() == 1 && !command.options_ended) {
+        const std::string& arg = args[0];
         if (arg == "-h" || arg == "--help") {
             print_usage();
             return 0;
@@ -125,15 +227,15 @@ int run(int argc, char** argv) {
     std::string base;
     std::ifstream data;
     std::int32_t seed = 0;
-    if (argc == 3) {
-        base = argv[1];
+    if (args.size() == 2) {
+        base = args[0];
         data.open(base + ".mbd");
         if (!data.is_open()) {
             std::cout << "Invalid file name, program terminated !"
                       << "\n";
             return 1;
         }
-        seed = parse_seed_argument(argv[2]);
+        seed = parse_seed_argument(args[1]);
     } else {
         do {
             std::cout << "Input file name : ";
@@ -159,10 +261,18 @@ int run(int argc, char** argv) {
     std::int32_t generator = seed == std::numeric_limits<std::int32_t>::min() ? seed : -seed;
     random_uniform(generator);
 
+    state.base = base;
+    state.report_name = report_name;
+    state.analysing = true;
+    RunResults& results = state.results;
+    results.version = TOVAQUOR_VERSION;
+    results.data_file = base + ".mbd";
+    results.seed = seed;
+    Progress progress(std::cerr, show_progress(), steady_ms);
     const std::int32_t start = clock_ms();
     std::int32_t without_estimate = 0;
     try {
-        without_estimate = run_analysis(data, report, fast);
+        without_estimate = run_analysis(data, report, command.fast, results, &progress);
     } catch (const std::bad_alloc&) {
         std::cout << "Out of memory, program terminated !"
                   << "\n";
@@ -175,19 +285,37 @@ int run(int argc, char** argv) {
         run_stats().print(std::cerr);
     }
     error_log.flush_on_fatal(nullptr);
+    state.analysing = false;
+    if (!write_outputs(command, base, report_name, results)) {
+        return 1;
+    }
     return without_estimate > 0 ? kNoEstimateStatus : 0;
 }
 
 } // namespace
 
 int tovaquor_main(int argc, char** argv) {
+    const CommandLine command = parse_command_line(argc, argv);
+    if (!command.unknown.empty()) {
+        std::cerr << "tovaquor: unknown option " << command.unknown
+                  << " (tovaquor --help lists the options)\n";
+        return 1;
+    }
     // The one place a fatal condition ends up: its message is written and
     // the report flushed where it was raised; what is left is the status.
+    RunState state;
     try {
-        return run(argc, argv);
+        return run(command, state);
     } catch (const FatalError& e) {
         error_log.flush_on_fatal(nullptr);
         std::cout.flush();
+        if (state.analysing) {
+            // Like the report, the tables and the page keep the samples
+            // finished before the stop.
+            std::vector<SampleResults>& samples = state.results.samples;
+            std::erase_if(samples, [](const SampleResults& s) { return !s.complete; });
+            write_outputs(command, state.base, state.report_name, state.results);
+        }
         return e.status();
     } catch (const NoInput&) {
         return 1;

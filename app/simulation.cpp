@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "app/progress.h"
 #include "app/sample_batch.h"
 #include "population/pop_pedigree.h"
 #include "report/report_writer.h"
+#include "report/sample_results.h"
 #include "support/errors.h"
 #include "support/random.h"
 #include "support/run_stats.h"
@@ -42,23 +44,37 @@ void SimulationTally::add(double equilibrium_ln_l, double ratio, double observed
 
 namespace {
 
+// Where the rows of the test go besides the report.
+struct RowSinks {
+    SampleResults* results = nullptr;
+    Progress* progress = nullptr;
+};
+
 // The report row of a simulated sample, and its count in the test.
 void record_sample(ReportWriter& report, std::int32_t row, const EstimateLine& r,
-                   double observed_ratio, SimulationTally& tally) {
+                   double observed_ratio, SimulationTally& tally, const RowSinks& sinks) {
     report.simulation_row(row, r);
+    const std::int32_t valid_before = tally.valid;
     tally.add(r.equilibrium_ln_l, r.ratio(), observed_ratio);
+    if (sinks.results != nullptr) {
+        sinks.results->simulated.push_back(
+            {r.sample_ln_l, r.equilibrium_ln_l, r.n_maxima, tally.valid != valid_before});
+    }
+    if (sinks.progress != nullptr) {
+        sinks.progress->advance(row);
+    }
 }
 
 // Samples first to n_simulated - 1, one after the other; the EM of each may
 // run its initial conditions on `threads` threads.
 void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t first,
                     std::int32_t n_simulated, std::int32_t n_initial, ReportWriter& report,
-                    SimulationTally& tally, std::int32_t threads) {
+                    SimulationTally& tally, const RowSinks& sinks, std::int32_t threads) {
     const RestartThreads restarts(threads);
     for (std::int32_t i = first; i < n_simulated; ++i) {
         const SampleDescription sample = draw_sample(observed);
         record_sample(report, i + 1, analyse_sample(sample, n_initial, observed.Fast),
-                      observed_ratio, tally);
+                      observed_ratio, tally, sinks);
     }
 }
 
@@ -72,13 +88,13 @@ void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t 
 // are analysed one at a time here, each with its initial conditions side by side.
 void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
                   std::int32_t n_initial, ReportWriter& report, SimulationTally& tally,
-                  SampleAnalyser& analyser, std::int32_t threads) {
+                  SampleAnalyser& analyser, const RowSinks& sinks, std::int32_t threads) {
     const std::int32_t batch_size = std::max(1, analyser.batch_size());
     std::int32_t done = 0;
     while (done < n_simulated) {
         if (threads > 1 && n_simulated - done < threads) {
             run_sequential(observed, observed_ratio, done, n_simulated, n_initial, report, tally,
-                           threads);
+                           sinks, threads);
             return;
         }
         const std::int32_t batch = std::min(batch_size, n_simulated - done);
@@ -113,7 +129,7 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
             if (sample.out_of_memory) {
                 throw std::bad_alloc();
             }
-            record_sample(report, done + i + 1, sample.result, observed_ratio, tally);
+            record_sample(report, done + i + 1, sample.result, observed_ratio, tally, sinks);
             if (!(sample.finished == sample.expected)) {
                 // Should the prediction of deviates ever miss, the samples
                 // drawn after this one are wrong: draw them again from here.
@@ -130,20 +146,34 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
 } // namespace
 
 void run_simulation(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
-                    std::int32_t n_initial, std::ostream& report) {
+                    std::int32_t n_initial, std::ostream& report, SampleResults* results,
+                    Progress* progress) {
     ReportWriter writer(report);
     writer.simulation_header(n_simulated, n_initial);
     SimulationTally tally;
+    const RowSinks sinks{results, progress};
+    if (progress != nullptr) {
+        progress->start(observed.Name, n_simulated);
+    }
     const std::int32_t threads = worker_threads();
     if (installed_analyser != nullptr && n_simulated > 1) {
         run_parallel(observed, observed_ratio, n_simulated, n_initial, writer, tally,
-                     *installed_analyser, 1);
+                     *installed_analyser, sinks, 1);
     } else if (threads <= 1 || n_simulated <= 1) {
-        run_sequential(observed, observed_ratio, 0, n_simulated, n_initial, writer, tally, threads);
+        run_sequential(observed, observed_ratio, 0, n_simulated, n_initial, writer, tally, sinks,
+                       threads);
     } else {
         ThreadAnalyser analyser(threads);
         run_parallel(observed, observed_ratio, n_simulated, n_initial, writer, tally, analyser,
-                     threads);
+                     sinks, threads);
+    }
+    if (progress != nullptr) {
+        progress->finish();
+    }
+    if (results != nullptr) {
+        results->test = n_simulated != 0 ? TestStatus::kRun : TestStatus::kNotRequested;
+        results->tail = static_cast<std::int64_t>(tally.tail);
+        results->valid = tally.valid;
     }
     if (n_simulated != 0) {
         writer.p_value(tally.tail, tally.valid, n_simulated);

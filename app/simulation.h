@@ -5,6 +5,8 @@
 
 class TPopPedigree;
 class SampleAnalyser;
+class Progress;
+struct SampleResults;
 
 // The counts of the simulated likelihood-ratio test of one sample.
 struct SimulationTally {
@@ -17,9 +19,11 @@ struct SimulationTally {
 
 // Draws `n_simulated` samples in linkage equilibrium from the analysed sample,
 // analyses each like an observed one and writes the simulation section of the
-// report: one row per sample and the P-value.
+// report: one row per sample and the P-value. When given, `results` receives
+// the rows and counts and `progress` hears of each sample done.
 void run_simulation(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
-                    std::int32_t n_initial, std::ostream& report);
+                    std::int32_t n_initial, std::ostream& report, SampleResults* results = nullptr,
+                    Progress* progress = nullptr);
 
 // Where later simulated samples are analysed (null: this process's worker
 // threads, or the calling thread alone). A cluster build installs its own.

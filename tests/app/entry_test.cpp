@@ -114,7 +114,9 @@ TEST(EntryOptions, HelpAndVersionPrintAndExitWithoutALog) {
     for (const char* flag : {"-h", "--help"}) {
         const e2e::Result r = run_args({flag});
         EXPECT_EQ(0, r.status) << flag;
-        EXPECT_TRUE(r.console.starts_with("Usage: tovaquor BASE SEED\n")) << r.console;
+        EXPECT_TRUE(
+            r.console.starts_with("Usage: tovaquor [--tables] [--html] [--fast] BASE SEED\n"))
+            << r.console;
         EXPECT_TRUE(r.console.ends_with(
             "\nExit status: 0 when every sample was analysed, 1 for a file problem, 2 when\n"
             "a sample got no estimate (its likelihood is zero, see mirbo.log), 255 for\n"

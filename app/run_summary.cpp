@@ -1,0 +1,41 @@
+#include "app/run_summary.h"
+
+#include <optional>
+
+#include "report/number_format.h"
+#include "report/tables.h"
+
+std::string sample_summary_line(const SampleResults& sample) {
+    std::string line = "Sample " + sample.name + ": ";
+    if (!sample.estimated) {
+        return line + "no estimate, the likelihood is zero (see mirbo.log)";
+    }
+    const std::optional<SampleLd> ld_table = sample_ld(sample);
+    const SampleTest test = sample_test(sample, ld_table);
+    line += "ratio " + fixed(sample.ratio(), 8);
+    if (test.simulated) {
+        line += ", P = " + fixed(test.report_p, 5) + " (" + std::to_string(sample.tail) + " of " +
+                std::to_string(sample.valid) +
+                " simulated), Monte Carlo P = " + fixed(test.monte_carlo_p, 5) +
+                " (95 % interval " + fixed(test.interval.lower, 5) + " to " +
+                fixed(test.interval.upper, 5) + ")";
+    } else {
+        line += ", no simulated P-value (" + tables::test_text(sample) + ")";
+    }
+    if (test.df > 0) {
+        line += ", chi-square P = " + fixed(test.chi_square_p, 5) + " (" + std::to_string(test.df) +
+                " df)";
+    }
+    return line;
+}
+
+void write_run_summary(std::ostream& os, const RunResults& run,
+                       const std::vector<std::pair<std::string, std::string>>& files) {
+    for (const SampleResults& sample : run.samples) {
+        os << sample_summary_line(sample) << "\n";
+    }
+    for (const auto& [what, name] : files) {
+        os << what << ": " << name << "\n";
+    }
+    os.flush();
+}

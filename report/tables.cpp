@@ -1,0 +1,229 @@
+#include "report/tables.h"
+
+#include <fstream>
+#include <initializer_list>
+
+#include "report/number_format.h"
+
+namespace tables {
+namespace {
+
+void row(std::ostream& os, std::initializer_list<std::string> fields) {
+    bool first = true;
+    for (const std::string& f : fields) {
+        os << (first ? "" : "\t") << f;
+        first = false;
+    }
+    os << "\n";
+}
+
+std::string integer(std::int64_t value) {
+    return std::to_string(value);
+}
+
+const char* const kNoEstimate = "no estimate: the likelihood of the sample is zero";
+
+} // namespace
+
+std::vector<std::string> file_names(const std::string& base) {
+    return {base + ".summary.tsv", base + ".alleles.tsv", base + ".haplotypes.tsv",
+            base + ".simulated.tsv"};
+}
+
+std::string field(const std::string& name) {
+    std::string out;
+    for (char c : name) {
+        if (c == '\t') {
+            out += "\\t";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string test_text(const SampleResults& sample) {
+    switch (sample.test) {
+    case TestStatus::kRun:
+        return sample.valid > 0 ? "simulated" : "no valid simulated sample";
+    case TestStatus::kNoEstimate:
+        return "not run: no estimate";
+    case TestStatus::kOneLocus:
+        return "not run: one locus";
+    case TestStatus::kNotRequested:
+        break;
+    }
+    return "not run: no simulated samples requested";
+}
+
+void write_summary(std::ostream& os, const RunResults& run) {
+    row(os, {"program",
+             "version",
+             "data_file",
+             "seed",
+             "initial_conditions",
+             "simulated_requested",
+             "sample_number",
+             "sample",
+             "announced_individuals",
+             "individuals",
+             "families",
+             "singles",
+             "absent_parents",
+             "loci",
+             "estimate",
+             "sample_ln_likelihood",
+             "equilibrium_ln_likelihood",
+             "likelihood_ratio",
+             "maxima",
+             "df",
+             "chi_square_p",
+             "test",
+             "simulated",
+             "valid",
+             "at_least_observed",
+             "report_p",
+             "monte_carlo_p",
+             "p_lower_95",
+             "p_upper_95",
+             "overall_d_prime",
+             "wn"});
+    for (std::size_t s = 0; s < run.samples.size(); ++s) {
+        const SampleResults& sample = run.samples[s];
+        const std::optional<SampleLd> ld_table = sample_ld(sample);
+        const SampleTest test = sample_test(sample, ld_table);
+        const bool est = sample.estimated;
+        const bool sim = sample.test == TestStatus::kRun;
+        row(os, {field(run.program),
+                 run.version,
+                 field(run.data_file),
+                 integer(run.seed),
+                 integer(run.n_initial),
+                 integer(sample.n_simulated),
+                 integer(static_cast<std::int64_t>(s) + 1),
+                 field(sample.name),
+                 integer(sample.announced),
+                 integer(sample.individuals),
+                 integer(sample.families),
+                 integer(sample.singles),
+                 integer(sample.absent_parents),
+                 integer(sample.loci),
+                 est ? "estimated" : kNoEstimate,
+                 est ? shortest(sample.sample_ln_l) : "",
+                 est ? shortest(sample.equilibrium_ln_l) : "",
+                 est ? shortest(sample.ratio()) : "",
+                 est ? integer(sample.n_maxima) : "",
+                 test.df > 0 ? integer(test.df) : "",
+                 shortest(test.chi_square_p),
+                 test_text(sample),
+                 sim ? integer(static_cast<std::int64_t>(sample.simulated.size())) : "",
+                 sim ? integer(sample.valid) : "",
+                 sim ? integer(sample.tail) : "",
+                 shortest(test.report_p),
+                 shortest(test.monte_carlo_p),
+                 shortest(test.interval.lower),
+                 shortest(test.interval.upper),
+                 ld_table ? shortest(ld_table->table.overall_d_prime) : "",
+                 ld_table ? shortest(ld_table->table.wn) : ""});
+    }
+}
+
+void write_alleles(std::ostream& os, const RunResults& run) {
+    row(os, {"sample_number", "sample", "locus", "allele_number", "allele", "frequency", "note"});
+    for (std::size_t s = 0; s < run.samples.size(); ++s) {
+        const SampleResults& sample = run.samples[s];
+        const std::string number = integer(static_cast<std::int64_t>(s) + 1);
+        if (!sample.estimated) {
+            row(os, {number, field(sample.name), "", "", "", "", kNoEstimate});
+            continue;
+        }
+        for (std::size_t k = 0; k < sample.alleles.size(); ++k) {
+            for (std::size_t a = 0; a < sample.alleles[k].size(); ++a) {
+                const AlleleResult& allele = sample.alleles[k][a];
+                row(os, {number, field(sample.name), integer(static_cast<std::int64_t>(k) + 1),
+                         integer(static_cast<std::int64_t>(a) + 1), field(allele.name),
+                         shortest(allele.frequency), allele.name == "#" ? "unseen alleles" : ""});
+            }
+        }
+    }
+}
+
+void write_haplotypes(std::ostream& os, const RunResults& run) {
+    row(os, {"sample_number", "sample", "haplotype_number", "allele_1", "allele_2", "frequency",
+             "product_of_allele_frequencies", "d", "d_prime", "r_squared", "note"});
+    for (std::size_t s = 0; s < run.samples.size(); ++s) {
+        const SampleResults& sample = run.samples[s];
+        const std::string number = integer(static_cast<std::int64_t>(s) + 1);
+        if (!sample.estimated) {
+            row(os, {number, field(sample.name), "", "", "", "", "", "", "", "", kNoEstimate});
+            continue;
+        }
+        const std::optional<SampleLd> ld_table = sample_ld(sample);
+        for (std::size_t i = 0; i < sample.haplotypes.size(); ++i) {
+            const HaplotypeResult& h = sample.haplotypes[i];
+            if (!haplotype_listed(sample, h)) {
+                continue;
+            }
+            std::string d;
+            std::string d_prime;
+            std::string r_squared;
+            std::string note;
+            if (!ld_table) {
+                note = "one locus";
+            } else {
+                const ld::PairMeasures& m =
+                    ld_table->table.cells[static_cast<std::size_t>(ld_table->haplotype_row[i])]
+                                         [static_cast<std::size_t>(ld_table->haplotype_column[i])];
+                d = shortest(m.d);
+                d_prime = shortest(m.d_prime);
+                r_squared = shortest(m.r_squared);
+            }
+            row(os, {number, field(sample.name), integer(h.number),
+                     h.alleles.empty() ? "" : field(h.alleles[0]),
+                     h.alleles.size() < 2 ? "" : field(h.alleles[1]), shortest(h.frequency),
+                     shortest(h.product), d, d_prime, r_squared, note});
+        }
+    }
+}
+
+void write_simulated(std::ostream& os, const RunResults& run) {
+    row(os, {"sample_number", "sample", "simulated_sample", "sample_ln_likelihood",
+             "equilibrium_ln_likelihood", "likelihood_ratio", "maxima", "valid",
+             "at_least_observed", "note"});
+    for (std::size_t s = 0; s < run.samples.size(); ++s) {
+        const SampleResults& sample = run.samples[s];
+        const std::string number = integer(static_cast<std::int64_t>(s) + 1);
+        if (sample.test != TestStatus::kRun) {
+            row(os, {number, field(sample.name), "", "", "", "", "", "", "", test_text(sample)});
+            continue;
+        }
+        const double observed = sample.ratio();
+        for (std::size_t i = 0; i < sample.simulated.size(); ++i) {
+            const SimulatedResult& r = sample.simulated[i];
+            row(os, {number, field(sample.name), integer(static_cast<std::int64_t>(i) + 1),
+                     shortest(r.sample_ln_l), shortest(r.equilibrium_ln_l), shortest(r.ratio()),
+                     integer(r.n_maxima), r.valid ? "1" : "0",
+                     r.valid ? (r.ratio() >= observed ? "1" : "0") : "", ""});
+        }
+    }
+}
+
+std::vector<std::string> write_all(const std::string& base, const RunResults& run) {
+    const std::vector<std::string> names = file_names(base);
+    void (*const writers[])(std::ostream&, const RunResults&) = {write_summary, write_alleles,
+                                                                 write_haplotypes, write_simulated};
+    std::vector<std::string> failed;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::ofstream os(names[i], std::ios::out | std::ios::trunc | std::ios::binary);
+        if (os.is_open()) {
+            writers[i](os, run);
+            os.flush();
+        }
+        if (!os.is_open() || !os) {
+            failed.push_back(names[i]);
+        }
+    }
+    return failed;
+}
+
+} // namespace tables

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "report/sample_results.h"
+
+// The tab-separated tables written beside the report: one header row, then
+// one row per sample and item. A sample without an item (no estimate, no
+// test) gets one row that says why, its value fields empty.
+namespace tables {
+
+// The four file names for the report base name `base`.
+std::vector<std::string> file_names(const std::string& base);
+
+void write_summary(std::ostream& os, const RunResults& run);
+void write_alleles(std::ostream& os, const RunResults& run);
+void write_haplotypes(std::ostream& os, const RunResults& run);
+void write_simulated(std::ostream& os, const RunResults& run);
+
+// Writes the four files; returns the names of those that could not be written.
+std::vector<std::string> write_all(const std::string& base, const RunResults& run);
+
+// A name as a field: a tab inside it would split the row, so it becomes the
+// two characters "\t".
+std::string field(const std::string& name);
+
+// What the test column says about a sample's simulation test.
+std::string test_text(const SampleResults& sample);
+
+} // namespace tables

@@ -1,0 +1,420 @@
+// The tables, the page and the summary on standard error, end to end: the
+// options add files and never change the report, the console, the log or the
+// exit status; the tables hold what the report prints, in full precision.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/harness/e2e_harness.h"
+
+namespace {
+
+const std::vector<std::string> kTableSuffixes = {".summary.tsv", ".alleles.tsv", ".haplotypes.tsv",
+                                                 ".simulated.tsv"};
+
+std::vector<std::string> outputs_of(const std::string& base) {
+    std::vector<std::string> names;
+    for (const std::string& suffix : kTableSuffixes) {
+        names.push_back(base + suffix);
+    }
+    names.push_back(base + ".html");
+    return names;
+}
+
+e2e::Result run_with(std::vector<std::string> options, const std::string& base,
+                     const std::string& data, const std::string& seed = "2024",
+                     const e2e::Env& env = {}) {
+    options.push_back(base);
+    options.push_back(seed);
+    return e2e::run(
+        {options, "", {{base + ".mbd", data}}, env, base + ".mbr", "", outputs_of(base), true});
+}
+
+// Content of a file the run left, empty when absent.
+std::string file_of(const e2e::Result& run, const std::string& name) {
+    const auto found = run.collected.find(name);
+    return found == run.collected.end() ? "" : found->second;
+}
+
+// A table as rows of column name to field.
+using Row = std::map<std::string, std::string>;
+std::vector<Row> parse_table(const std::string& text) {
+    auto split = [](const std::string& line) {
+        std::vector<std::string> fields;
+        std::size_t start = 0;
+        for (std::size_t tab = line.find('\t'); tab != std::string::npos;
+             start = tab + 1, tab = line.find('\t', start)) {
+            fields.push_back(line.substr(start, tab - start));
+        }
+        fields.push_back(line.substr(start));
+        return fields;
+    };
+    std::istringstream is(text);
+    std::string line;
+    std::getline(is, line);
+    const std::vector<std::string> header = split(line);
+    std::vector<Row> rows;
+    while (std::getline(is, line)) {
+        const std::vector<std::string> fields = split(line);
+        EXPECT_EQ(header.size(), fields.size()) << line;
+        Row& row = rows.emplace_back();
+        for (std::size_t i = 0; i < header.size() && i < fields.size(); ++i) {
+            row[header[i]] = fields[i];
+        }
+    }
+    return rows;
+}
+
+std::string rounded(const std::string& field, int decimals) {
+    char buffer[128];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, std::stod(field));
+    return buffer;
+}
+
+// A duplicate identifier stops the run in the second sample.
+const std::string kFatalInSecond = "2 2 2\n2 First\nA 0 0\n1 a\n2 b\nB 0 0\n2 a\n1 b\n"
+                                   "2 Second\nC 0 0\n1 a\n1 b\nC 0 0\n1 a\n1 b\n";
+
+// Samples to run with and without options: estimation, simulation, two
+// samples, one locus, an incompatible family, a fatal stop mid-file.
+struct Case {
+    const char* name;
+    std::string data;
+};
+const Case kCases[] = {
+    {"singles", e2e::read_data("fixtures/singles.mbd")},
+    {"untyped_parents", e2e::read_data("fixtures/untyped_parents.mbd")},
+    {"two_samples", e2e::read_data("fixtures/two_samples.mbd")},
+    {"one_locus", e2e::read_data("e2e/one_locus.mbd")},
+    {"inconsistent", e2e::read_data("e2e/inconsistent.mbd")},
+    {"no_estimate", e2e::read_data("fixtures/no_estimate.mbd")},
+    {"fatal_in_second_sample", kFatalInSecond},
+};
+
+class WithOptions : public ::testing::TestWithParam<Case> {};
+
+TEST_P(WithOptions, ReportConsoleLogAndStatusAreThoseOfARunWithout) {
+    const Case& c = GetParam();
+    for (const char* threads : {"1", "2"}) {
+        SCOPED_TRACE(std::string("threads ") + threads);
+        const e2e::Env env = {{"TOVAQUOR_THREADS", threads}};
+        const e2e::Result plain = run_with({}, "data", c.data, "2024", env);
+        for (const std::vector<std::string>& options :
+             {std::vector<std::string>{"--tables", "--html"}, {"--html", "--tables", "--"}}) {
+            const e2e::Result r = run_with(options, "data", c.data, "2024", env);
+            EXPECT_EQ(plain.status, r.status);
+            EXPECT_EQ(plain.console, r.console);
+            EXPECT_EQ(e2e::mask_times(plain.report), e2e::mask_times(r.report));
+            EXPECT_EQ(e2e::mask_times(plain.log), e2e::mask_times(r.log));
+            EXPECT_EQ(5U, r.collected.size()); // four tables and the page
+        }
+        EXPECT_TRUE(plain.collected.empty()); // no option, no new file
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, WithOptions, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The report's lines between two markers.
+std::vector<std::string> report_lines(const e2e::Result& run, const std::string& from,
+                                      const std::string& to) {
+    const std::size_t start = run.report.find(from);
+    const std::size_t end = run.report.find(to, start);
+    std::istringstream is(run.report.substr(start, end - start));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(is, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void check_SummaryMatchesTheReport(const e2e::Result& run) {
+    ASSERT_EQ(0, run.status);
+    const std::vector<Row> summary = parse_table(file_of(run, "example.summary.tsv"));
+    ASSERT_EQ(1U, summary.size());
+    const Row& s = summary[0];
+    std::istringstream line(report_lines(run, "LHood ratio    # maxima\n", "\n\n")[1]);
+    std::string sample_ln_l, equilibrium_ln_l, ratio, maxima;
+    line >> sample_ln_l >> equilibrium_ln_l >> ratio >> maxima;
+    EXPECT_EQ(sample_ln_l, rounded(s.at("sample_ln_likelihood"), 8));
+    EXPECT_EQ(equilibrium_ln_l, rounded(s.at("equilibrium_ln_likelihood"), 8));
+    EXPECT_EQ(ratio, rounded(s.at("likelihood_ratio"), 8));
+    EXPECT_EQ(maxima, s.at("maxima"));
+    EXPECT_NE(std::string::npos,
+              run.report.find("Obs. logLhood ratio) = " + std::string(5, ' ') +
+                              rounded(s.at("report_p"), 5) + "\n(" + s.at("valid") +
+                              " valid cases out of " + s.at("simulated") + ")"));
+    const std::map<std::string, std::string> expected = {
+        {"program", "tovaquor"},
+        {"data_file", "example.mbd"},
+        {"seed", "2026"},
+        {"initial_conditions", "5"},
+        {"simulated_requested", "500"},
+        {"sample", "Example families"},
+        {"announced_individuals", "158"},
+        {"individuals", "158"},
+        {"families", "35"},
+        {"singles", "10"},
+        {"absent_parents", "21"},
+        {"loci", "2"},
+        {"df", "12"},
+        {"at_least_observed", "2"},
+        {"valid", "500"},
+        {"monte_carlo_p", "0.005988023952095809"}, // 3 / 501
+    };
+    for (const auto& [column, value] : expected) {
+        EXPECT_EQ(value, s.at(column)) << column;
+    }
+    // The chi-square tail of 32.5 on 12 degrees of freedom, by the even-df sum.
+    const double x = std::stod(s.at("likelihood_ratio")) / 2;
+    double term = 1.0, sum = 0.0;
+    for (int i = 0; i < 6; ++i) {
+        sum += term;
+        term *= x / (i + 1);
+    }
+    EXPECT_NEAR(std::exp(-x) * sum, std::stod(s.at("chi_square_p")), 1e-15);
+    EXPECT_LT(std::stod(s.at("p_lower_95")), 0.004);
+    EXPECT_GT(std::stod(s.at("p_upper_95")), 0.004);
+}
+
+void check_AllelesAndHaplotypesMatchTheReport(const e2e::Result& run) {
+    // Allele rows: "    1  A3     0.20469".
+    const std::vector<Row> alleles = parse_table(file_of(run, "example.alleles.tsv"));
+    const std::regex allele_row(R"(^\s+(\d+)\s+(\S+)\s+([0-9.]+)$)");
+    std::size_t seen = 0;
+    for (const std::string& line :
+         report_lines(run, "Allele database content", "Haplotype database")) {
+        std::smatch m;
+        if (!std::regex_match(line, m, allele_row)) {
+            continue;
+        }
+        ASSERT_LT(seen, alleles.size());
+        const Row& a = alleles[seen++];
+        EXPECT_EQ(m[1].str(), a.at("allele_number"));
+        EXPECT_EQ(m[2].str(), a.at("allele"));
+        EXPECT_EQ(m[3].str(), rounded(a.at("frequency"), 5));
+    }
+    EXPECT_EQ(11U, seen);
+    EXPECT_EQ(alleles.size(), seen);
+
+    // Haplotype rows: "    1    6   0.01602     A1 B1 "; the report lists those
+    // above 1e-5, the table every one of non-zero frequency.
+    const std::vector<Row> haplotypes = parse_table(file_of(run, "example.haplotypes.tsv"));
+    std::map<std::string, Row> by_number;
+    for (const Row& h : haplotypes) {
+        by_number[h.at("haplotype_number")] = h;
+    }
+    const std::regex haplotype_row(R"(^\s+\d+\s+(\d+)\s+([0-9.]+)\s+(\S+) (\S+) $)");
+    std::size_t listed = 0;
+    for (const std::string& line : report_lines(run, "Haplotype database", "Sum of listed")) {
+        std::smatch m;
+        if (!std::regex_match(line, m, haplotype_row)) {
+            continue;
+        }
+        ++listed;
+        ASSERT_EQ(1U, by_number.count(m[1].str())) << line;
+        const Row& h = by_number[m[1].str()];
+        EXPECT_EQ(m[2].str(), rounded(h.at("frequency"), 5));
+        EXPECT_EQ(m[3].str(), h.at("allele_1"));
+        EXPECT_EQ(m[4].str(), h.at("allele_2"));
+        // D is the frequency less the product, to rounding.
+        EXPECT_NEAR(std::stod(h.at("frequency")) - std::stod(h.at("product_of_allele_frequencies")),
+                    std::stod(h.at("d")), 1e-15);
+    }
+    EXPECT_EQ(19U, listed);
+    EXPECT_EQ(20U, haplotypes.size()); // and A1 B2, estimated at about 1e-11
+    EXPECT_EQ("-1", rounded(by_number.at("7").at("d_prime"), 6).substr(0, 2));
+}
+
+void check_SimulatedRowsMatchTheReport(const e2e::Result& run) {
+    const std::vector<Row> simulated = parse_table(file_of(run, "example.simulated.tsv"));
+    ASSERT_EQ(500U, simulated.size());
+    const std::regex simulation_row(R"(^\s+(\d+)\s+(\S+)\s+(\S+)\s+(\S+)\s+(\d+)$)");
+    std::size_t seen = 0;
+    std::int64_t at_least = 0;
+    for (const std::string& line : report_lines(run, "# maxima\n", "P(Rand.")) {
+        std::smatch m;
+        if (!std::regex_match(line, m, simulation_row) || seen >= simulated.size() ||
+            m[1].str() != simulated[seen].at("simulated_sample")) {
+            continue;
+        }
+        const Row& r = simulated[seen++];
+        EXPECT_EQ(m[2].str(), rounded(r.at("sample_ln_likelihood"), 8));
+        EXPECT_EQ(m[3].str(), rounded(r.at("equilibrium_ln_likelihood"), 8));
+        EXPECT_EQ(m[4].str(), rounded(r.at("likelihood_ratio"), 8));
+        EXPECT_EQ(m[5].str(), r.at("maxima"));
+        at_least += r.at("at_least_observed") == "1";
+    }
+    EXPECT_EQ(500U, seen);
+    EXPECT_EQ(2, at_least);
+}
+
+void check_SummaryOnStandardErrorNamesEveryFile(const e2e::Result& run) {
+    EXPECT_EQ("Sample Example families: ratio 32.50430886, P = 0.00400 (2 of 500 simulated), "
+              "Monte Carlo P = 0.00599 (95 % interval 0.00048 to 0.01437), chi-square P = "
+              "0.00116 (12 df)\n"
+              "Report: example.mbr\n"
+              "Tables: example.summary.tsv, example.alleles.tsv, example.haplotypes.tsv, "
+              "example.simulated.tsv\n"
+              "Page: example.html\n",
+              run.errors); // not a terminal: no progress line
+}
+
+// The example's tables and summary against its report. One run serves every
+// check: under the sanitizers the example takes minutes.
+TEST(Example, TablesAndSummaryMatchTheReport) {
+    std::ifstream is(std::string(TOVAQUOR_EXAMPLES) + "/example.mbd", std::ios::binary);
+    std::ostringstream data;
+    data << is.rdbuf();
+    const e2e::Result run = run_with({"--tables", "--html"}, "example", data.str(), "2026");
+    ASSERT_EQ(0, run.status);
+    {
+        SCOPED_TRACE("SummaryMatchesTheReport");
+        check_SummaryMatchesTheReport(run);
+    }
+    {
+        SCOPED_TRACE("AllelesAndHaplotypesMatchTheReport");
+        check_AllelesAndHaplotypesMatchTheReport(run);
+    }
+    {
+        SCOPED_TRACE("SimulatedRowsMatchTheReport");
+        check_SimulatedRowsMatchTheReport(run);
+    }
+    {
+        SCOPED_TRACE("SummaryOnStandardErrorNamesEveryFile");
+        check_SummaryOnStandardErrorNamesEveryFile(run);
+    }
+}
+
+// Two samples: one whose family Mendelian inheritance cannot explain, one
+// typed at one locus.
+const std::string kMixed = "2 3 2\n"
+                           "3 Mendelian error\nF 0 0\n1 a\n1 a\nK F M\n2 b\n2 b\nU1 0 0\n2 a\n1 b\n"
+                           "4 One locus\nP1 0 0\n105\n98\nP2 0 0\n98\n98\nK1 P1 P2\n105\n98\n"
+                           "Q1 0 0\n1051\n105\n";
+
+TEST(Outputs, SampleWithoutEstimateAndOneLocusSample) {
+    const e2e::Result r = run_with({"--tables", "--html"}, "mixed", kMixed);
+    const std::vector<Row> summary = parse_table(file_of(r, "mixed.summary.tsv"));
+    ASSERT_EQ(2U, summary.size());
+    EXPECT_EQ("no estimate: the likelihood of the sample is zero", summary[0].at("estimate"));
+    for (const char* column :
+         {"sample_ln_likelihood", "equilibrium_ln_likelihood", "likelihood_ratio", "maxima", "df",
+          "chi_square_p", "overall_d_prime", "wn"}) {
+        EXPECT_EQ("", summary[0].at(column)) << column;
+    }
+    EXPECT_EQ("3", summary[0].at("individuals"));
+    EXPECT_EQ("1", summary[0].at("families"));
+    EXPECT_EQ("1", summary[0].at("singles"));
+    EXPECT_EQ("1", summary[0].at("absent_parents"));
+    EXPECT_EQ("estimated", summary[1].at("estimate"));
+    EXPECT_EQ("1", summary[1].at("loci"));
+    for (const char* column : {"df", "chi_square_p", "overall_d_prime", "wn"}) {
+        EXPECT_EQ("", summary[1].at(column)) << column;
+    }
+
+    const std::vector<Row> alleles = parse_table(file_of(r, "mixed.alleles.tsv"));
+    ASSERT_FALSE(alleles.empty());
+    EXPECT_EQ("no estimate: the likelihood of the sample is zero", alleles[0].at("note"));
+    EXPECT_EQ("", alleles[0].at("frequency"));
+    EXPECT_EQ(5U, alleles.size()); // 105, 98, 1051 and # of the second sample
+
+    const std::vector<Row> haplotypes = parse_table(file_of(r, "mixed.haplotypes.tsv"));
+    ASSERT_EQ(4U, haplotypes.size());
+    EXPECT_EQ("no estimate: the likelihood of the sample is zero", haplotypes[0].at("note"));
+    for (std::size_t i = 1; i < haplotypes.size(); ++i) {
+        EXPECT_EQ("one locus", haplotypes[i].at("note"));
+        EXPECT_EQ("", haplotypes[i].at("allele_2"));
+        EXPECT_EQ("", haplotypes[i].at("d_prime"));
+    }
+
+    const std::vector<Row> simulated = parse_table(file_of(r, "mixed.simulated.tsv"));
+    ASSERT_EQ(2U, simulated.size());
+    EXPECT_EQ("not run: no estimate", simulated[0].at("note"));
+    EXPECT_EQ("not run: one locus", simulated[1].at("note"));
+    for (const Row& row : simulated) {
+        EXPECT_EQ("", row.at("likelihood_ratio"));
+    }
+    EXPECT_EQ("not run: no estimate", summary[0].at("test"));
+    EXPECT_EQ("not run: one locus", summary[1].at("test"));
+    EXPECT_EQ("", summary[1].at("monte_carlo_p"));
+    EXPECT_EQ(2, r.status);
+
+    const std::string page = file_of(r, "mixed.html");
+    EXPECT_NE(std::string::npos, page.find("No estimate: the likelihood of the sample is zero."));
+    EXPECT_NE(std::string::npos, page.find("Typed at one locus"));
+    EXPECT_EQ(std::string::npos, page.find("class=\"heatmap\""));
+    EXPECT_NE(std::string::npos, r.errors.find("Sample Mendelian error: no estimate, the "
+                                               "likelihood is zero (see mirbo.log)\n"));
+    EXPECT_NE(std::string::npos, r.errors.find(", no simulated P-value (not run: one locus)\n"));
+}
+
+TEST(Outputs, OptionsEndAtDoubleDashAndAMisspeltOneIsRefused) {
+    const std::string data = e2e::read_data("fixtures/singles.mbd");
+    // "--" lets a base name start with two dashes.
+    const e2e::Result dashed = e2e::run({{"--tables", "--", "--odd", "7"},
+                                         "",
+                                         {{"--odd.mbd", data}},
+                                         {},
+                                         "--odd.mbr",
+                                         "",
+                                         {"--odd.summary.tsv"}});
+    EXPECT_EQ(0, dashed.status);
+    EXPECT_TRUE(dashed.has_report);
+    EXPECT_EQ(1U, dashed.collected.size());
+
+    const e2e::Result misspelt = e2e::run(
+        {{"--tables", "--tabels", "data", "7"}, "", {{"data.mbd", data}}, {}, "", "", {}, true});
+    EXPECT_EQ(1, misspelt.status);
+    EXPECT_EQ("", misspelt.console);
+    EXPECT_FALSE(misspelt.has_log);
+    EXPECT_EQ("tovaquor: unknown option --tabels (tovaquor --help lists the options)\n",
+              misspelt.errors);
+
+    // With options but no arguments the program asks, as it does without.
+    const e2e::Result asked = e2e::run({{"--tables"},
+                                        "data\n7\n",
+                                        {{"data.mbd", data}},
+                                        {},
+                                        "data.mbr",
+                                        "",
+                                        {"data.summary.tsv"}});
+    const e2e::Result plain = e2e::run({{}, "data\n7\n", {{"data.mbd", data}}, {}, "data.mbr"});
+    EXPECT_EQ(plain.console, asked.console);
+    EXPECT_EQ(e2e::mask_times(plain.report), e2e::mask_times(asked.report));
+    EXPECT_EQ(1U, asked.collected.size());
+}
+
+TEST(Outputs, TableThatCannotBeWrittenFailsTheRunAfterTheReport) {
+    const std::string data = e2e::read_data("fixtures/singles.mbd");
+    const e2e::Result r = e2e::run({{"--tables", "data", "7"},
+                                    "",
+                                    {{"data.mbd", data}, {"data.alleles.tsv/", ""}},
+                                    {},
+                                    "data.mbr",
+                                    "",
+                                    {"data.summary.tsv"},
+                                    true});
+    EXPECT_EQ(1, r.status);
+    EXPECT_NE(std::string::npos, r.errors.find("Unable to write the table data.alleles.tsv\n"));
+    EXPECT_NE(std::string::npos, r.report.find("Total computing time"));
+    EXPECT_EQ(1U, r.collected.size()); // the others are written
+}
+
+TEST(Outputs, FatalStopKeepsTheSamplesFinishedBeforeIt) {
+    const e2e::Result r = run_with({"--tables"}, "data", kFatalInSecond);
+    EXPECT_EQ(255, r.status);
+    const std::vector<Row> summary = parse_table(file_of(r, "data.summary.tsv"));
+    ASSERT_EQ(1U, summary.size());
+    EXPECT_EQ("First", summary[0].at("sample"));
+    EXPECT_EQ(2U, parse_table(file_of(r, "data.simulated.tsv")).size());
+}
+
+} // namespace

@@ -1,0 +1,159 @@
+// The tables of a hand-built run, byte for byte, and the disequilibrium of a
+// sample with alleles of zero frequency.
+#include "report/tables.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/report/run_builder.h"
+
+namespace {
+
+template <typename Writer> std::string written(Writer writer) {
+    std::ostringstream os;
+    writer(os, hand_built_run());
+    return os.str();
+}
+
+TEST(SampleLd, LeavesOutAllelesOfZeroFrequencyAndTheirHaplotypes) {
+    const RunResults run = hand_built_run();
+    const std::optional<SampleLd> ld_table = sample_ld(run.samples[0]);
+    ASSERT_TRUE(ld_table);
+    EXPECT_EQ((std::vector<std::int32_t>{0, 1}), ld_table->rows);
+    EXPECT_EQ((std::vector<std::int32_t>{0, 1}), ld_table->columns);
+    EXPECT_EQ(1, ld_table->table.df); // 2 x 2, not 3 x 3
+    EXPECT_EQ((std::vector<std::int32_t>{-1, -1, -1, -1, 0, 0, -1, 1, 1}), ld_table->haplotype_row);
+    EXPECT_EQ(1.0, ld_table->table.cells[1][0].d_prime * -1.0); // A2 B1 never seen: D' = -1
+    EXPECT_FALSE(sample_ld(run.samples[1]));                    // no estimate
+    EXPECT_FALSE(sample_ld(run.samples[2]));                    // one locus
+}
+
+TEST(Tables, AllelesListEveryEntryAndSayWhyASampleHasNone) {
+    EXPECT_EQ("sample_number\tsample\tlocus\tallele_number\tallele\tfrequency\tnote\n"
+              "1\tTwo loci <A&B>\t1\t1\tA1\t0.75\t\n"
+              "1\tTwo loci <A&B>\t1\t2\tA2\t0.25\t\n"
+              "1\tTwo loci <A&B>\t1\t3\t#\t0\tunseen alleles\n"
+              "1\tTwo loci <A&B>\t2\t1\tB1\t0.5\t\n"
+              "1\tTwo loci <A&B>\t2\t2\tB2\t0.5\t\n"
+              "1\tTwo loci <A&B>\t2\t3\t#\t1e-11\tunseen alleles\n"
+              "2\tMendelian error\t\t\t\t\tno estimate: the likelihood of the sample is zero\n"
+              "3\tOne\\tlocus\t1\t1\tC1\t0.5\t\n"
+              "3\tOne\\tlocus\t1\t2\tC2\t0.5\t\n"
+              "3\tOne\\tlocus\t1\t3\t#\t0\tunseen alleles\n",
+              written(tables::write_alleles));
+}
+
+TEST(Tables, HaplotypesOfNonZeroFrequencyWithTheirMeasures) {
+    // p = (0.75, 0.25), q = (0.5, 0.5): every D is +-0.125, at its bound, and
+    // r2 = 0.125^2 / (0.1875 * 0.25) = 1/3.
+    EXPECT_EQ("sample_number\tsample\thaplotype_number\tallele_1\tallele_2\tfrequency\t"
+              "product_of_allele_frequencies\td\td_prime\tr_squared\tnote\n"
+              "1\tTwo loci <A&B>\t4\tA1\tB1\t0.5\t0.375\t0.125\t1\t0.3333333333333333\t\n"
+              "1\tTwo loci <A&B>\t5\tA1\tB2\t0.25\t0.375\t-0.125\t-1\t0.3333333333333333\t\n"
+              "1\tTwo loci <A&B>\t8\tA2\tB2\t0.25\t0.125\t0.125\t1\t0.3333333333333333\t\n"
+              "2\tMendelian error\t\t\t\t\t\t\t\t\tno estimate: the likelihood of the sample is "
+              "zero\n"
+              "3\tOne\\tlocus\t1\tC1\t\t0.5\t0.5\t\t\t\tone locus\n"
+              "3\tOne\\tlocus\t2\tC2\t\t0.5\t0.5\t\t\t\tone locus\n",
+              written(tables::write_haplotypes));
+}
+
+TEST(Tables, SimulatedRowsAndSamplesWithoutATest) {
+    EXPECT_EQ(
+        "sample_number\tsample\tsimulated_sample\tsample_ln_likelihood\t"
+        "equilibrium_ln_likelihood\tlikelihood_ratio\tmaxima\tvalid\tat_least_observed\tnote\n"
+        "1\tTwo loci <A&B>\t1\t-10.5\t-11\t1\t1\t1\t0\t\n"
+        "1\tTwo loci <A&B>\t2\t-10\t-12\t4\t2\t1\t1\t\n"
+        "1\tTwo loci <A&B>\t3\t-5\t\t\t1\t0\t\t\n"
+        "2\tMendelian error\t\t\t\t\t\t\t\tnot run: no estimate\n"
+        "3\tOne\\tlocus\t\t\t\t\t\t\t\tnot run: one locus\n",
+        written(tables::write_simulated));
+}
+
+// The summary as one map of column to value per sample.
+std::vector<std::map<std::string, std::string>> summary_rows() {
+    std::istringstream is(written(tables::write_summary));
+    auto split = [](const std::string& line) {
+        std::vector<std::string> fields;
+        std::size_t start = 0;
+        for (std::size_t tab = line.find('\t'); tab != std::string::npos;
+             start = tab + 1, tab = line.find('\t', start)) {
+            fields.push_back(line.substr(start, tab - start));
+        }
+        fields.push_back(line.substr(start));
+        return fields;
+    };
+    std::string line;
+    std::getline(is, line);
+    const std::vector<std::string> header = split(line);
+    std::vector<std::map<std::string, std::string>> rows;
+    while (std::getline(is, line)) {
+        const std::vector<std::string> fields = split(line);
+        EXPECT_EQ(header.size(), fields.size()) << line;
+        auto& row = rows.emplace_back();
+        for (std::size_t i = 0; i < header.size() && i < fields.size(); ++i) {
+            row[header[i]] = fields[i];
+        }
+    }
+    return rows;
+}
+
+TEST(Tables, SummaryHasTheRunAndOneRowPerSample) {
+    const auto rows = summary_rows();
+    ASSERT_EQ(3U, rows.size());
+    for (const auto& row : rows) {
+        EXPECT_EQ("tovaquor", row.at("program"));
+        EXPECT_EQ("9.9.9", row.at("version"));
+        EXPECT_EQ("hand.mbd", row.at("data_file"));
+        EXPECT_EQ("-17", row.at("seed"));
+        EXPECT_EQ("4", row.at("initial_conditions"));
+    }
+    const std::map<std::string, std::string> two = {
+        {"sample", "Two loci <A&B>"},
+        {"individuals", "10"},
+        {"families", "2"},
+        {"singles", "3"},
+        {"absent_parents", "1"},
+        {"estimate", "estimated"},
+        {"sample_ln_likelihood", "-20"},
+        {"equilibrium_ln_likelihood", "-21.5"},
+        {"likelihood_ratio", "3"},
+        {"df", "1"},
+        {"test", "simulated"},
+        {"simulated", "3"},
+        {"valid", "2"},
+        {"at_least_observed", "1"},
+        {"report_p", "0.5"},
+        {"monte_carlo_p", "0.6666666666666666"},
+        {"overall_d_prime", "1"},
+        {"wn", "0.5773502691896257"}, // sqrt(1/3) = |r|
+    };
+    for (const auto& [column, value] : two) {
+        EXPECT_EQ(value, rows[0].at(column)) << column;
+    }
+    EXPECT_NEAR(std::erfc(std::sqrt(1.5)), std::stod(rows[0].at("chi_square_p")), 1e-15);
+    // No estimate: counts, then empty value fields.
+    for (const char* column :
+         {"sample_ln_likelihood", "equilibrium_ln_likelihood", "likelihood_ratio", "maxima", "df",
+          "chi_square_p", "simulated", "valid", "at_least_observed", "report_p", "monte_carlo_p",
+          "p_lower_95", "p_upper_95", "overall_d_prime", "wn"}) {
+        EXPECT_EQ("", rows[1].at(column)) << column;
+    }
+    EXPECT_EQ("no estimate: the likelihood of the sample is zero", rows[1].at("estimate"));
+    EXPECT_EQ("not run: no estimate", rows[1].at("test"));
+    EXPECT_EQ("4", rows[1].at("individuals"));
+    // One locus: likelihoods, no test, no disequilibrium.
+    EXPECT_EQ("0", rows[2].at("likelihood_ratio"));
+    EXPECT_EQ("not run: one locus", rows[2].at("test"));
+    EXPECT_EQ("One\\tlocus", rows[2].at("sample"));
+    for (const char* column : {"df", "chi_square_p", "monte_carlo_p", "overall_d_prime", "wn"}) {
+        EXPECT_EQ("", rows[2].at(column)) << column;
+    }
+}
+
+} // namespace
