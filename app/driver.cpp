@@ -3,12 +3,14 @@
 #include <cstdint>
 
 #include "app/results_collector.h"
+#include "app/sample_batch.h"
 #include "app/simulation.h"
 #include "io/data_file_reader.h"
 #include "pedigree/compact_combinations.h"
 #include "population/pop_pedigree.h"
 #include "report/report_writer.h"
 #include "support/errors.h"
+#include "support/threads.h"
 
 namespace {
 
@@ -40,7 +42,11 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, Run
         const SampleDescription sample = reader.read_sample(n_individuals);
         TPopPedigree pop("Brand new pop");
         pop.Fast = fast;
-        pop.analyse(sample, run.n_initial);
+        {
+            // The observed sample's EM runs its initial conditions side by side.
+            RestartThreads restarts(worker_threads());
+            pop.analyse(sample, run.n_initial);
+        }
         writer.sample_header(pop.Name, n_individuals, run.n_initial);
         SampleResults& described =
             results.samples.emplace_back(collect_sample(pop, sample, n_individuals));

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "population/pop_pedigree.h"
+#include "support/threads.h"
 
 EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_initial, bool fast) {
     TPopPedigree simulated("Brand new pop");
@@ -18,6 +19,8 @@ EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_init
 }
 
 void analyse_buffered(SimulatedSample& sample, std::int32_t n_initial) {
+    // The workers are busy with samples: each sample's EM runs on its thread.
+    RestartThreads one_thread(1);
     std::ostringstream console_text;
     set_console(&console_text);
     set_message_capture(&sample.messages);

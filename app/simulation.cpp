@@ -15,6 +15,7 @@
 #include "support/errors.h"
 #include "support/random.h"
 #include "support/run_stats.h"
+#include "support/threads.h"
 
 namespace {
 
@@ -64,10 +65,13 @@ void record_sample(ReportWriter& report, std::int32_t row, const EstimateLine& r
     }
 }
 
-void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
-                    std::int32_t n_initial, ReportWriter& report, SimulationTally& tally,
-                    const RowSinks& sinks) {
-    for (std::int32_t i = 0; i < n_simulated; ++i) {
+// Samples first to n_simulated - 1, one after the other; the EM of each may
+// run its initial conditions on `threads` threads.
+void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t first,
+                    std::int32_t n_simulated, std::int32_t n_initial, ReportWriter& report,
+                    SimulationTally& tally, const RowSinks& sinks, std::int32_t threads) {
+    const RestartThreads restarts(threads);
+    for (std::int32_t i = first; i < n_simulated; ++i) {
         const SampleDescription sample = draw_sample(observed);
         record_sample(report, i + 1, analyse_sample(sample, n_initial, observed.Fast),
                       observed_ratio, tally, sinks);
@@ -80,12 +84,19 @@ void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t 
 // one-thread run would. Workers analyse a batch with their own generator
 // states and buffer everything they would print; the results are replayed in
 // sample order, so the output is the same for any number of threads.
+// With `threads` above 1, samples left too few to keep that many threads busy
+// are analysed one at a time here, each with its initial conditions side by side.
 void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
                   std::int32_t n_initial, ReportWriter& report, SimulationTally& tally,
-                  SampleAnalyser& analyser, const RowSinks& sinks) {
+                  SampleAnalyser& analyser, const RowSinks& sinks, std::int32_t threads) {
     const std::int32_t batch_size = std::max(1, analyser.batch_size());
     std::int32_t done = 0;
     while (done < n_simulated) {
+        if (threads > 1 && n_simulated - done < threads) {
+            run_sequential(observed, observed_ratio, done, n_simulated, n_initial, report, tally,
+                           sinks, threads);
+            return;
+        }
         const std::int32_t batch = std::min(batch_size, n_simulated - done);
         std::vector<SimulatedSample> samples(static_cast<std::size_t>(batch));
         std::int32_t seed = 1;
@@ -147,13 +158,14 @@ void run_simulation(TPopPedigree& observed, double observed_ratio, std::int32_t 
     const std::int32_t threads = worker_threads();
     if (installed_analyser != nullptr && n_simulated > 1) {
         run_parallel(observed, observed_ratio, n_simulated, n_initial, writer, tally,
-                     *installed_analyser, sinks);
+                     *installed_analyser, sinks, 1);
     } else if (threads <= 1 || n_simulated <= 1) {
-        run_sequential(observed, observed_ratio, n_simulated, n_initial, writer, tally, sinks);
+        run_sequential(observed, observed_ratio, 0, n_simulated, n_initial, writer, tally, sinks,
+                       threads);
     } else {
         ThreadAnalyser analyser(threads);
         run_parallel(observed, observed_ratio, n_simulated, n_initial, writer, tally, analyser,
-                     sinks);
+                     sinks, threads);
     }
     if (progress != nullptr) {
         progress->finish();

@@ -29,6 +29,10 @@ const char* const kUsage =
     "  --sibs MIN-MAX      children per family, MIN >= 1; a single number fixes it [1-4]\n"
     "  --untyped-share X   share of parents absent from the file, 0 to 1; they\n"
     "                      appear only as parents of their children [0.3]\n"
+    "  --absent-parent W   first or second: exactly that parent of every family\n"
+    "                      is absent (the first or second named on the children's\n"
+    "                      lines), overriding --untyped-share; random: the share\n"
+    "                      of --untyped-share [random]\n"
     "  --singles N         unrelated single individuals [10]\n"
     "  --loci L            1 or 2 [2]\n"
     "  --alleles A[,B]     alleles per locus; one number sets both loci [5,4]\n"
@@ -151,6 +155,16 @@ Command parse_command_line(int argc, char** argv) {
             parse_sibs(value, o);
         } else if (flag == "--untyped-share") {
             o.untyped_share = parse_share(flag, value);
+        } else if (flag == "--absent-parent") {
+            if (value == "first") {
+                o.absent_parent = datagen::AbsentParent::first;
+            } else if (value == "second") {
+                o.absent_parent = datagen::AbsentParent::second;
+            } else if (value == "random") {
+                o.absent_parent = datagen::AbsentParent::random;
+            } else {
+                throw UsageError("--absent-parent: expected first, second or random");
+            }
         } else if (flag == "--singles") {
             o.singles = parse_count(flag, value, 0);
         } else if (flag == "--loci") {

@@ -19,11 +19,17 @@ namespace datagen {
 
 enum class Linkage { none, moderate, strong };
 
+// Which parents of a family are left out of the file: a share of all parent
+// places chosen at random, or exactly one parent of every family (the first
+// or the second named on the children's lines).
+enum class AbsentParent { random, first, second };
+
 struct Options {
     int families = 30;
     int sibs_min = 1;
     int sibs_max = 4;
     double untyped_share = 0.3;
+    AbsentParent absent_parent = AbsentParent::random;
     int singles = 10;
     int loci = 2;
     int alleles[2] = {5, 4};
@@ -212,11 +218,20 @@ inline int family_size(const Options& options, Source& source) {
 inline void write_sample(std::ostream& os, const std::string& name, const Options& options,
                          const Frequencies& frequencies, Source& source) {
     const auto places = static_cast<std::size_t>(options.families) * 2;
-    const auto absent_count =
-        std::min(places, static_cast<std::size_t>(options.untyped_share * places + 0.5));
     std::vector<char> absent(places, 0);
-    std::fill(absent.begin(), absent.begin() + static_cast<std::ptrdiff_t>(absent_count), 1);
-    source.shuffle(absent);
+    std::size_t absent_count = 0;
+    if (options.absent_parent == AbsentParent::random) {
+        absent_count =
+            std::min(places, static_cast<std::size_t>(options.untyped_share * places + 0.5));
+        std::fill(absent.begin(), absent.begin() + static_cast<std::ptrdiff_t>(absent_count), 1);
+        source.shuffle(absent);
+    } else {
+        const std::size_t which = options.absent_parent == AbsentParent::first ? 0 : 1;
+        for (std::size_t f = 0; f < places / 2; ++f) {
+            absent[2 * f + which] = 1;
+        }
+        absent_count = places / 2;
+    }
 
     std::vector<int> sibs(static_cast<std::size_t>(options.families));
     std::size_t count = static_cast<std::size_t>(options.singles) + places - absent_count;

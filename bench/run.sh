@@ -1,8 +1,9 @@
 #!/bin/sh
 # Whole-program timings over a scaling series of generated data files.
 #
-#   bench/run.sh [--quick] [--skip-big] [--repeat N] [--bin PROGRAM]
-#                [--counts-from FILE] [--tsv FILE] [--workdir DIR]
+#   bench/run.sh [--quick] [--skip-big] [--polymorphic] [--repeat N]
+#                [--bin PROGRAM] [--counts-from FILE] [--tsv FILE]
+#                [--workdir DIR]
 #
 # One axis varies at a time around a base case (1000 families of 1 to 4 sibs,
 # 30 % of the parents untyped, 50 singles, 6 alleles at each of two loci,
@@ -23,6 +24,14 @@
 #   --quick            a few small cases (seconds)
 #   --skip-big         leave out the 10000-family case
 #   --speedup-only     only the two 100-simulated-sample cases (1 and 2 threads)
+#   --polymorphic      the series of many alleles instead: 2000 singles with 20,
+#                      40 and 80 alleles at each locus; 1000 families of 2 sibs
+#                      with 30 alleles and one parent absent, the first, then
+#                      the second; 300 families of 2 sibs whose parents are
+#                      both absent, 6 to 20 alleles; and the observed sample's
+#                      EM with 8 initial conditions on 1, then 2 threads
+#                      (300 families, both parents absent, 8 alleles), whose
+#                      reports must match
 #   --repeat N         run every case N times and keep the minimum of each
 #                      timing (the machine may be busy with other work)
 #   --bin PROGRAM      time another build of the program; one that prints no
@@ -46,6 +55,7 @@ jobs=${JOBS:-2}
 quick=0
 skip_big=0
 speedup_only=0
+polymorphic=0
 repeat=1
 bin=
 counts_from=
@@ -56,6 +66,7 @@ while [ $# -gt 0 ]; do
     --quick) quick=1 ;;
     --skip-big) skip_big=1 ;;
     --speedup-only) speedup_only=1 ;;
+    --polymorphic) polymorphic=1 ;;
     --repeat) repeat=$2; shift ;;
     --bin) bin=$2; shift ;;
     --counts-from) counts_from=$2; shift ;;
@@ -89,13 +100,19 @@ min_of() {
     if [ -z "$1" ] || awk "BEGIN { exit !($2 < $1) }"; then echo "$2"; else echo "$1"; fi
 }
 
+# Generator settings that the polymorphic series changes.
+singles=50
+initial=5
+absent_parent=random
+
 # run_case NAME FAMILIES SIBS UNTYPED ALLELES SIMULATED THREADS
 run_case() {
     name=$1 families=$2 sibs=$3 untyped=$4 alleles=$5 simulated=$6 threads=$7
     dir=$workdir/$name
     mkdir -p "$dir"
     "$gen" --seed 2026 --families "$families" --sibs "$sibs" --untyped-share "$untyped" \
-        --singles 50 --alleles "$alleles" --ld moderate --simulated "$simulated" --initial 5 \
+        --absent-parent "$absent_parent" --singles "$singles" --alleles "$alleles" \
+        --ld moderate --simulated "$simulated" --initial "$initial" \
         --output "$dir/data.mbd"
     wall='' cpu='' ns='' kb='' build_ms='' em_ms='' stats=''
     i=0
@@ -166,8 +183,28 @@ thread_speedup() {
     w1=$(awk -F ' [|] ' -v n="$one" '$1 == "| " n { print $8 }' "$workdir/rows.txt")
     w2=$(awk -F ' [|] ' -v n="$two" '$1 == "| " n { print $8 }' "$workdir/rows.txt")
     echo
-    awk "BEGIN { printf \"Simulation test speed-up from 1 to 2 threads ($one): %.2f ($same)\n\",
+    awk "BEGIN { printf \"Speed-up from 1 to 2 threads ($one): %.2f ($same)\n\",
         $w1 / $w2 }"
+}
+
+# Many alleles: the tables of haplotypes and of their pairs grow with them.
+polymorphic_series() {
+    singles=2000
+    run_case singles-20 0 2 0 20 0 1
+    run_case singles-40 0 2 0 40 0 1
+    run_case singles-80 0 2 0 80 0 1
+    singles=0
+    absent_parent=first
+    run_case absent-first-30 1000 2 0.5 30 0 1
+    absent_parent=second
+    run_case absent-second-30 1000 2 0.5 30 0 1
+    absent_parent=random
+    for a in 6 10 14 20; do
+        run_case both-absent-$a 300 2 1 "$a" 0 1
+    done
+    initial=8
+    run_case restarts-8 300 2 1 8 0 1
+    run_case restarts-8-2t 300 2 1 8 0 2
 }
 
 series() {
@@ -180,6 +217,10 @@ series() {
         run_case alleles-8-small 100 1-4 0.3 8 0 1
         run_case sim-50-small 100 1-4 0.3 4 50 1
         run_case sim-50-small-2t 100 1-4 0.3 4 50 2
+        return
+    fi
+    if [ "$polymorphic" -eq 1 ]; then
+        polymorphic_series
         return
     fi
     if [ "$speedup_only" -eq 1 ]; then
@@ -211,6 +252,8 @@ series() {
 series | tee "$workdir/rows.txt"
 if [ "$quick" -eq 1 ]; then
     thread_speedup sim-50-small sim-50-small-2t
+elif [ "$polymorphic" -eq 1 ]; then
+    thread_speedup restarts-8 restarts-8-2t
 else
     thread_speedup simulated-100 simulated-100-2t
 fi

@@ -12,6 +12,8 @@
 #include <string>
 #include <tuple>
 
+#include "app/sample_batch.h"
+#include "app/sample_codec.h"
 #include "bench/generate_data.h"
 #include "io/data_file_reader.h"
 #include "pedigree/ped_db.h"
@@ -213,8 +215,33 @@ void build_cases(benchmark::internal::Benchmark* b) {
 
 } // namespace
 
+// What the process that writes the report spends on each simulated sample it
+// hands to another MPI rank: drawing it, describing it and encoding the job,
+// then decoding an outcome. The analyses themselves run elsewhere, so this
+// bounds how many ranks can be kept busy.
+void BM_DrawForAnotherRank(benchmark::State& state) {
+    TPopPedigree& pop = analysed(case_from(state));
+    SimulatedSample done;
+    done.console = "..\nLogLHood : -1234.5 (1 equilibrium point(s))\n";
+    done.messages.progress << "Building genotypes ...  done in 12 ms !\n";
+    const std::string outcome = sample_codec::encode_outcomes(std::vector<SimulatedSample>(1));
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        SimulatedSample job;
+        pop.draw_random_sample();
+        job.sample = pop.describe_random_sample();
+        const std::string encoded = sample_codec::encode_jobs(5, {&job});
+        SimulatedSample back;
+        sample_codec::decode_outcomes(outcome, {&back});
+        bytes = encoded.size();
+        benchmark::DoNotOptimize(encoded.data());
+    }
+    state.counters["job_bytes"] = static_cast<double>(bytes);
+}
+
 BENCHMARK(BM_EmIteration)->Apply(em_cases)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SummedEmIteration)->Apply(summed_cases)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawForAnotherRank)->Args({1000, 6, 30, 1, 4})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildCombinations)->Apply(build_cases)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

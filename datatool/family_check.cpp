@@ -134,12 +134,16 @@ SampleCheck check_sample(const SampleDescription& sample) {
     // The same steps as the analysis: each locus alone, then both.
     pop.AlleleDB.add_to_all_loci(TAllele{"#", 1.0F});
     pop.check_table_sizes();
+    // The table of all pairs of haplotypes only where some family needs it.
+    const bool pair_table = pop.needs_pair_table();
     std::vector<std::vector<bool>> locus_failures;
     for (std::int32_t k = 0; k < pop.AlleleDB.n_loci(); ++k) {
         TPopHaploDB locus_haplotypes;
         locus_haplotypes.build_locus_haplotypes(pop.AlleleDB, k);
         TSmallGenDB locus_genotypes;
-        locus_genotypes.build_all_valid_gen(locus_haplotypes);
+        if (pair_table) {
+            locus_genotypes.build_all_valid_gen(locus_haplotypes);
+        }
         TPedDB locus_peds;
         locus_peds._sample_name = pop.Name;
         locus_peds._release_combinations = true;
@@ -149,7 +153,9 @@ SampleCheck check_sample(const SampleDescription& sample) {
         pop.PhenPedDB.reset_parent_flags();
     }
     pop.HaplDB.build_all_haplotypes(pop.AlleleDB);
-    pop.SmallGenDB.build_all_valid_gen(pop.HaplDB);
+    if (pair_table) {
+        pop.SmallGenDB.build_all_valid_gen(pop.HaplDB);
+    }
     pop.build_pedigrees();
     pop.PedDB.build_all_genotypic_combinations(pop.HaplDB, pop.SmallGenDB, -1, 0);
     const std::vector<bool> failures = without_combinations(pop.PedDB);

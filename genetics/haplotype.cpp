@@ -73,11 +73,19 @@ std::ostream& operator<<(std::ostream& os, const TPopHaplotype& h) {
     return os;
 }
 
+namespace {
+// What operator== compares: the alleles in use (an unused slot is null).
+std::array<const TAllele*, 2> content(const TPopHaplotype& h) {
+    return {h.size() > 0 ? h.allele(0) : nullptr, h.size() > 1 ? h.allele(1) : nullptr};
+}
+} // namespace
+
 TPopHaploDB& TPopHaploDB::operator=(const TPopHaploDB& other) {
     if (this == &other) {
         return *this;
     }
     _haplotypes.clear();
+    _index_of.clear();
     for (const auto& h : other._haplotypes) {
         append_copy(*h);
     }
@@ -88,15 +96,16 @@ TPopHaplotype* TPopHaploDB::append_copy(const TPopHaplotype& h) {
     _haplotypes.push_back(std::make_unique<TPopHaplotype>(h));
     TPopHaplotype* entry = _haplotypes.back().get();
     entry->_index = size() - 1;
+    _index_of.emplace(content(*entry), entry->_index);
     return entry;
 }
 
 TPopHaplotype* TPopHaploDB::add_haplotype(const TPopHaplotype& haplotype, const double& weight) {
-    for (const auto& h : _haplotypes) {
-        if (*h == haplotype) {
-            h->_freq += weight;
-            return h.get();
-        }
+    const auto found = _index_of.find(content(haplotype));
+    if (found != _index_of.end()) {
+        TPopHaplotype* h = _haplotypes[static_cast<std::size_t>(found->second)].get();
+        h->_freq += weight;
+        return h;
     }
     TPopHaplotype* entry = append_copy(haplotype);
     entry->_freq = weight;

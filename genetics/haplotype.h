@@ -1,8 +1,11 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <ostream>
+#include <unordered_map>
 #include <vector>
 
 #include "genetics/allele.h"
@@ -67,4 +70,13 @@ class TPopHaploDB {
                                        const TAlleleDB& allele_db);
 
     std::vector<std::unique_ptr<TPopHaplotype>> _haplotypes;
+    // The first entry of each allele content, so that a lookup need not
+    // compare every entry (a sample of many alleles has thousands).
+    struct ContentHash {
+        std::size_t operator()(const std::array<const TAllele*, 2>& a) const {
+            const std::hash<const TAllele*> h;
+            return h(a[0]) * 31U + h(a[1]);
+        }
+    };
+    std::unordered_map<std::array<const TAllele*, 2>, std::int32_t, ContentHash> _index_of;
 };

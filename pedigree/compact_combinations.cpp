@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "pedigree/pedigree.h"
+#include "pedigree/small_gen.h"
 
 void CompactCombinations::start(const TPopHaploDB& haplotypes) {
     *this = CompactCombinations();
@@ -40,19 +41,38 @@ int CompactCombinations::factor_code(double seg, bool pair) {
     return code;
 }
 
-void CompactCombinations::add(std::uint32_t index, const TPedigree& pedigree) {
-    auto slot = [&](const TSmallGen* g) -> std::uint32_t {
-        if (g == nullptr) {
-            return kNone;
-        }
-        const auto [it, inserted] =
-            _slot_of.emplace(g, static_cast<std::uint32_t>(_slot_haplotypes.size() / 2));
-        if (inserted) {
+std::uint32_t CompactCombinations::slot(const TSmallGen* g, const TSmallGenDB* db) {
+    if (g == nullptr) {
+        return kNone;
+    }
+    const auto next = static_cast<std::uint32_t>(_slot_haplotypes.size() / 2);
+    auto take = [&](std::uint32_t& s) {
+        if (s == kNone) {
+            s = next;
             _slot_haplotypes.push_back(static_cast<std::uint32_t>(g->_hapl1->_index));
             _slot_haplotypes.push_back(static_cast<std::uint32_t>(g->_hapl2->_index));
         }
-        return it->second;
+        return s;
     };
+    if (db != nullptr && db->whole_table() && (_table == nullptr || _table == db)) {
+        if (_table == nullptr) {
+            _table = db;
+            _table_slot.assign(static_cast<std::size_t>(db->size()), kNone);
+        }
+        const std::int32_t i = g->_hapl1->_index;
+        const std::int32_t j = g->_hapl2->_index;
+        if (0 <= j && j <= i && i < db->table_haplotypes()) {
+            const std::int64_t at = TSmallGenDB::position(i, j);
+            if (&(*db)[static_cast<std::int32_t>(at)] == g) {
+                return take(_table_slot[static_cast<std::size_t>(at)]);
+            }
+        }
+    }
+    const auto [it, inserted] = _slot_of.emplace(g, kNone);
+    return take(it->second);
+}
+
+void CompactCombinations::add(std::uint32_t index, const TPedigree& pedigree) {
     PedigreeRange range{index,
                         static_cast<std::uint32_t>(_g1.size()),
                         0,
@@ -61,8 +81,8 @@ void CompactCombinations::add(std::uint32_t index, const TPedigree& pedigree) {
                         pedigree._parent2 == nullptr ? Kind::single : Kind::family,
                         pedigree.symmetric()};
     for (const TGenotypicCombination& c : pedigree._gen_comb) {
-        const std::uint32_t g1 = slot(c._parent1);
-        const std::uint32_t g2 = slot(c._parent2);
+        const std::uint32_t g1 = slot(c._parent1, pedigree._gen_db1);
+        const std::uint32_t g2 = slot(c._parent2, pedigree._gen_db2);
         int code = 0;
         if (range.kind == Kind::family) {
             code = g2 == kNone ? -1 : factor_code(c._seg_prob, range.symmetric && g1 != g2);
@@ -167,28 +187,39 @@ void CompactCombinations::plan_family(const PedigreeRange& range) {
     }
 }
 
+CompactCombinations::Workspace CompactCombinations::workspace() const {
+    Workspace w;
+    w._p_now.assign(_slot_haplotypes.size() / 2, 0.0);
+    w._p_before.assign(_slot_haplotypes.size() / 2, 0.0);
+    w._ring.assign(_ring_size, 0.0);
+    w._ring_start.assign(_ranges.size(), 0);
+    w._range_prob.assign(_ranges.size(), 0.0);
+    w._kept.resize(_ranges.size());
+    w._is_kept.assign(_ranges.size(), 0);
+    w._accumulator.assign(_n_haplotypes + kSpares, 0.0);
+    w._frequencies.assign(_n_haplotypes, 0.0);
+    return w;
+}
+
 void CompactCombinations::finish() {
     std::size_t longest = 0;
     for (const PedigreeRange& range : _ranges) {
         longest = std::max<std::size_t>(longest, range.end - range.begin);
     }
     _slot_of = {};
+    _table = nullptr;
+    _table_slot = {};
     _g1.shrink_to_fit();
     _g2.shrink_to_fit();
     _seg.shrink_to_fit();
     _factor_code.shrink_to_fit();
     _other.shrink_to_fit();
     _reloads.shrink_to_fit();
-    _p_now.assign(_slot_haplotypes.size() / 2, 0.0);
-    _p_before.assign(_slot_haplotypes.size() / 2, 0.0);
     longest = std::max<std::size_t>(longest, 1);
-    _ring.assign(longest + std::min(3 * longest, kRingSlack), 0.0);
-    _ring_start.assign(_ranges.size(), 0);
-    _range_prob.assign(_ranges.size(), 0.0);
-    _kept.resize(_ranges.size());
-    _is_kept.assign(_ranges.size(), 0);
-    _accumulator.assign(_n_haplotypes + kSpares, 0.0);
-    _frequencies.assign(_n_haplotypes, 0.0);
+    _ring_size = longest + std::min(3 * longest, kRingSlack);
+    _singles_only = std::all_of(_ranges.begin(), _ranges.end(),
+                                [](const PedigreeRange& r) { return r.kind == Kind::single; });
+    _work = workspace();
     _built = true;
 }
 
@@ -242,9 +273,9 @@ class CompactCombinations::FamilyProbabilities {
 class CompactCombinations::FamilyExpectation {
   public:
     FamilyExpectation() = default;
-    FamilyExpectation(CompactCombinations& store, const PedigreeRange& range, double factor,
-                      const double* probs)
-        : _acc(store._accumulator.data()), _other(store._other.data() + range.begin),
+    FamilyExpectation(const CompactCombinations& store, Workspace& w, const PedigreeRange& range,
+                      double factor, const double* probs)
+        : _acc(w._accumulator.data()), _other(store._other.data() + range.begin),
           _next_reload(store._reloads.data() + range.first_reload), _probs(probs),
           _factor(factor), _held{_acc + store._n_haplotypes, _acc + store._n_haplotypes + 1,
                                  _acc + store._n_haplotypes + 2} {}
@@ -345,30 +376,41 @@ double CompactCombinations::range_probs(const PedigreeRange& range, const double
 }
 
 std::int64_t CompactCombinations::likelihood(const TPopHaploDB& haplotypes,
-                                             std::vector<TPedigree>& pedigrees, double& ln_l) {
-    _p_before.swap(_p_now);
+                                             std::vector<TPedigree>& pedigrees, double* ln_l) {
     for (std::size_t h = 0; h < _n_haplotypes; ++h) {
-        _frequencies[h] = haplotypes[static_cast<std::int32_t>(h)]->_freq;
+        _work._frequencies[h] = haplotypes[static_cast<std::int32_t>(h)]->_freq;
     }
-    std::fill(_accumulator.begin(), _accumulator.end(), 0.0);
-    for (std::size_t s = 0; s < _p_now.size(); ++s) {
+    return pass(_work, pedigrees, &pedigrees, ln_l);
+}
+
+std::int64_t CompactCombinations::pass(Workspace& w, const std::vector<TPedigree>& pedigrees,
+                                       std::vector<TPedigree>* commit, double* ln_l) const {
+    w._p_before.swap(w._p_now);
+    std::fill(w._accumulator.begin(), w._accumulator.end(), 0.0);
+    for (std::size_t s = 0; s < w._p_now.size(); ++s) {
         const std::uint32_t h1 = _slot_haplotypes[2 * s];
         const std::uint32_t h2 = _slot_haplotypes[2 * s + 1];
-        const double f1 = _frequencies[h1];
+        const double f1 = w._frequencies[h1];
         if (h1 == h2) {
-            _p_now[s] = f1 * f1;
+            w._p_now[s] = f1 * f1;
         } else {
-            _p_now[s] = _frequencies[h2] * 2.0 * f1;
+            w._p_now[s] = w._frequencies[h2] * 2.0 * f1;
         }
     }
-    _counts_ready = false;
-    ln_l = 0.0;
+    w._counts_ready = false;
+    double sum = 0.0;
+    if (ln_l != nullptr) {
+        *ln_l = 0.0;
+    }
+    if (_singles_only) {
+        return singles_pass(w, pedigrees, commit, ln_l);
+    }
     // A pedigree's expected counts need its probability, summed over all its
     // combinations. Meanwhile the probabilities of the pedigrees after it are
     // formed in the same loop: two independent chains of additions, each in
     // its own order. They wait in the ring; a pedigree's probability is
     // committed, and checked, only after those of the pedigrees before it.
-    const double* p = _p_now.data();
+    const double* p = w._p_now.data();
     const std::size_t n_ranges = _ranges.size();
     auto length = [&](std::size_t r) {
         return static_cast<std::size_t>(_ranges[r].end - _ranges[r].begin);
@@ -387,28 +429,28 @@ std::int64_t CompactCombinations::likelihood(const TPopHaploDB& haplotypes,
     // is still needed.
     auto start_evaluation = [&]() {
         const std::size_t n = length(evaluating);
-        const std::uint64_t start = ring_place(head, n);
+        const std::uint64_t start = ring_place(w, head, n);
         // The values still needed start with those of `expecting`, if any.
-        const std::uint64_t live = expecting < evaluating ? _ring_start[expecting] : start;
-        if (start + n - live > _ring.size()) {
+        const std::uint64_t live = expecting < evaluating ? w._ring_start[expecting] : start;
+        if (start + n - live > w._ring.size()) {
             return false;
         }
-        _ring_start[evaluating] = start;
+        w._ring_start[evaluating] = start;
         const PedigreeRange& range = _ranges[evaluating];
         if (range.kind == Kind::family) {
-            evaluation = FamilyProbabilities(*this, range, p, ring_at(start));
+            evaluation = FamilyProbabilities(*this, range, p, ring_at(w, start));
             evaluating_family = true;
             evaluated = 0;
             return true;
         }
-        _range_prob[evaluating] = range_probs(range, p, ring_at(start));
+        w._range_prob[evaluating] = range_probs(range, p, ring_at(w, start));
         head = start + n;
         ++evaluating;
         return true;
     };
     auto end_evaluation = [&]() {
-        _range_prob[evaluating] = evaluation.sum();
-        head = _ring_start[evaluating] + length(evaluating);
+        w._range_prob[evaluating] = evaluation.sum();
+        head = w._ring_start[evaluating] + length(evaluating);
         ++evaluating;
         evaluating_family = false;
     };
@@ -424,28 +466,33 @@ std::int64_t CompactCombinations::likelihood(const TPopHaploDB& haplotypes,
                     end_evaluation();
                 }
             }
-            if (!(ln_l > kFloorLnLikelihood)) {
-                keep_from(expecting);
+            if (!(sum > kFloorLnLikelihood)) {
+                keep_from(w, expecting);
                 return -1;
             }
             const PedigreeRange& range = _ranges[expecting];
-            const double prob = _range_prob[expecting];
-            TPedigree& ped = pedigrees[range.pedigree];
-            ped._prob = prob;
-            _is_kept[expecting] = 0;
+            const double prob = w._range_prob[expecting];
+            const TPedigree& ped = pedigrees[range.pedigree];
+            if (commit != nullptr) {
+                (*commit)[range.pedigree]._prob = prob;
+            }
+            w._is_kept[expecting] = 0;
             if (!(prob > 0.0)) {
-                keep_from(expecting + 1);
+                keep_from(w, expecting + 1);
                 return static_cast<std::int64_t>(range.pedigree);
             }
-            ln_l = ln_l + ped._obs_count * std::log(prob);
+            if (ln_l != nullptr) {
+                sum = sum + ped._obs_count * std::log(prob);
+                *ln_l = sum;
+            }
             const double factor = ped._obs_weight / prob;
-            double* probs = ring_at(_ring_start[expecting]);
+            double* probs = ring_at(w, w._ring_start[expecting]);
             if (range.kind != Kind::family) {
-                accumulate(range, factor, probs);
+                accumulate(w, range, factor, probs);
                 ++expecting;
                 continue;
             }
-            expectation = FamilyExpectation(*this, range, factor, probs);
+            expectation = FamilyExpectation(*this, w, range, factor, probs);
             expecting_family = true;
             expected = 0;
         }
@@ -472,27 +519,76 @@ std::int64_t CompactCombinations::likelihood(const TPopHaploDB& haplotypes,
             ++expecting;
         }
     }
-    _counts_ready = true;
+    w._counts_ready = true;
     return -1;
 }
 
-void CompactCombinations::keep_from(std::size_t first) {
+std::int64_t CompactCombinations::singles_pass(Workspace& w,
+                                               const std::vector<TPedigree>& pedigrees,
+                                               std::vector<TPedigree>* commit, double* ln_l) const {
+    // The steps of the general pass for ranges of single individuals, without
+    // its look-ahead: each pedigree's probability, then its expected counts,
+    // the same additions in the same order.
+    const double* p = w._p_now.data();
+    double* probs = w._ring.data();
+    double sum = 0.0;
+    for (std::size_t r = 0; r < _ranges.size(); ++r) {
+        if (!(sum > kFloorLnLikelihood)) {
+            keep_from(w, r);
+            return -1;
+        }
+        const PedigreeRange& range = _ranges[r];
+        const double prob = range_probs(range, p, probs);
+        w._range_prob[r] = prob;
+        const TPedigree& ped = pedigrees[range.pedigree];
+        if (commit != nullptr) {
+            (*commit)[range.pedigree]._prob = prob;
+        }
+        w._is_kept[r] = 0;
+        if (!(prob > 0.0)) {
+            keep_from(w, r + 1);
+            return static_cast<std::int64_t>(range.pedigree);
+        }
+        if (ln_l != nullptr) {
+            sum = sum + ped._obs_count * std::log(prob);
+            *ln_l = sum;
+        }
+        accumulate(w, range, ped._obs_weight / prob, probs);
+    }
+    w._counts_ready = true;
+    return -1;
+}
+
+double CompactCombinations::ln_likelihood(const std::vector<TPedigree>& pedigrees) const {
+    return ln_likelihood(_work, pedigrees);
+}
+
+double CompactCombinations::ln_likelihood(const Workspace& w,
+                                          const std::vector<TPedigree>& pedigrees) const {
+    double ln_l = 0.0;
+    for (std::size_t r = 0; r < _ranges.size(); ++r) {
+        ln_l = ln_l + pedigrees[_ranges[r].pedigree]._obs_count * std::log(w._range_prob[r]);
+    }
+    return ln_l;
+}
+
+void CompactCombinations::keep_from(Workspace& w, std::size_t first) const {
     // A pedigree not kept yet was evaluated by the previous pass.
     for (std::size_t r = first; r < _ranges.size(); ++r) {
-        if (_is_kept[r] != 0) {
+        if (w._is_kept[r] != 0) {
             continue;
         }
         const PedigreeRange& range = _ranges[r];
-        _kept[r].resize(range.end - range.begin);
-        range_probs(range, _p_before.data(), _kept[r].data());
-        _is_kept[r] = 1;
+        w._kept[r].resize(range.end - range.begin);
+        range_probs(range, w._p_before.data(), w._kept[r].data());
+        w._is_kept[r] = 1;
     }
 }
 
-void CompactCombinations::accumulate(const PedigreeRange& range, double factor,
-                                     const double* probs) {
+void CompactCombinations::accumulate(Workspace& w, const PedigreeRange& range, double factor,
+                                     const double* probs) const {
     if (range.kind == Kind::family) {
-        FamilyExpectation walk(*this, range, factor, probs);
+        FamilyExpectation walk(*this, w, range, factor, probs);
         walk.walk(0, range.end - range.begin);
         walk.finish();
         return;
@@ -501,27 +597,29 @@ void CompactCombinations::accumulate(const PedigreeRange& range, double factor,
         const double e = 0.5 * (probs[c - range.begin] * factor);
         for (const std::uint32_t g : {_g1[c], _g2[c]}) {
             if (g != kNone) {
-                _accumulator[_slot_haplotypes[2 * static_cast<std::size_t>(g)]] += e;
-                _accumulator[_slot_haplotypes[2 * static_cast<std::size_t>(g) + 1]] += e;
+                w._accumulator[_slot_haplotypes[2 * static_cast<std::size_t>(g)]] += e;
+                w._accumulator[_slot_haplotypes[2 * static_cast<std::size_t>(g) + 1]] += e;
             }
         }
     }
 }
 
-std::uint64_t CompactCombinations::ring_place(std::uint64_t head, std::size_t n) const {
-    const std::uint64_t within = head % _ring.size();
-    return within + n <= _ring.size() ? head : head + (_ring.size() - within);
+std::uint64_t CompactCombinations::ring_place(const Workspace& w, std::uint64_t head,
+                                              std::size_t n) const {
+    const std::uint64_t within = head % w._ring.size();
+    return within + n <= w._ring.size() ? head : head + (w._ring.size() - within);
 }
 
 void CompactCombinations::expected_counts(TPopHaploDB& haplotypes,
                                           const std::vector<TPedigree>& pedigrees) {
-    bool unchanged = _counts_ready;
+    Workspace& w = _work;
+    bool unchanged = w._counts_ready;
     for (std::size_t h = 0; unchanged && h < _n_haplotypes; ++h) {
-        unchanged = haplotypes[static_cast<std::int32_t>(h)]->_freq == _frequencies[h];
+        unchanged = haplotypes[static_cast<std::int32_t>(h)]->_freq == w._frequencies[h];
     }
     if (!unchanged) {
         // A pass that stopped early, or frequencies changed since: the full walk.
-        std::fill(_accumulator.begin(), _accumulator.end(), 0.0);
+        std::fill(w._accumulator.begin(), w._accumulator.end(), 0.0);
         for (std::size_t r = 0; r < _ranges.size(); ++r) {
             const PedigreeRange& range = _ranges[r];
             const TPedigree& ped = pedigrees[range.pedigree];
@@ -529,16 +627,62 @@ void CompactCombinations::expected_counts(TPopHaploDB& haplotypes,
             if (!(prob > 0.0)) {
                 continue;
             }
-            const double* probs = _kept[r].data();
-            if (_is_kept[r] == 0) {
-                range_probs(range, _p_now.data(), _ring.data());
-                probs = _ring.data();
+            const double* probs = w._kept[r].data();
+            if (w._is_kept[r] == 0) {
+                range_probs(range, w._p_now.data(), w._ring.data());
+                probs = w._ring.data();
             }
-            accumulate(range, ped._obs_weight / prob, probs);
+            accumulate(w, range, ped._obs_weight / prob, probs);
         }
     }
-    _counts_ready = false;
+    w._counts_ready = false;
     for (std::size_t h = 0; h < _n_haplotypes; ++h) {
-        haplotypes[static_cast<std::int32_t>(h)]->_freq = _accumulator[h];
+        haplotypes[static_cast<std::int32_t>(h)]->_freq = w._accumulator[h];
+    }
+}
+
+bool CompactCombinations::run_em(Workspace& w, const std::vector<TPedigree>& pedigrees,
+                                 std::vector<double>& frequencies, std::int32_t max_iterations,
+                                 double tolerance, EmRun& run) const {
+    // The steps of the estimation's loop over the database: a likelihood
+    // pass, the expected counts as the next frequencies, and the total
+    // change against the frequencies before, added in haplotype order.
+    const std::size_t n = _n_haplotypes;
+    std::vector<double> previous(n, 0.0);
+    run.ln_l = static_cast<float>(kFloorLnLikelihood);
+    run.iterations = 0;
+    for (std::int32_t t = 1; t <= max_iterations; ++t) {
+        std::copy(frequencies.begin(), frequencies.end(), w._frequencies.begin());
+        if (pass(w, pedigrees, nullptr, nullptr) >= 0 || !w._counts_ready) {
+            return false;
+        }
+        for (std::size_t h = 0; h < n; ++h) {
+            // A frequency that is not a number would send the database's
+            // expectation step down its other path.
+            if (!(frequencies[h] == w._frequencies[h])) {
+                return false;
+            }
+        }
+        w._counts_ready = false;
+        std::copy(w._accumulator.begin(), w._accumulator.begin() + static_cast<std::ptrdiff_t>(n),
+                  frequencies.begin());
+        ++run.iterations;
+        double change = 0.0;
+        for (std::size_t h = 0; h < n; ++h) {
+            change += std::fabs(frequencies[h] - previous[h]);
+            previous[h] = frequencies[h];
+        }
+        if (change < tolerance || t == max_iterations) {
+            run.ln_l = static_cast<float>(ln_likelihood(w, pedigrees));
+            break;
+        }
+    }
+    return true;
+}
+
+void CompactCombinations::commit_probabilities(const Workspace& w,
+                                               std::vector<TPedigree>& pedigrees) const {
+    for (std::size_t r = 0; r < _ranges.size(); ++r) {
+        pedigrees[_ranges[r].pedigree]._prob = w._range_prob[r];
     }
 }

@@ -242,6 +242,19 @@ void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGen
         return;
     }
     const std::uint64_t budget = memory_limit_bytes() / kBytesPerCombination;
+    // The sample builds the table of all pairs only when it foresees a
+    // parent taking every genotype; should one come unforeseen, it is built
+    // here.
+    const bool takes_all =
+        std::any_of(_pedigrees.begin(), _pedigrees.end(), [](const TPedigree& p) {
+            return p._unique &&
+                   (p._parent1->_typed == 0 || (p._parent2 != nullptr && p._parent2->_typed == 0));
+        });
+    if (takes_all && shared.empty() && !shared.build_all_valid_gen(haplotypes)) {
+        error_log.report("TPedDB::build_all_genotypic_combinations : Unable to build genotype data "
+                         "base ... exiting",
+                         Errors::kFatal);
+    }
     _compact.start(haplotypes);
     std::uint64_t stored = 0;
     std::int32_t k = 1;
@@ -373,18 +386,47 @@ double TPedDB::calc_ln_likelihood() {
     }
     if (UseAllCombinations && _compact.built()) {
         double ln_l = 0.0;
-        const std::int64_t zero = _compact.likelihood(*_haplotypes, _pedigrees, ln_l);
-        if (zero >= 0) {
-            // The object model fills in what the messages print.
-            TPedigree& p = _pedigrees[static_cast<std::size_t>(zero)];
-            p.restore_combinations(*_shared, _locus);
-            p.calc_prob();
-            report_zero_probability(static_cast<std::size_t>(zero));
+        if (!compact_pass(&ln_l)) {
             return _ln_likelihood;
         }
         _ln_likelihood = ln_l;
         return ln_l;
     }
+    return object_ln_likelihood();
+}
+
+bool TPedDB::compact_pass(double* ln_l) {
+    const std::int64_t zero = _compact.likelihood(*_haplotypes, _pedigrees, ln_l);
+    if (zero < 0) {
+        return true;
+    }
+    // The object model fills in what the messages print.
+    TPedigree& p = _pedigrees[static_cast<std::size_t>(zero)];
+    p.restore_combinations(*_shared, _locus);
+    p.calc_prob();
+    report_zero_probability(static_cast<std::size_t>(zero));
+    return false;
+}
+
+void TPedDB::calc_probabilities() {
+    if (UseAllCombinations && _compact.built()) {
+        // After a zero probability, _ln_likelihood holds the floor.
+        _deferred_ln_l = compact_pass(nullptr);
+        return;
+    }
+    _deferred_ln_l = false;
+    calc_ln_likelihood();
+}
+
+double TPedDB::em_ln_likelihood() {
+    if (_deferred_ln_l) {
+        _ln_likelihood = _compact.ln_likelihood(_pedigrees);
+        _deferred_ln_l = false;
+    }
+    return _ln_likelihood;
+}
+
+double TPedDB::object_ln_likelihood() {
     restore_combinations();
     double ln_l = 0.0;
     for (std::size_t i = 0; i < _pedigrees.size(); ++i) {
@@ -401,6 +443,16 @@ double TPedDB::calc_ln_likelihood() {
     }
     _ln_likelihood = ln_l;
     return ln_l;
+}
+
+const CompactCombinations* TPedDB::packed_for(const TPopHaploDB& haplotypes) const {
+    const bool usable = UseAllCombinations && _compact.built() && &haplotypes == _haplotypes &&
+                        _compact.n_haplotypes() == static_cast<std::size_t>(haplotypes.size());
+    return usable ? &_compact : nullptr;
+}
+
+void TPedDB::commit_probabilities(const CompactCombinations::Workspace& w) {
+    _compact.commit_probabilities(w, _pedigrees);
 }
 
 void TPedDB::add_expected_counts(TPopHaploDB& haplotypes) {

@@ -25,6 +25,11 @@ class TPedDB {
     void build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGenDB& shared,
                                           std::int32_t locus, char build_flag);
     double calc_ln_likelihood();
+    // The likelihood pass of an EM iteration, and then the log-likelihood of
+    // the last pass made, formed only when asked for: the EM needs it after
+    // its last iteration only. Messages and values as calc_ln_likelihood.
+    void calc_probabilities();
+    double em_ln_likelihood();
     void add_expected_counts(TPopHaploDB& haplotypes);
     void activate_all_combinations();
 
@@ -54,8 +59,19 @@ class TPedDB {
         return _fast ? _summed.n_configurations() : _compact.n_combinations();
     }
 
+    // The packed store, when EM runs over `haplotypes` can go through it
+    // beside each other (CompactCombinations::run_em); else null.
+    const CompactCombinations* packed_for(const TPopHaploDB& haplotypes) const;
+    // Leaves the pedigrees' probabilities as the last pass of a run made
+    // beside the database gave them.
+    void commit_probabilities(const CompactCombinations::Workspace& w);
+
   private:
     void report_zero_probability(std::size_t i);
+    // A pass over the packed combinations; false, after the message, when a
+    // pedigree has zero probability.
+    bool compact_pass(double* ln_l);
+    double object_ln_likelihood();
     // Rebuilds the combinations the packed store released (all, or one pedigree).
     void restore_combinations();
     void build_summed_pedigrees(TPopHaploDB& haplotypes, TSmallGenDB& shared, std::int32_t locus,
@@ -67,6 +83,8 @@ class TPedDB {
 
     // What the EM walks while every combination counts.
     CompactCombinations _compact;
+    // The last pass's log-likelihood is still to be summed.
+    bool _deferred_ln_l = false;
     // What the EM walks with `_fast`.
     SummedPedigrees _summed;
     TPopHaploDB* _haplotypes = nullptr;

@@ -5,7 +5,6 @@
 #include <memory>
 #include <new>
 #include <sstream>
-#include <unordered_map>
 
 #include "support/errors.h"
 #include "support/random.h"
@@ -57,6 +56,94 @@ TPopHaplotype* locus_haplotype(TPopHaploDB& haplotypes, const TPopHaplotype& pse
     h.append(pseudo.allele(locus));
     return haplotypes.add_haplotype(h, kOne);
 }
+
+// The table indices of the haplotypes in one sib's genotypes, or in those a
+// parent must carry for it: at most two per genotype.
+class HaplotypeSet {
+  public:
+    static constexpr std::size_t kCapacity = 2 * TGenotypeList::kCapacity;
+
+    void clear() { _count = 0; }
+    void add(std::int32_t index) {
+        if (index >= 0 && !contains(index) && _count < kCapacity) {
+            _items[_count++] = index;
+        }
+    }
+    bool contains(std::int32_t index) const {
+        return std::find(_items.begin(), _items.begin() + _count, index) != _items.begin() + _count;
+    }
+    bool empty() const { return _count == 0; }
+    // The indices in ascending order.
+    std::vector<std::int32_t> sorted() const {
+        std::vector<std::int32_t> out(_items.begin(), _items.begin() + _count);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+  private:
+    std::array<std::int32_t, kCapacity> _items{};
+    std::size_t _count = 0;
+};
+
+// For each sib, the table indices of the haplotypes in its genotypes.
+std::vector<HaplotypeSet> haplotypes_of_sibs(const TSmallGenDB& table,
+                                             const std::vector<const TGenotypeList*>& lists) {
+    std::vector<HaplotypeSet> sets(lists.size());
+    if (!table.whole_table()) {
+        return sets;
+    }
+    for (std::size_t k = 0; k < lists.size(); ++k) {
+        for (const TGenotype& g : *lists[k]) {
+            sets[k].add(table.table_index(g._hapl1));
+            sets[k].add(table.table_index(g._hapl2));
+        }
+    }
+    return sets;
+}
+
+// Calls f(position), in ascending order of position below `end`, for every
+// compatible record of a whole table that carries a haplotype of each set.
+// Row i of the table holds the pairs (i, j), j <= i: in a row whose first
+// haplotype is in the first set every record is a candidate, in any other
+// row only those whose second haplotype is.
+template <typename F>
+void for_each_carrier(const TSmallGenDB& table, const std::vector<HaplotypeSet>& sets,
+                      std::int64_t end, F f) {
+    if (sets.empty() || sets[0].empty()) {
+        return;
+    }
+    const std::vector<std::int32_t> first = sets[0].sorted();
+    auto fits = [&](std::int32_t i, std::int32_t j, std::int64_t at) {
+        for (std::size_t k = 1; k < sets.size(); ++k) {
+            if (!sets[k].contains(i) && !sets[k].contains(j)) {
+                return false;
+            }
+        }
+        return table[static_cast<std::int32_t>(at)]._compatible;
+    };
+    for (std::int32_t i = 0; i < table.table_haplotypes(); ++i) {
+        const std::int64_t row = TSmallGenDB::position(i, 0);
+        if (row >= end) {
+            return;
+        }
+        if (sets[0].contains(i)) {
+            for (std::int32_t j = 0; j <= i && row + j < end; ++j) {
+                if (fits(i, j, row + j)) {
+                    f(static_cast<std::int32_t>(row + j));
+                }
+            }
+            continue;
+        }
+        for (const std::int32_t j : first) {
+            if (j > i || row + j >= end) {
+                break;
+            }
+            if (fits(i, j, row + j)) {
+                f(static_cast<std::int32_t>(row + j));
+            }
+        }
+    }
+}
 } // namespace
 
 void TPedigree::hook_gen_db(TSmallGenDB& shared, TPopHaploDB& haplotypes, const std::int32_t& locus,
@@ -93,8 +180,12 @@ void TPedigree::hook_gen_db(TSmallGenDB& shared, TPopHaploDB& haplotypes, const 
 }
 
 void TPedigree::mark_compatible_parent_genotypes(const std::int32_t& locus) {
-    _parent1->_gen_db->check_compatibility(_sibs, locus);
-    if (_parent2 != nullptr && _parent2->_typed != 0) {
+    // The genotypes of a whole table that suit the sibs are listed from the
+    // sibs' haplotypes when the combinations are made (for_each_carrier).
+    if (!_parent1->_gen_db->whole_table()) {
+        _parent1->_gen_db->check_compatibility(_sibs, locus);
+    }
+    if (_parent2 != nullptr && _parent2->_typed != 0 && !_parent2->_gen_db->whole_table()) {
         _parent2->_gen_db->check_compatibility(_sibs, locus);
     }
 }
@@ -193,64 +284,68 @@ void TPedigree::create_genot_combination() {
         }
     };
 
-    // With a large genotype list for parent 2, look only at the genotypes that
-    // can give the first sib one of its haplotypes: for g1 = (x, y) and a sib
-    // genotype (a, b), parent 2 must carry b when g1 carries a, or a when g1
-    // carries b. Index parent 2's compatible genotypes by haplotype for that.
-    constexpr std::int32_t kIndexFrom = 64;
-    std::unordered_map<const TPopHaplotype*, std::vector<std::int32_t>> carrying;
-    const bool indexed = db2.size() >= kIndexFrom;
-    if (indexed) {
-        for (std::int32_t j = 0; j < db2.size(); ++j) {
-            const TSmallGen& g2 = db2[j];
-            if (!g2._compatible) {
-                continue;
-            }
-            carrying[g2._hapl1].push_back(j);
-            if (g2._hapl2 != g2._hapl1) {
-                carrying[g2._hapl2].push_back(j);
+    // Parent pairs in table order: parent 1's genotypes outermost, then
+    // parent 2's (for two untyped parents only pairs j <= i, the other order
+    // being the same pair). A pair adds combinations only if each parent
+    // carries, for every sib, a haplotype of one of the sib's genotypes; the
+    // genotypes of an untyped parent that can are listed from the sibs'
+    // haplotypes, in table order, without walking the whole table.
+    // needed[k]: the haplotypes of `table` one parent must carry for sib k
+    // when the other parent's genotype is `other`.
+    std::vector<HaplotypeSet> needed(n_sibs);
+    auto set_needed = [&](const TSmallGen& other, const TSmallGenDB& table) {
+        for (std::size_t k = 0; k < n_sibs; ++k) {
+            needed[k].clear();
+            for (const TGenotype& g : *lists[k]) {
+                if (g._hapl1 == other._hapl1 || g._hapl1 == other._hapl2) {
+                    needed[k].add(table.table_index(g._hapl2));
+                }
+                if (g._hapl2 == other._hapl1 || g._hapl2 == other._hapl2) {
+                    needed[k].add(table.table_index(g._hapl1));
+                }
             }
         }
-    }
-    std::vector<std::int32_t> candidates;
-    const TGenotypeList& first_sib = *lists[0];
-    for (std::int32_t i = 0; i < db1.size(); ++i) {
-        TSmallGen& g1 = db1[i];
-        if (!g1._compatible) {
-            continue;
-        }
-        const std::int32_t last = sym ? i + 1 : db2.size();
-        if (!indexed) {
+    };
+    auto pairs_with = [&](std::int32_t i, TSmallGen& g1) {
+        if (!db2.whole_table()) {
+            const std::int32_t last = sym ? i + 1 : db2.size();
             for (std::int32_t j = 0; j < last; ++j) {
                 if (db2[j]._compatible) {
                     try_pair(g1, db2[j]);
                 }
             }
-            continue;
+            return;
         }
-        candidates.clear();
-        auto take = [&](const TPopHaplotype* needed) {
-            const auto it = carrying.find(needed);
-            if (it != carrying.end()) {
-                candidates.insert(candidates.end(), it->second.begin(), it->second.end());
-            }
-        };
-        for (const TGenotype& g : first_sib) {
-            if (g._hapl1 == g1._hapl1 || g._hapl1 == g1._hapl2) {
-                take(g._hapl2);
-            }
-            if (g._hapl2 == g1._hapl1 || g._hapl2 == g1._hapl2) {
-                take(g._hapl1);
+        set_needed(g1, db2);
+        const std::int64_t end = sym ? static_cast<std::int64_t>(i) + 1 : db2.size();
+        for_each_carrier(db2, needed, end, [&](std::int32_t j) { try_pair(g1, db2[j]); });
+    };
+    if (!db1.whole_table()) {
+        for (std::int32_t i = 0; i < db1.size(); ++i) {
+            if (db1[i]._compatible) {
+                pairs_with(i, db1[i]);
             }
         }
-        std::sort(candidates.begin(), candidates.end());
-        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-        for (const std::int32_t j : candidates) {
-            if (j >= last) {
-                break;
-            }
-            try_pair(g1, db2[j]);
+        return;
+    }
+    if (db2.whole_table()) {
+        for_each_carrier(db1, haplotypes_of_sibs(db1, lists), db1.size(),
+                         [&](std::int32_t i) { pairs_with(i, db1[i]); });
+        return;
+    }
+    // Parent 2 is typed, with a genotype or two: parent 1's candidates are
+    // those that some genotype of parent 2 leaves the sibs needing.
+    std::vector<std::int32_t> first;
+    for (std::int32_t j = 0; j < db2.size(); ++j) {
+        if (db2[j]._compatible) {
+            set_needed(db2[j], db1);
+            for_each_carrier(db1, needed, db1.size(), [&](std::int32_t i) { first.push_back(i); });
         }
+    }
+    std::sort(first.begin(), first.end());
+    first.erase(std::unique(first.begin(), first.end()), first.end());
+    for (const std::int32_t i : first) {
+        pairs_with(i, db1[i]);
     }
 }
 

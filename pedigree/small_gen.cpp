@@ -17,10 +17,12 @@ bool TSmallGenDB::append(TPopHaplotype* h1, TPopHaplotype* h2) {
         return false;
     }
     _gen_array.push_back(TSmallGen{h1, h2, true, 0.0});
+    _table_haplotypes = 0;
     return true;
 }
 
 bool TSmallGenDB::build_all_valid_gen(const TPopHaploDB& db) {
+    const bool fresh = _gen_array.empty();
     for (std::int32_t i = 0; i < db.size(); ++i) {
         for (std::int32_t j = 0; j <= i; ++j) {
             if (!append(db[i], db[j])) {
@@ -28,13 +30,27 @@ bool TSmallGenDB::build_all_valid_gen(const TPopHaploDB& db) {
             }
         }
     }
+    bool indexed = fresh;
+    for (std::int32_t i = 0; indexed && i < db.size(); ++i) {
+        indexed = db[i]->_index == i;
+    }
+    _table_haplotypes = indexed ? db.size() : 0;
     return true;
 }
 
-void TSmallGenDB::set_all_compatible() {
-    for (TSmallGen& g : _gen_array) {
-        g._compatible = true;
+std::int32_t TSmallGenDB::table_index(const TPopHaplotype* h) const {
+    const std::int32_t i = h->_index;
+    if (i < 0 || i >= _table_haplotypes) {
+        return -1;
     }
+    return (*this)[static_cast<std::int32_t>(position(i, i))]._hapl1 == h ? i : -1;
+}
+
+void TSmallGenDB::set_all_compatible() {
+    for (const std::int32_t k : _cleared) {
+        (*this)[k]._compatible = true;
+    }
+    _cleared.clear();
 }
 
 namespace {
@@ -50,7 +66,9 @@ void TSmallGenDB::check_compatibility(const std::vector<TPhenPed*>& individuals,
     if (_gen_array.empty() || individuals.empty()) {
         return;
     }
-    for (TSmallGen& g : _gen_array) {
+    for (std::int32_t k = 0; k < size(); ++k) {
+        TSmallGen& g = (*this)[k];
+        const bool was = g._compatible;
         if (locus < 0) {
             bool compatible = true;
             for (std::int32_t l = 0; compatible && l < g._hapl1->size(); ++l) {
@@ -73,6 +91,9 @@ void TSmallGenDB::check_compatibility(const std::vector<TPhenPed*>& individuals,
                     break;
                 }
             }
+        }
+        if (was && !g._compatible) {
+            _cleared.push_back(k);
         }
     }
 }

@@ -22,7 +22,7 @@ void TPopPedigree::analyse(const SampleDescription& sample, std::int32_t n_initi
     UseAllCombinations = true;
     HaplDB.build_all_haplotypes(AlleleDB);
     // The summed likelihood never lists the genotypes of absent parents.
-    if (!Fast && !SmallGenDB.build_all_valid_gen(HaplDB)) {
+    if (!Fast && needs_pair_table() && !SmallGenDB.build_all_valid_gen(HaplDB)) {
         console() << "Unable to build genotype data base ... exiting"
                   << "\n";
         error_log.report(
@@ -141,11 +141,34 @@ void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
     }
 }
 
+bool TPopPedigree::needs_pair_table() const {
+    // A parent takes every genotype when it has no data, and also when it is
+    // itself the child of a family (its parent record is then never marked
+    // typed; see TPedDB::build_pedigree_structures).
+    const TPhenPedDB& db = PhenPedDB;
+    auto has_parents = [&](const TPhenPed& x) {
+        return !db.is_unknown(x._parent1_id) && !db.is_unknown(x._parent2_id);
+    };
+    for (const auto& x : db.records()) {
+        if (!has_parents(*x)) {
+            continue;
+        }
+        for (const std::string* id : {x->_parent1_id, x->_parent2_id}) {
+            const TPhenPed* parent = db.find(id);
+            if (parent != nullptr && (!parent->typed() || has_parents(*parent))) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 void TPopPedigree::check_table_sizes() const {
-    // Haplotypes, then every unordered pair of them: for both loci together and
-    // for each locus alone (the allele-frequency step).
+    // Haplotypes, then every unordered pair of them if some family needs
+    // that table: for both loci together and for each locus alone (the
+    // allele-frequency step).
     const double haplotype_bytes = sizeof(TPopHaplotype) + 2 * sizeof(void*);
-    const double genotype_bytes = sizeof(TSmallGen);
+    const double genotype_bytes = !Fast && needs_pair_table() ? sizeof(TSmallGen) : 0.0;
     // Without the genotype table, the summed likelihood keeps four numbers per haplotype.
     auto table_bytes = [&](double haplotypes) {
         if (Fast) {
@@ -169,8 +192,11 @@ void TPopPedigree::check_table_sizes() const {
         std::ostringstream text;
         text << std::fixed << std::setprecision(0) << "TPopPedigree::analyse : sample " << Name
              << " has " << alleles.str() << " alleles (with \"#\") at its loci, which make "
-             << haplotypes << " haplotypes and " << haplotypes * (haplotypes + 1.0) / 2.0
-             << " genotypes: " << mebibytes(static_cast<std::uint64_t>(std::min(needed, 1.8e19)))
+             << haplotypes << " haplotypes";
+        if (Fast || genotype_bytes > 0.0) {
+            text << " and " << haplotypes * (haplotypes + 1.0) / 2.0 << " genotypes";
+        }
+        text << ": " << mebibytes(static_cast<std::uint64_t>(std::min(needed, 1.8e19)))
              << " of tables, more than the memory limit of " << mebibytes(memory_limit_bytes())
              << " (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
         fatal_input_error(text.str());

@@ -36,6 +36,9 @@ class TPopPedigree {
     // Stops with a message when the haplotype and genotype tables the alleles
     // make would not fit in the memory limit.
     void check_table_sizes() const;
+    // Whether some family has a parent without data, who may carry any pair
+    // of haplotypes: only then is the table of all pairs built.
+    bool needs_pair_table() const;
 
     void calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes, std::int32_t& n_initial,
                              std::int32_t& max_iterations, float& threshold);

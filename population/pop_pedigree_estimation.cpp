@@ -5,10 +5,50 @@
 #include <sstream>
 #include <vector>
 
+#include "population/parallel_restarts.h"
 #include "population/pop_pedigree.h"
 #include "support/clock.h"
 #include "support/errors.h"
 #include "support/run_stats.h"
+#include "support/threads.h"
+
+namespace {
+
+// Frequencies and previous frequencies of every haplotype, as a run leaves them.
+std::vector<double> frequencies_of(const TPopHaploDB& haplotypes) {
+    std::vector<double> f(static_cast<std::size_t>(haplotypes.size()));
+    for (std::int32_t h = 0; h < haplotypes.size(); ++h) {
+        f[static_cast<std::size_t>(h)] = haplotypes[h]->_freq;
+    }
+    return f;
+}
+
+void set_frequencies(TPopHaploDB& haplotypes, const std::vector<double>& f,
+                     const std::vector<double>* previous) {
+    for (std::int32_t h = 0; h < haplotypes.size(); ++h) {
+        haplotypes[h]->_freq = f[static_cast<std::size_t>(h)];
+        haplotypes[h]->_prev_freq =
+            previous != nullptr ? (*previous)[static_cast<std::size_t>(h)] : 0.0;
+    }
+}
+
+// One EM run over the database from the frequencies in `haplotypes`.
+float run_em(TPedDB& peds, TPopHaploDB& haplotypes, std::int32_t max_iterations, double tolerance) {
+    float run_ln_l = static_cast<float>(kFloorLnLikelihood);
+    for (std::int32_t t = 1; t <= max_iterations; ++t) {
+        peds.calc_probabilities();
+        peds.add_expected_counts(haplotypes);
+        ++peds._em_iterations;
+        const bool converged = haplotypes.converged(tolerance);
+        if (converged || t == max_iterations) {
+            run_ln_l = static_cast<float>(peds.em_ln_likelihood());
+            break;
+        }
+    }
+    return run_ln_l;
+}
+
+} // namespace
 
 void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
                                        std::int32_t& n_initial, std::int32_t& max_iterations,
@@ -19,17 +59,8 @@ void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
     // Distinct final log-likelihoods, compared in single precision.
     std::vector<float> maxima;
     const double tolerance = threshold;
-    for (std::int32_t run = 1; run <= n_initial; ++run) {
-        haplotypes.random_frequencies(kSpread);
-        float run_ln_l = static_cast<float>(kFloorLnLikelihood);
-        for (std::int32_t t = 1; t <= max_iterations; ++t) {
-            run_ln_l = static_cast<float>(peds.calc_ln_likelihood());
-            peds.add_expected_counts(haplotypes);
-            ++peds._em_iterations;
-            if (haplotypes.converged(tolerance)) {
-                break;
-            }
-        }
+    // Takes the result of a run whose final frequencies are in `haplotypes`.
+    auto tally = [&](float run_ln_l) {
         if (std::find(maxima.begin(), maxima.end(), run_ln_l) == maxima.end()) {
             maxima.push_back(run_ln_l);
         }
@@ -40,6 +71,54 @@ void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
         }
         peds.activate_all_combinations();
         console() << ".";
+    };
+
+    // Over the packed combinations the starting frequencies are drawn in
+    // order here, the runs made side by side (on one thread too: over flat
+    // arrays an iteration costs less than through the haplotype records),
+    // and their results taken in order.
+    std::vector<std::vector<double>> starts;
+    std::int32_t run = 1;
+    const std::int32_t threads = std::max(1, std::min(restart_threads(), n_initial));
+    const CompactCombinations* packed = peds.packed_for(haplotypes);
+    if (n_initial > 0 && packed != nullptr) {
+        for (std::int32_t k = 0; k < n_initial; ++k) {
+            haplotypes.random_frequencies(kSpread);
+            starts.push_back(frequencies_of(haplotypes));
+        }
+        const ParallelRestarts runs(*packed, peds._pedigrees, starts, max_iterations, tolerance,
+                                    threads);
+        if (run_stats_wanted()) {
+            helper_em_nanoseconds() += runs.helper_nanoseconds();
+        }
+        for (const ParallelRestarts::Result& r : runs.results()) {
+            if (!r.regular) {
+                break;
+            }
+            // A run leaves its last estimates as its previous frequencies too.
+            set_frequencies(haplotypes, r.frequencies, &r.frequencies);
+            peds._em_iterations += r.iterations;
+            tally(r.ln_l);
+            ++run;
+        }
+        if (run > n_initial) {
+            peds.commit_probabilities(runs.last_workspace());
+        } else if (run > 1) {
+            // The database is left as the run before would have left it
+            // (a pass that stops early uses what the one before it found).
+            set_frequencies(haplotypes, starts[static_cast<std::size_t>(run - 2)], nullptr);
+            const std::int64_t iterations = peds._em_iterations;
+            run_em(peds, haplotypes, max_iterations, tolerance);
+            peds._em_iterations = iterations;
+        }
+    }
+    for (; run <= n_initial; ++run) {
+        if (starts.empty()) {
+            haplotypes.random_frequencies(kSpread);
+        } else {
+            set_frequencies(haplotypes, starts[static_cast<std::size_t>(run - 1)], nullptr);
+        }
+        tally(run_em(peds, haplotypes, max_iterations, tolerance));
     }
     haplotypes.copy_frequencies(best_copy);
     peds._ln_likelihood = best;
@@ -52,7 +131,7 @@ void TPopPedigree::calc_ML_allelic_frequencies() {
         TPopHaploDB locus_haplotypes;
         locus_haplotypes.build_locus_haplotypes(AlleleDB, k);
         TSmallGenDB locus_genotypes;
-        if (!Fast && !locus_genotypes.build_all_valid_gen(locus_haplotypes)) {
+        if (!Fast && needs_pair_table() && !locus_genotypes.build_all_valid_gen(locus_haplotypes)) {
             error_log.report(
                 "CurHaplDB.build_all_valid_gen(HaplDB) : Unable to build genotype data base ... "
                 "exiting",
@@ -108,6 +187,7 @@ void TPopPedigree::calc_sample_likelihoods(std::int32_t n_initial) {
     std::int32_t max_iterations = kMaxIterations;
     float threshold = kConvergence;
     const std::int64_t em_start = thread_cpu_nanoseconds();
+    const std::int64_t helper_start = helper_em_nanoseconds();
     calc_ML_frequencies(PedDB, HaplDB, n_initial, max_iterations, threshold);
     if (run_stats_wanted()) {
         RunStats& stats = run_stats();
@@ -115,7 +195,8 @@ void TPopPedigree::calc_sample_likelihoods(std::int32_t n_initial) {
         stats.combinations += combinations;
         stats.em_iterations += PedDB._em_iterations;
         stats.combination_visits += combinations * PedDB._em_iterations;
-        stats.em_nanoseconds += thread_cpu_nanoseconds() - em_start;
+        stats.em_nanoseconds +=
+            thread_cpu_nanoseconds() - em_start + helper_em_nanoseconds() - helper_start;
     }
     log << " (" << PedDB._ln_likelihood << ") done in " << elapsed_ms(start) << " ms "
         << "!\n";

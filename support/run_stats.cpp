@@ -26,3 +26,8 @@ std::int64_t thread_cpu_nanoseconds() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
+
+std::int64_t& helper_em_nanoseconds() {
+    thread_local std::int64_t nanoseconds = 0;
+    return nanoseconds;
+}

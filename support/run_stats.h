@@ -28,3 +28,6 @@ bool run_stats_wanted();
 
 // Processor time used by the calling thread, in nanoseconds.
 std::int64_t thread_cpu_nanoseconds();
+// Processor time that threads helping the calling thread's EM runs used, in
+// nanoseconds (counted only while the work counters are wanted).
+std::int64_t& helper_em_nanoseconds();

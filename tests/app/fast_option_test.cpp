@@ -68,11 +68,12 @@ TEST(FastOption, OptionStandsAnywhereAndHelpNamesIt) {
 }
 
 // 40 alleles at each locus from 40 singles: 1681 haplotypes with "#", so
-// 1.4 million genotypes, about 45 MiB of tables, which 20 MiB refuse; the
-// summed likelihood keeps a few numbers per haplotype.
+// 1.4 million genotypes for the child's absent parent, about 45 MiB of
+// tables, which 20 MiB refuse; the summed likelihood keeps a few numbers per
+// haplotype.
 std::string many_alleles() {
     std::ostringstream text;
-    text << "1 0 1\n40 Many alleles\n";
+    text << "1 0 1\n42 Many alleles\nP 0 0\nA0 B0\nA0 B0\nC P Q\nA0 B0\nA1 B1\n";
     for (int i = 0; i < 40; ++i) {
         text << "I" << i << " 0 0\nA" << i << " B" << i << "\nA" << (i + 1) % 40 << " B"
              << (i + 7) % 40 << "\n";

@@ -43,12 +43,28 @@ std::string replace_all(std::string text, const std::string& from, const std::st
     return text;
 }
 
-// One locus of `n` alleles spread over `n` singles.
-std::string one_locus_alleles(int n) {
-    std::string text = "1 0 1\n" + std::to_string(n) + " Many\n";
+// One locus of `n` alleles spread over `n` singles, and with `absent_parent`
+// a child of a typed parent and one absent from the file, who may carry any
+// pair of haplotypes: only then is the table of all pairs built.
+std::string one_locus_alleles(int n, bool absent_parent = true) {
+    std::string text = "1 0 1\n" + std::to_string(n + (absent_parent ? 2 : 0)) + " Many\n";
     for (int i = 0; i < n; ++i) {
         text += "I" + std::to_string(i) + " 0 0\nA" + std::to_string(i) + "\nA" +
                 std::to_string((i + 1) % n) + "\n";
+    }
+    if (absent_parent) {
+        text += "P 0 0\nA0\nA0\nC P Q\nA0\nA1\n";
+    }
+    return text;
+}
+
+// Two loci of `n` alleles each over `n` singles, no family.
+std::string two_locus_singles(int n) {
+    std::string text = "1 0 1\n" + std::to_string(n) + " Many\n";
+    for (int i = 0; i < n; ++i) {
+        const std::string a = std::to_string(i);
+        const std::string b = std::to_string((i + 1) % n);
+        text += "I" + a + " 0 0\nA" + a + " B" + a + "\nA" + b + " B" + b + "\n";
     }
     return text;
 }
@@ -239,6 +255,14 @@ const Stop kRefused[] = {
      .data = one_locus_alleles(253),
      .message = table_limit_message(254, 32385, 2, 1),
      .env = {{"TOVAQUOR_MAX_MEMORY_MB", "1"}}},
+    // Without a parent absent from the file only the haplotypes are tabled:
+    // 151 x 151 of them at 56 bytes take 1.2 MiB.
+    {.label = "HaplotypesOverTheLimit",
+     .data = two_locus_singles(150),
+     .message = "TPopPedigree::analyse : sample Many has 151 and 151 alleles (with \"#\") at its "
+                "loci, which make 22801 haplotypes: 2 MiB of tables, more than the memory limit "
+                "of 1 MiB (TOVAQUOR_MAX_MEMORY_MB sets the limit)",
+     .env = {{"TOVAQUOR_MAX_MEMORY_MB", "1"}}},
     // ...and families whose combinations outgrow it. 2^15 sib combinations of 15
     // sibs are refused before any is made.
     family_over_limit("SibCombinations", untyped_families({15, 6, 10}, false),
@@ -260,6 +284,17 @@ TEST(MemoryLimit, TheTableEstimateKeepsTheFileJustBelowTheLimit) {
     const e2e::Result r = run_data(one_locus_alleles(252), {{"TOVAQUOR_MAX_MEMORY_MB", "1"}});
     EXPECT_EQ(0, r.status);
     EXPECT_NE(std::string::npos, r.report.find("(253 possible haplotypes)"));
+}
+
+TEST(MemoryLimit, SinglesAloneNeedNoTableOfHaplotypePairs) {
+    // Refused above with a family of absent parents, analysed without it.
+    for (const int alleles : {253, 3000}) {
+        const e2e::Result r =
+            run_data(one_locus_alleles(alleles, false), {{"TOVAQUOR_MAX_MEMORY_MB", "1"}});
+        EXPECT_EQ(0, r.status) << alleles << " alleles";
+        EXPECT_NE(std::string::npos,
+                  r.report.find("(" + std::to_string(alleles + 1) + " possible haplotypes)"));
+    }
 }
 
 // A second sample that stops the program leaves the first sample's report whole:

@@ -343,7 +343,8 @@ TEST(DataToolClean, SibHeadingAnotherFamilyLeavesItAsAnAbsentParent) {
 }
 
 TEST(DataToolCheck, TablesBeyondTheMemoryLimitStopAsTheAnalysisDoes) {
-    std::string data = "1 0 1\n60 Many\n";
+    // The child's absent parent Q needs the table of all haplotype pairs.
+    std::string data = "1 0 1\n62 Many\nP 0 0\nA0 B0\nA0 B0\nC P Q\nA0 B0\nA1 B0\n";
     for (int i = 0; i < 60; ++i) {
         data += "I" + std::to_string(i) + " 0 0\nA" + std::to_string(i) + " B" + std::to_string(i) +
                 "\nA" + std::to_string((i + 1) % 60) + " B0\n";
