@@ -41,7 +41,7 @@ export TOVAQUOR_THREADS=1
 printf '%-16s %8s %8s\n' run wall_s cpu_s
 mkdir "$work/one"
 cp "$work/data.mbd" "$work/one/"
-(cd "$work/one" && /usr/bin/time -f '%e %U %S' -o time.txt "$build_dir/app/tovaquor" data 2026 >/dev/null)
+(cd "$work/one" && /usr/bin/time -f '%e %U %S' -o time.txt "$build_dir/app/tovaquor" data 2026 >/dev/null 2>&1)
 read -r w u s <"$work/one/time.txt"
 printf '%-16s %8s %8.2f\n' "tovaquor" "$w" "$(echo "$u + $s" | bc)"
 # One sample's analysis: the whole run less the observed sample's, over the samples.
@@ -52,7 +52,7 @@ for n in $ranks; do
     mkdir "$dir"
     cp "$work/data.mbd" "$dir/"
     (cd "$dir" && /usr/bin/time -f '%e %U %S' -o time.txt \
-        mpirun -np "$n" "$build_dir/cluster/tovaquor-mpi" data 2026 >/dev/null)
+        mpirun -np "$n" "$build_dir/cluster/tovaquor-mpi" data 2026 >/dev/null 2>&1)
     read -r w u s <"$dir/time.txt"
     printf '%-16s %8s %8.2f\n' "tovaquor-mpi -np $n" "$w" "$(echo "$u + $s" | bc)"
     mask "$dir/data.mbr" >"$work/a"
