@@ -26,7 +26,6 @@ struct DataFileInput {
 // the point where the analysis would stop.
 DataFileInput read_data_file(std::istream& is);
 
-// The analysis's checks of a sample as it takes it in, in its order: the
-// identifiers in file order, then the allele lines (newest record first,
-// first line before second). Each error names the record's line.
+// The analysis's own checks of a sample (first_record_error), with the line
+// of the record concerned.
 std::optional<DataFileError> sample_error(const SampleDescription& sample);

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "io/sample_checks.h"
 #include "pedigree/pedigree.h"
 #include "support/errors.h"
 #include "support/memory_limit.h"
@@ -35,28 +36,18 @@ void TPopPedigree::analyse(const SampleDescription& sample, std::int32_t n_initi
 }
 
 void TPopPedigree::load_sample(const SampleDescription& sample) {
+    if (const auto error = first_record_error(sample, FromDataFile)) {
+        fatal_input_error(error->message, error->hint);
+    }
     try {
         Name = sample.name;
         for (const SampleRecord& r : sample.records) {
-            const std::string* id_ptr = PhenPedDB.intern(r.id);
-            const std::string* p1_ptr = PhenPedDB.intern(r.parent1);
-            const std::string* p2_ptr = PhenPedDB.intern(r.parent2);
-            if (PhenPedDB.find(id_ptr) != nullptr) {
-                fatal_input_error("TPopPedigree::read_pedigrees : individual " + r.id +
-                                  " appears more than once in sample " + Name);
-            }
-            if (id_ptr == p1_ptr || id_ptr == p2_ptr) {
-                fatal_input_error("TPopPedigree::read_pedigrees : individual " + r.id +
-                                  " is its own parent");
-            }
-            if (p1_ptr == p2_ptr && !PhenPedDB.is_unknown(p1_ptr)) {
-                fatal_input_error("TPopPedigree::read_pedigrees : individual " + r.id + " names " +
-                                  r.parent1 + " as both parents");
-            }
             TPhenotype phenotype;
             phenotype._allele_lines[0] = r.allele_lines[0];
             phenotype._allele_lines[1] = r.allele_lines[1];
-            PhenPedDB.push_front(std::make_unique<TPhenPed>(phenotype, id_ptr, p1_ptr, p2_ptr));
+            PhenPedDB.push_front(std::make_unique<TPhenPed>(phenotype, PhenPedDB.intern(r.id),
+                                                            PhenPedDB.intern(r.parent1),
+                                                            PhenPedDB.intern(r.parent2)));
         }
     } catch (const std::bad_alloc&) {
         error_log.report("TPopPedigree::read_pedigrees : Unable to allocate memory for PList",
@@ -83,46 +74,7 @@ std::vector<std::string> split_alleles(const std::string& line, char separator) 
 } // namespace
 
 void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
-    // Refuse lines outside the two-locus model before any allele is registered.
-    std::size_t expected = 0;
-    bool first = true;
-    for (const auto& record : db.records()) {
-        for (const std::string& line : record->_allele_lines) {
-            const std::vector<std::string> pieces = split_alleles(line, separator);
-            const std::size_t n = pieces.size();
-            const std::string who =
-                "TPopPedigree::set_pseudo_haplotypes : individual " + *record->_id;
-            // Tabs do not separate alleles: a tab-separated file fails here.
-            const std::string hint =
-                line.find('\t') == std::string::npos
-                    ? ""
-                    : "Hint: this allele line holds a tab; alleles must be separated by blanks "
-                      "(a tab is part of an allele name), so convert tab-separated files first.";
-            if (n == 0) {
-                fatal_input_error(who + " has no allele on an allele line", hint);
-            }
-            if (n > static_cast<std::size_t>(TAlleleDB::kMaxLoci)) {
-                fatal_input_error(who + " has " + std::to_string(n) +
-                                      " alleles on an allele line, at most 2 loci are supported",
-                                  hint);
-            }
-            if (first) {
-                expected = n;
-                first = false;
-            } else if (n != expected) {
-                fatal_input_error(who + " has " + std::to_string(n) +
-                                      " alleles on an allele line, expected " +
-                                      std::to_string(expected),
-                                  hint);
-            }
-            // "#" stands for the unseen alleles in the report. A drawn sample
-            // may legitimately carry it: an absent parent can draw it.
-            if (FromDataFile && std::find(pieces.begin(), pieces.end(), "#") != pieces.end()) {
-                fatal_input_error(who + " has an allele named #, which the report keeps for "
-                                        "unseen alleles");
-            }
-        }
-    }
+    // The lines passed first_record_error when the sample was loaded.
     static const float kOne = 1.0F;
     for (const auto& record : db.records()) {
         for (std::int32_t slot = 0; slot < 2; ++slot) {

@@ -271,6 +271,11 @@ TEST(DataToolCheck, UnreadableFilesStopWithTheAnalysisMessageAndLine) {
              tab_hint},
         {"1 0 1\n1 S\nA 0 0\n", 3,
          "TPopPedigree::set_pseudo_haplotypes : individual A has no allele on an allele line"},
+        {"1 0 1\n2 S\nP 0 0\n1 a\n2 b\nC P P\n1 a\n1 b\n", 6,
+         "TPopPedigree::read_pedigrees : individual C names P as both parents"},
+        {"1 0 1\n2 S\nA 0 0\n1 a\n2 b\nB 0 0\n1 a\n# b\n", 6,
+         "TPopPedigree::set_pseudo_haplotypes : individual B has an allele named #, which the "
+         "report keeps for unseen alleles"},
         {"\nx\n", 2, "run_analysis : expected the number of samples in the data file"},
         {"1 0 -1\n", 1, "run_analysis : the number of initial conditions must be at least 1"},
         {"2 0 1\n1 S\nA 0 0\n1\n2\n\nzz\n", 7,
