@@ -2,19 +2,28 @@
 
 namespace {
 constexpr std::size_t kFixedColumns = 6;
+
+// The columns of the next line that holds any, counting lines in `number`;
+// false at the end of the text.
+bool next_columns(std::istream& is, std::int64_t& number, std::vector<std::string>& columns) {
+    std::string line;
+    while (std::getline(is, line)) {
+        ++number;
+        drop_carriage_return(line);
+        columns = split_blanks(line);
+        if (!columns.empty()) {
+            return true;
+        }
+    }
+    return false;
+}
 } // namespace
 
 std::vector<std::string> read_map_file(std::istream& is, const std::string& file_name) {
     std::vector<std::string> names;
-    std::string line;
+    std::vector<std::string> columns;
     std::int64_t number = 0;
-    while (std::getline(is, line)) {
-        ++number;
-        drop_carriage_return(line);
-        const std::vector<std::string> columns = split_blanks(line);
-        if (columns.empty()) {
-            continue;
-        }
+    while (next_columns(is, number, columns)) {
         if (columns.size() < 3 || columns.size() > 4) {
             throw InputError(file_name, number,
                              "a marker line has 3 or 4 columns (chromosome, marker name, "
@@ -37,15 +46,9 @@ GenotypeTable read_ped_file(std::istream& is, const std::string& file_name,
     std::vector<std::string> names = marker_names;
     std::vector<std::size_t> chosen;
     std::size_t expected = 0;
-    std::string line;
+    std::vector<std::string> columns;
     std::int64_t number = 0;
-    while (std::getline(is, line)) {
-        ++number;
-        drop_carriage_return(line);
-        const std::vector<std::string> columns = split_blanks(line);
-        if (columns.empty()) {
-            continue;
-        }
+    while (next_columns(is, number, columns)) {
         const std::size_t n = columns.size();
         if (n < kFixedColumns + 2) {
             throw InputError(file_name, number,

@@ -2,18 +2,19 @@
 
 #include <algorithm>
 #include <set>
-#include <vector>
 
 namespace {
 
 // The identifier that stands for an unknown parent.
 const char* const kUnknownParent = "0";
 
-std::vector<std::string> split_at_blanks(const std::string& line) {
+} // namespace
+
+std::vector<std::string> split_allele_line(const std::string& line, char separator) {
     std::vector<std::string> pieces;
     std::size_t start = 0;
     while (start <= line.size()) {
-        std::size_t end = line.find(' ', start);
+        std::size_t end = line.find(separator, start);
         if (end == std::string::npos) {
             end = line.size();
         }
@@ -24,8 +25,6 @@ std::vector<std::string> split_at_blanks(const std::string& line) {
     }
     return pieces;
 }
-
-} // namespace
 
 std::optional<RecordError> first_record_error(const SampleDescription& sample,
                                               bool from_data_file) {
@@ -47,7 +46,7 @@ std::optional<RecordError> first_record_error(const SampleDescription& sample,
     bool first = true;
     for (auto r = sample.records.rbegin(); r != sample.records.rend(); ++r) {
         for (const std::string& line : r->allele_lines) {
-            const std::vector<std::string> pieces = split_at_blanks(line);
+            const std::vector<std::string> pieces = split_allele_line(line);
             const std::size_t n = pieces.size();
             const std::string who = "TPopPedigree::set_pseudo_haplotypes : individual " + r->id;
             // Tabs do not separate alleles: a tab-separated file fails here.

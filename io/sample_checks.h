@@ -3,8 +3,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "io/sample_description.h"
+
+// The alleles of an allele line: the non-empty pieces between separators
+// (blanks in data files; a tab belongs to an allele name).
+std::vector<std::string> split_allele_line(const std::string& line, char separator = ' ');
 
 // Why a sample cannot be analysed, and the line of the record concerned.
 struct RecordError {

@@ -55,24 +55,6 @@ void TPopPedigree::load_sample(const SampleDescription& sample) {
     }
 }
 
-namespace {
-std::vector<std::string> split_alleles(const std::string& line, char separator) {
-    std::vector<std::string> pieces;
-    std::size_t start = 0;
-    while (start <= line.size()) {
-        std::size_t end = line.find(separator, start);
-        if (end == std::string::npos) {
-            end = line.size();
-        }
-        if (end > start) {
-            pieces.push_back(line.substr(start, end - start));
-        }
-        start = end + 1;
-    }
-    return pieces;
-}
-} // namespace
-
 void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
     // The lines passed first_record_error when the sample was loaded.
     static const float kOne = 1.0F;
@@ -81,7 +63,7 @@ void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
             TPopHaplotype working;
             working._separator = separator;
             const std::vector<std::string> pieces =
-                split_alleles(record->_allele_lines[slot], separator);
+                split_allele_line(record->_allele_lines[slot], separator);
             for (std::int32_t l = 0; l < static_cast<std::int32_t>(pieces.size()); ++l) {
                 const std::int32_t index =
                     AlleleDB.add_allele(l, pieces[static_cast<std::size_t>(l)], kOne);

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <vector>
 
+#include "io/sample_checks.h"
 #include "population/parallel_restarts.h"
 #include "population/pop_pedigree.h"
 #include "support/clock.h"
@@ -208,18 +209,10 @@ std::int64_t TPopPedigree::deviates_needed(const SampleDescription& sample,
     std::vector<std::set<std::string>> names;
     for (const SampleRecord& record : sample.records) {
         for (const std::string& line : record.allele_lines) {
-            std::size_t locus = 0;
-            std::size_t start = 0;
-            while (start <= line.size()) {
-                std::size_t end = line.find(' ', start);
-                if (end == std::string::npos) {
-                    end = line.size();
-                }
-                if (end > start) {
-                    names.resize(std::max(names.size(), locus + 1));
-                    names[locus++].insert(line.substr(start, end - start));
-                }
-                start = end + 1;
+            const std::vector<std::string> pieces = split_allele_line(line);
+            names.resize(std::max(names.size(), pieces.size()));
+            for (std::size_t locus = 0; locus < pieces.size(); ++locus) {
+                names[locus].insert(pieces[locus]);
             }
         }
     }
