@@ -41,15 +41,19 @@ void analyse_buffered(SimulatedSample& sample, std::int32_t n_initial) {
     set_message_capture(nullptr);
 }
 
+void analyse_pulled(std::vector<SimulatedSample>& batch, std::atomic<std::int32_t>& next,
+                    std::int32_t n_initial) {
+    const auto size = static_cast<std::int32_t>(batch.size());
+    for (std::int32_t i = next++; i < size; i = next++) {
+        analyse_buffered(batch[static_cast<std::size_t>(i)], n_initial);
+    }
+}
+
 void ThreadAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial) {
     const auto size = static_cast<std::int32_t>(batch.size());
     const RandomState caller_state = current_random_state();
     std::atomic<std::int32_t> next{0};
-    auto work = [&] {
-        for (std::int32_t i = next++; i < size; i = next++) {
-            analyse_buffered(batch[static_cast<std::size_t>(i)], n_initial);
-        }
-    };
+    auto work = [&] { analyse_pulled(batch, next, n_initial); };
     std::vector<std::thread> helpers;
     for (std::int32_t t = 1; t < std::min(_threads, size); ++t) {
         helpers.emplace_back(work);

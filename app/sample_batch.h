@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,6 +32,11 @@ EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_init
 // Analyses `sample` from its own generator state on the calling thread, with
 // its console text and log messages kept in it for an ordered replay.
 void analyse_buffered(SimulatedSample& sample, std::int32_t n_initial);
+
+// Analyses the samples of `batch` taken in turn from `next` (shared by
+// several threads) until none is left.
+void analyse_pulled(std::vector<SimulatedSample>& batch, std::atomic<std::int32_t>& next,
+                    std::int32_t n_initial);
 
 // Where the samples of a batch are analysed: worker threads here, other
 // processes in a cluster build. Results land in the samples; their order and

@@ -71,11 +71,7 @@ void MpiAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_in
     const auto size = static_cast<std::int32_t>(batch.size());
     std::atomic<std::int32_t> next{0};
     const RandomState caller_state = current_random_state();
-    auto work = [&] {
-        for (std::int32_t i = next++; i < size; i = next++) {
-            analyse_buffered(batch[static_cast<std::size_t>(i)], n_initial);
-        }
-    };
+    auto work = [&] { analyse_pulled(batch, next, n_initial); };
     std::vector<std::thread> local;
     for (std::int32_t t = 0; t < std::min(_threads, size); ++t) {
         local.emplace_back(work);
