@@ -49,7 +49,8 @@ void analyse_pulled(std::vector<SimulatedSample>& batch, std::atomic<std::int32_
     }
 }
 
-void ThreadAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial) {
+void ThreadAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial,
+                             const SideWork& side_work) {
     const auto size = static_cast<std::int32_t>(batch.size());
     const RandomState caller_state = current_random_state();
     std::atomic<std::int32_t> next{0};
@@ -58,10 +59,21 @@ void ThreadAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n
     for (std::int32_t t = 1; t < std::min(_threads, size); ++t) {
         helpers.emplace_back(work);
     }
-    work();
-    for (std::thread& helper : helpers) {
-        helper.join();
+    auto join = [&] {
+        for (std::thread& helper : helpers) {
+            helper.join();
+        }
+    };
+    try {
+        while (side_work && side_work()) {
+        }
+    } catch (...) {
+        next = size; // the helpers stop after their current sample
+        join();
+        throw;
     }
+    work();
+    join();
     current_random_state() = caller_state;
 }
 

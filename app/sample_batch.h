@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct SimulatedSample {
     std::string console;
     MessageCapture messages;
     bool out_of_memory = false;
+    std::string job; // the sample as bytes for another process, when made ahead
 };
 
 // Analyses a simulated sample exactly like an observed one (`fast`: with --fast).
@@ -38,6 +40,11 @@ void analyse_buffered(SimulatedSample& sample, std::int32_t n_initial);
 void analyse_pulled(std::vector<SimulatedSample>& batch, std::atomic<std::int32_t>& next,
                     std::int32_t n_initial);
 
+// Other work for the thread that calls an analyser, done while the batch is
+// analysed elsewhere: one step a call (drawing one sample of the next batch),
+// false once nothing is left. May be empty.
+using SideWork = std::function<bool()>;
+
 // Where the samples of a batch are analysed: worker threads here, other
 // processes in a cluster build. Results land in the samples; their order and
 // replay are the caller's.
@@ -46,15 +53,22 @@ class SampleAnalyser {
     virtual ~SampleAnalyser() = default;
     // How many samples to draw ahead for one batch.
     virtual std::int32_t batch_size() const = 0;
-    virtual void analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial) = 0;
+    // Readies a sample on the drawing thread as soon as it is drawn.
+    virtual void prepare(SimulatedSample&) const {}
+    // Analyses `batch`; the calling thread does `side_work` to its end first
+    // or between its own duties, and may analyse samples too.
+    virtual void analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial,
+                         const SideWork& side_work) = 0;
 };
 
-// Worker threads of this process pulling samples from the batch in turn.
+// Worker threads of this process pulling samples from the batch in turn; the
+// calling thread is one of them once its side work is done.
 class ThreadAnalyser : public SampleAnalyser {
   public:
     explicit ThreadAnalyser(std::int32_t threads) : _threads(threads) {}
     std::int32_t batch_size() const override { return 8 * _threads; }
-    void analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial) override;
+    void analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial,
+                 const SideWork& side_work) override;
 
   private:
     std::int32_t _threads;

@@ -92,16 +92,36 @@ SampleDescription get_sample(Reader& r) {
 
 } // namespace
 
-std::string encode_jobs(std::int32_t n_initial, const std::vector<const SimulatedSample*>& jobs) {
+std::string encode_job(const SimulatedSample& job) {
+    Writer w;
+    put_sample(w, job.sample);
+    w.put(job.fast);
+    w.put(job.start);
+    return w.take();
+}
+
+std::string jobs_message(std::int32_t n_initial, const std::vector<std::string>& jobs) {
     Writer w;
     w.put(n_initial);
     w.put(static_cast<std::uint64_t>(jobs.size()));
-    for (const SimulatedSample* job : jobs) {
-        put_sample(w, job->sample);
-        w.put(job->fast);
-        w.put(job->start);
+    std::string bytes = w.take();
+    std::size_t size = bytes.size();
+    for (const std::string& job : jobs) {
+        size += job.size();
     }
-    return w.take();
+    bytes.reserve(size);
+    for (const std::string& job : jobs) {
+        bytes += job;
+    }
+    return bytes;
+}
+
+std::string encode_jobs(std::int32_t n_initial, const std::vector<const SimulatedSample*>& jobs) {
+    std::vector<std::string> encoded;
+    for (const SimulatedSample* job : jobs) {
+        encoded.push_back(encode_job(*job));
+    }
+    return jobs_message(n_initial, encoded);
 }
 
 std::int32_t decode_jobs(const std::string& bytes, std::vector<SimulatedSample>& jobs) {

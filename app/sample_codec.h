@@ -20,6 +20,10 @@ class DecodeError : public std::runtime_error {
 };
 
 std::string encode_jobs(std::int32_t n_initial, const std::vector<const SimulatedSample*>& jobs);
+// The same message in two steps, so that each job can be encoded ahead of
+// sending: one job's bytes, then the message for jobs encoded so.
+std::string encode_job(const SimulatedSample& job);
+std::string jobs_message(std::int32_t n_initial, const std::vector<std::string>& jobs);
 // Fills `jobs` with the samples to analyse; returns the number of initial conditions.
 std::int32_t decode_jobs(const std::string& bytes, std::vector<SimulatedSample>& jobs);
 

@@ -9,6 +9,7 @@
 
 #include "app/progress.h"
 #include "app/sample_batch.h"
+#include "app/sample_drawer.h"
 #include "population/pop_pedigree.h"
 #include "report/report_writer.h"
 #include "report/sample_results.h"
@@ -82,44 +83,40 @@ void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t 
 // generator state its analysis will start from; the generator is then moved
 // past the deviates that analysis takes, so the next draw sees the state a
 // one-thread run would. Workers analyse a batch with their own generator
-// states and buffer everything they would print; the results are replayed in
-// sample order, so the output is the same for any number of threads.
+// states and buffer everything they would print, while this thread draws the
+// next batch; the results are replayed in sample order, so the output is the
+// same for any number of threads. Nothing overlaps the drawing of the first
+// batch, so it holds one sample per analysing thread only.
 // With `threads` above 1, samples left too few to keep that many threads busy
 // are analysed one at a time here, each with its initial conditions side by side.
 void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
                   std::int32_t n_initial, ReportWriter& report, SimulationTally& tally,
                   SampleAnalyser& analyser, const RowSinks& sinks, std::int32_t threads) {
     const std::int32_t batch_size = std::max(1, analyser.batch_size());
+    // The size of the batch whose first sample is `first`.
+    auto batch_from = [&](std::int32_t first) {
+        const std::int32_t left = n_simulated - first;
+        if (threads > 1 && left < threads) {
+            return 0;
+        }
+        return std::min(first == 0 ? std::max(1, batch_size / 8) : batch_size, left);
+    };
+    SampleDrawer drawer(observed, n_initial, &analyser);
+    drawer.begin(batch_from(0), current_random_state());
+    std::vector<SimulatedSample> samples = drawer.take();
     std::int32_t done = 0;
-    while (done < n_simulated) {
-        if (threads > 1 && n_simulated - done < threads) {
-            run_sequential(observed, observed_ratio, done, n_simulated, n_initial, report, tally,
-                           sinks, threads);
-            return;
-        }
-        const std::int32_t batch = std::min(batch_size, n_simulated - done);
-        std::vector<SimulatedSample> samples(static_cast<std::size_t>(batch));
-        std::int32_t seed = 1;
-        for (SimulatedSample& sample : samples) {
-            sample.sample = draw_sample(observed);
-            sample.fast = observed.Fast;
-            sample.start = current_random_state();
-            const std::int64_t skip = TPopPedigree::deviates_needed(sample.sample, n_initial);
-            for (std::int64_t k = 0; k < skip; ++k) {
-                random_uniform(seed);
-            }
-            sample.expected = current_random_state();
-        }
-        const RandomState after_batch = current_random_state();
+    while (!samples.empty()) {
+        const auto batch = static_cast<std::int32_t>(samples.size());
+        drawer.begin(batch_from(done + batch), drawer.state());
         try {
-            analyser.analyse(samples, n_initial);
+            analyser.analyse(samples, n_initial, [&drawer] { return drawer.step(); });
         } catch (const std::exception& e) {
             // The analyses were lost on their way (another process failed):
             // the report says where the run stopped, and the run stops.
             report.run_stopped(done + 1, e.what());
             fatal_input_error(std::string("run_simulation : ") + e.what());
         }
-        current_random_state() = after_batch;
+        std::vector<SimulatedSample> next = drawer.take();
 
         std::int32_t replayed = batch;
         for (std::int32_t i = 0; i < batch; ++i) {
@@ -133,14 +130,19 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
             if (!(sample.finished == sample.expected)) {
                 // Should the prediction of deviates ever miss, the samples
                 // drawn after this one are wrong: draw them again from here.
-                current_random_state() = sample.finished;
                 ++run_stats().prediction_misses;
                 replayed = i + 1;
+                drawer.begin(batch_from(done + replayed), sample.finished);
+                next = drawer.take();
                 break;
             }
         }
         done += replayed;
+        samples = std::move(next);
     }
+    current_random_state() = drawer.state();
+    run_sequential(observed, observed_ratio, done, n_simulated, n_initial, report, tally, sinks,
+                   threads);
 }
 
 } // namespace

@@ -14,12 +14,14 @@
 
 #include "app/sample_batch.h"
 #include "app/sample_codec.h"
+#include "app/sample_drawer.h"
 #include "bench/generate_data.h"
 #include "io/data_file_reader.h"
 #include "pedigree/ped_db.h"
 #include "population/pop_pedigree.h"
 #include "support/errors.h"
 #include "support/random.h"
+#include "support/run_stats.h"
 
 namespace {
 
@@ -28,6 +30,11 @@ namespace {
 // CompactCombinations). About one combination in ten also reads a 20-byte
 // record; the probabilities passed between the two steps stay in cache.
 constexpr double kBytesWalkedPerCombination = 3 * sizeof(std::uint32_t) + sizeof(std::uint8_t);
+
+// The simulated samples of the per-sample cases: initial conditions of each
+// analysis (as in bench/mpi_scaling.sh), and how many are drawn to analyse in turn.
+constexpr std::int32_t kSimulatedInitial = 5;
+constexpr std::size_t kDrawnSamples = 8;
 
 struct DataCase {
     int families;
@@ -215,33 +222,77 @@ void build_cases(benchmark::internal::Benchmark* b) {
 
 } // namespace
 
-// What the process that writes the report spends on each simulated sample it
-// hands to another MPI rank: drawing it, describing it and encoding the job,
-// then decoding an outcome. The analyses themselves run elsewhere, so this
-// bounds how many ranks can be kept busy.
+// What the process that writes the report spends on each simulated sample,
+// in the order SampleDrawer and an MPI rank 0 spend it: drawing the genotypes,
+// describing the sample, counting the deviates its analysis takes (the
+// generator is moved past them), and, when the sample goes to another rank,
+// encoding the job and decoding the outcome. The counters give each part's
+// processor milliseconds per sample; the analyses run elsewhere, so these
+// bound how many threads or ranks one drawing thread can keep busy.
 void BM_DrawForAnotherRank(benchmark::State& state) {
     TPopPedigree& pop = analysed(case_from(state));
-    SimulatedSample done;
-    done.console = "..\nLogLHood : -1234.5 (1 equilibrium point(s))\n";
-    done.messages.progress << "Building genotypes ...  done in 12 ms !\n";
     const std::string outcome = sample_codec::encode_outcomes(std::vector<SimulatedSample>(1));
+    constexpr int kParts = 5;
+    std::int64_t parts[kParts] = {};
     std::size_t bytes = 0;
     for (auto _ : state) {
+        std::int64_t at = thread_cpu_nanoseconds();
+        int part = 0;
+        auto lap = [&] {
+            const std::int64_t now = thread_cpu_nanoseconds();
+            parts[part++] += now - at;
+            at = now;
+        };
         SimulatedSample job;
         pop.draw_random_sample();
+        lap();
         job.sample = pop.describe_random_sample();
-        const std::string encoded = sample_codec::encode_jobs(5, {&job});
+        lap();
+        const std::int64_t skip = TPopPedigree::deviates_needed(job.sample, kSimulatedInitial);
+        std::int32_t seed = 1;
+        for (std::int64_t k = 0; k < skip; ++k) {
+            random_uniform(seed);
+        }
+        lap();
+        const std::string message =
+            sample_codec::jobs_message(kSimulatedInitial, {sample_codec::encode_job(job)});
+        lap();
         SimulatedSample back;
         sample_codec::decode_outcomes(outcome, {&back});
-        bytes = encoded.size();
-        benchmark::DoNotOptimize(encoded.data());
+        lap();
+        bytes = message.size();
+        benchmark::DoNotOptimize(message.data());
+    }
+    const char* names[kParts] = {"draw_ms", "describe_ms", "count_ms", "encode_ms", "decode_ms"};
+    for (int k = 0; k < kParts; ++k) {
+        state.counters[names[k]] =
+            static_cast<double>(parts[k]) / 1e6 / static_cast<double>(state.iterations());
     }
     state.counters["job_bytes"] = static_cast<double>(bytes);
+}
+
+// The analysis of one drawn sample, as a worker does it, with the default
+// engine and the initial conditions of the scaling case: what one sample
+// costs a thread or rank.
+void BM_AnalyseDrawnSample(benchmark::State& state) {
+    DataCase c = case_from(state);
+    TPopPedigree& pop = analysed(c);
+    SampleDrawer drawer(pop, kSimulatedInitial);
+    drawer.begin(static_cast<std::int32_t>(kDrawnSamples), current_random_state());
+    const std::vector<SimulatedSample> samples = drawer.take();
+    std::size_t next = 0;
+    const Silenced silenced;
+    for (auto _ : state) {
+        const SimulatedSample& sample = samples[next++ % samples.size()];
+        current_random_state() = sample.start;
+        benchmark::DoNotOptimize(analyse_sample(sample.sample, kSimulatedInitial, sample.fast));
+    }
 }
 
 BENCHMARK(BM_EmIteration)->Apply(em_cases)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SummedEmIteration)->Apply(summed_cases)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DrawForAnotherRank)->Args({1000, 6, 30, 1, 4})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AnalyseDrawnSample)->Args({1000, 6, 30, 1, 4})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildCombinations)->Apply(build_cases)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

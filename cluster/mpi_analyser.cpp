@@ -30,15 +30,17 @@ void send(const std::string& bytes, int to, int tag) {
 }
 
 // The next message from `from` (any rank when MPI_ANY_SOURCE), waited for
-// without holding a core.
-std::string receive(int from, MPI_Status& status) {
+// without holding a core; until it comes, `side_work` goes on a step at a time.
+std::string receive(int from, MPI_Status& status, const SideWork& side_work = {}) {
     for (;;) {
         int arrived = 0;
         check(MPI_Iprobe(from, MPI_ANY_TAG, MPI_COMM_WORLD, &arrived, &status), "MPI_Iprobe");
         if (arrived != 0) {
             break;
         }
-        std::this_thread::sleep_for(kPollPause);
+        if (!side_work || !side_work()) {
+            std::this_thread::sleep_for(kPollPause);
+        }
     }
     int size = 0;
     check(MPI_Get_count(&status, MPI_BYTE, &size), "MPI_Get_count");
@@ -67,7 +69,12 @@ std::int32_t MpiAnalyser::batch_size() const {
     return 8 * _threads * static_cast<std::int32_t>(_ranks.size());
 }
 
-void MpiAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial) {
+void MpiAnalyser::prepare(SimulatedSample& sample) const {
+    sample.job = sample_codec::encode_job(sample);
+}
+
+void MpiAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial,
+                          const SideWork& side_work) {
     const auto size = static_cast<std::int32_t>(batch.size());
     std::atomic<std::int32_t> next{0};
     const RandomState caller_state = current_random_state();
@@ -80,20 +87,24 @@ void MpiAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_in
     // whose request waits; false when none are left.
     auto hand_out = [&](std::size_t rank) {
         Rank& r = _ranks[rank];
-        std::vector<const SimulatedSample*> jobs;
+        std::vector<std::string> jobs;
         for (std::int32_t k = 0; k < _threads; ++k) {
             const std::int32_t i = next++;
             if (i >= size) {
                 break;
             }
             r.held.push_back(i);
-            jobs.push_back(&batch[static_cast<std::size_t>(i)]);
+            SimulatedSample& sample = batch[static_cast<std::size_t>(i)];
+            if (sample.job.empty()) {
+                prepare(sample);
+            }
+            jobs.push_back(std::move(sample.job));
         }
         if (jobs.empty()) {
             return false;
         }
         r.ready = false;
-        send(sample_codec::encode_jobs(n_initial, jobs), static_cast<int>(rank), kJobs);
+        send(sample_codec::jobs_message(n_initial, jobs), static_cast<int>(rank), kJobs);
         return true;
     };
     try {
@@ -112,7 +123,7 @@ void MpiAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_in
         };
         while (outstanding() || next.load() < size) {
             MPI_Status status;
-            const std::string bytes = receive(MPI_ANY_SOURCE, status);
+            const std::string bytes = receive(MPI_ANY_SOURCE, status, side_work);
             const auto rank = static_cast<std::size_t>(status.MPI_SOURCE);
             if (rank == 0 || rank >= _ranks.size()) {
                 throw std::runtime_error("a message came from an unknown rank");
@@ -128,6 +139,9 @@ void MpiAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_in
             }
             r.ready = true;
             hand_out(rank);
+        }
+        // The ranks wait for the next batch: finish drawing it.
+        while (side_work && side_work()) {
         }
     } catch (...) {
         _failed = true;
@@ -168,7 +182,7 @@ void run_mpi_worker(std::int32_t threads) {
         }
         std::vector<SimulatedSample> jobs;
         const std::int32_t n_initial = sample_codec::decode_jobs(bytes, jobs);
-        analyser.analyse(jobs, n_initial);
+        analyser.analyse(jobs, n_initial, {});
         send(sample_codec::encode_outcomes(jobs), 0, kResults);
     }
 }

@@ -9,12 +9,16 @@
 // The simulated samples of a batch shared among the ranks of an MPI job. Rank
 // 0 keeps drawing, ordering and replaying them (so the output is what one
 // process writes); its worker threads analyse samples too, while its main
-// thread hands the others out, a few at a time, to whichever rank asks next.
+// thread hands the others out, a few at a time, to whichever rank asks next,
+// and between messages draws and encodes the next batch.
 class MpiAnalyser : public SampleAnalyser {
   public:
     MpiAnalyser(std::int32_t ranks, std::int32_t threads);
     std::int32_t batch_size() const override;
-    void analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial) override;
+    // Encodes the sample's job as soon as it is drawn.
+    void prepare(SimulatedSample& sample) const override;
+    void analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial,
+                 const SideWork& side_work) override;
     // Tells every other rank to stop, once each has returned what it holds.
     void stop_workers();
     // An exchange with another rank failed: the others cannot be waited for.

@@ -3,6 +3,8 @@
 #include <new>
 #include <set>
 #include <sstream>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "io/sample_checks.h"
@@ -207,8 +209,13 @@ std::int64_t TPopPedigree::deviates_needed(const SampleDescription& sample,
                                            std::int32_t n_initial) {
     // The alleles the analysis will register: every piece of every allele line.
     std::vector<std::set<std::string>> names;
+    // A drawn sample's lines repeat a few haplotypes: each is split once.
+    std::unordered_set<std::string_view> lines;
     for (const SampleRecord& record : sample.records) {
         for (const std::string& line : record.allele_lines) {
+            if (!lines.insert(line).second) {
+                continue;
+            }
             const std::vector<std::string> pieces = split_allele_line(line);
             names.resize(std::max(names.size(), pieces.size()));
             for (std::size_t locus = 0; locus < pieces.size(); ++locus) {

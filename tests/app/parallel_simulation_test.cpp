@@ -3,12 +3,13 @@
 // sample exactly where a one-thread run would be.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 #include <stdexcept>
-#include <utility>
 #include <vector>
 
 #include "app/sample_batch.h"
+#include "app/sample_drawer.h"
 #include "app/simulation.h"
 #include "io/data_file_reader.h"
 #include "population/pop_pedigree.h"
@@ -71,46 +72,90 @@ TEST(ThreadCount, FatalInASimulatedSampleKeepsTheEarlierRows) {
     EXPECT_NE(r.log.find("needs more than"), std::string::npos);
 }
 
-// Drawing a sample, then analysing it from the state saved after the draw,
-// moves the generator by exactly the predicted number of deviates.
-TEST(DeviatePrediction, MatchesWhatTheAnalysisTakes) {
-    std::ostringstream sink;
-    std::ostream* saved_log = log_stream;
-    log_stream = &sink;
-    set_console(&sink);
-    const RandomState saved = current_random_state();
-    std::int32_t seed = -4242;
-    random_uniform(seed);
-
-    const std::string data = e2e::read_data("parallel/fatal_in_simulation.mbd");
-    std::istringstream in(data);
-    DataFileReader reader(in);
-    const RunParameters run = reader.read_run_parameters();
-    TPopPedigree observed("Brand new pop");
-    observed.analyse(reader.read_sample(reader.read_individual_count(1)), run.n_initial);
-
-    for (std::int32_t initial : {0, 1, 3}) {
-        SCOPED_TRACE(initial);
-        observed.draw_random_sample();
-        const SampleDescription sample = observed.describe_random_sample();
-        const std::int64_t predicted = TPopPedigree::deviates_needed(sample, initial);
-
-        const RandomState before = current_random_state();
-        std::int32_t one = 1;
-        for (std::int64_t k = 0; k < predicted; ++k) {
-            random_uniform(one);
-        }
-        const RandomState expected = std::exchange(current_random_state(), before);
-
-        TPopPedigree simulated("Brand new pop");
-        simulated.analyse(sample, initial);
-        EXPECT_TRUE(current_random_state() == expected);
-        EXPECT_GT(predicted, 0);
+// Console and log go to a sink while a test drives the simulation directly;
+// the generator state is restored afterwards.
+class DirectSimulation : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        _saved_log = log_stream;
+        log_stream = &sink;
+        set_console(&sink);
+        _saved_state = current_random_state();
+    }
+    void TearDown() override {
+        set_sample_analyser(nullptr);
+        current_random_state() = _saved_state;
+        set_console(nullptr);
+        log_stream = _saved_log;
+    }
+    // The first sample of a test data file, analysed from a fixed seed.
+    std::unique_ptr<TPopPedigree> observed(const std::string& file) {
+        std::int32_t seed = -4242;
+        random_uniform(seed);
+        std::istringstream in(e2e::read_data(file));
+        DataFileReader reader(in);
+        const RunParameters run = reader.read_run_parameters();
+        auto pop = std::make_unique<TPopPedigree>("Brand new pop");
+        pop->analyse(reader.read_sample(reader.read_individual_count(1)), run.n_initial);
+        return pop;
     }
 
-    current_random_state() = saved;
-    set_console(nullptr);
-    log_stream = saved_log;
+    std::ostringstream sink;
+
+  private:
+    std::ostream* _saved_log = nullptr;
+    RandomState _saved_state;
+};
+
+// Drawing a sample, then analysing it from the state saved after the draw,
+// moves the generator by exactly the predicted number of deviates.
+TEST_F(DirectSimulation, DeviatePredictionMatchesWhatTheAnalysisTakes) {
+    const std::unique_ptr<TPopPedigree> pop = observed("parallel/fatal_in_simulation.mbd");
+    for (std::int32_t initial : {0, 1, 3}) {
+        SCOPED_TRACE(initial);
+        SampleDrawer drawer(*pop, initial);
+        drawer.begin(1, current_random_state());
+        const std::vector<SimulatedSample> batch = drawer.take();
+        const SimulatedSample& drawn = batch.at(0);
+        EXPECT_TRUE(drawer.state() == drawn.expected);
+        EXPECT_FALSE(drawn.start == drawn.expected);
+
+        current_random_state() = drawn.start;
+        TPopPedigree simulated("Brand new pop");
+        simulated.analyse(drawn.sample, initial);
+        EXPECT_TRUE(current_random_state() == drawn.expected);
+    }
+}
+
+// Analyses each sample on the calling thread after one step of drawing the
+// next batch, as rank 0 interleaves drawing with its messages: neither the
+// drawing's generator state nor the analyses' may leak into the other.
+class InterleavingAnalyser : public SampleAnalyser {
+  public:
+    std::int32_t batch_size() const override { return 3; }
+    void prepare(SimulatedSample& sample) const override { sample.job = "ready"; }
+    void analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial,
+                 const SideWork& side_work) override {
+        for (SimulatedSample& sample : batch) {
+            EXPECT_EQ("ready", sample.job);
+            side_work();
+            analyse_buffered(sample, n_initial);
+        }
+        sizes.push_back(batch.size());
+    }
+    std::vector<std::size_t> sizes;
+};
+
+TEST_F(DirectSimulation, DrawingBetweenAnalysesGivesTheOneThreadReport) {
+    std::ostringstream one_thread;
+    run_simulation(*observed("simulation/untyped_parents.mbd"), 0.5, 8, 2, one_thread);
+    InterleavingAnalyser interleaving;
+    set_sample_analyser(&interleaving);
+    std::ostringstream interleaved;
+    run_simulation(*observed("simulation/untyped_parents.mbd"), 0.5, 8, 2, interleaved);
+    EXPECT_EQ(one_thread.str(), interleaved.str());
+    // A small first batch: nothing overlaps its drawing.
+    EXPECT_EQ((std::vector<std::size_t>{1, 3, 3, 1}), interleaving.sizes);
 }
 
 // An analyser that loses its batch (another process failed): the report
@@ -118,29 +163,17 @@ TEST(DeviatePrediction, MatchesWhatTheAnalysisTakes) {
 class LosingAnalyser : public SampleAnalyser {
   public:
     std::int32_t batch_size() const override { return 4; }
-    void analyse(std::vector<SimulatedSample>&, std::int32_t) override {
+    void analyse(std::vector<SimulatedSample>&, std::int32_t, const SideWork&) override {
         throw std::runtime_error("rank 2 is gone");
     }
 };
 
-TEST(SampleAnalyser, AFailedBatchStopsTheRunAndSaysWhere) {
-    std::ostringstream sink;
-    std::ostream* saved_log = log_stream;
-    log_stream = &sink;
-    set_console(&sink);
-    std::istringstream in(e2e::read_data("parallel/warnings_in_log.mbd"));
-    DataFileReader reader(in);
-    const RunParameters run = reader.read_run_parameters();
-    TPopPedigree observed("Brand new pop");
-    observed.analyse(reader.read_sample(reader.read_individual_count(1)), run.n_initial);
-
+TEST_F(DirectSimulation, AFailedBatchStopsTheRunAndSaysWhere) {
+    const std::unique_ptr<TPopPedigree> pop = observed("parallel/warnings_in_log.mbd");
     LosingAnalyser losing;
     set_sample_analyser(&losing);
     std::ostringstream report;
-    EXPECT_THROW(run_simulation(observed, 1.0, 6, 1, report), FatalError);
-    set_sample_analyser(nullptr);
-    set_console(nullptr);
-    log_stream = saved_log;
+    EXPECT_THROW(run_simulation(*pop, 1.0, 6, 1, report), FatalError);
     EXPECT_NE(std::string::npos,
               report.str().find("\nRun stopped before simulated sample 1: rank 2 is gone\n"));
     EXPECT_NE(std::string::npos, sink.str().find("run_simulation : rank 2 is gone\n"));
