@@ -11,6 +11,7 @@
 #include "datatool/usage.h"
 #include "io/ped_file.h"
 #include "io/table_file.h"
+#include "population/sample_families.h"
 
 namespace {
 
@@ -187,8 +188,6 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
             }
         }
     }
-    std::map<std::pair<std::string, std::string>, std::size_t> sibs_of;
-    std::set<std::string> heads;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];
         const TableIndividual& x = table.individuals[i];
@@ -222,27 +221,15 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
         if (row.father.empty() != row.mother.empty()) {
             ++summary.one_known_parent;
         }
-        if (!row.father.empty() && !row.mother.empty()) {
-            ++sibs_of[std::minmax(row.father, row.mother)];
-            heads.insert(row.father);
-            heads.insert(row.mother);
-        }
     }
     for (const std::string& id : named_by_written) {
         if (row_of.count(id) == 0) {
             ++summary.parents_not_read;
         }
     }
-    for (const auto& [parents, sibs] : sibs_of) {
-        ++summary.families_by_sibs[sibs];
-    }
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const Row& row = rows[i];
-        const bool has_parents = !row.father.empty() && !row.mother.empty();
-        if (row.typed && !has_parents && heads.count(row.id) == 0) {
-            ++summary.singles;
-        }
-    }
+    const FamilyStructure structure = family_structure(result.sample);
+    summary.families_by_sibs = structure.families_by_sibs;
+    summary.singles = structure.singles;
     summary.written = result.sample.records.size();
     if (summary.written == 0) {
         throw InputError(table.file, 0,
@@ -309,7 +296,7 @@ std::ifstream open_input(const std::string& path) {
     return is;
 }
 
-std::string format_of(const CommandLine& line, const std::string& input) {
+std::string format_of(const datatool::CommandLine& line, const std::string& input) {
     const std::string given = line.option("format");
     if (!given.empty()) {
         if (given != "ped" && given != "tsv") {
@@ -331,7 +318,7 @@ std::string format_of(const CommandLine& line, const std::string& input) {
 } // namespace
 
 int run_convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& /*err*/) {
-    const CommandLine line = parse_command_line(
+    const datatool::CommandLine line = datatool::parse_command_line(
         args, {"output", "loci", "format", "map", "missing", "simulations", "starts", "name"});
     if (line.help) {
         out << kConvertUsage;
