@@ -45,6 +45,36 @@ bool unknown_parent(const std::string& parent) {
     return parent.empty() || parent == kUnknownParent;
 }
 
+// Who a joined identifier stands for: the family and identifier as written,
+// and the first line that yields it.
+struct JoinedSource {
+    std::string family;
+    std::string id;
+    std::string role; // "individual", "father" or "mother"
+    std::int64_t line = 0;
+};
+
+std::string describe(const JoinedSource& s) {
+    return s.role + " " + s.id + (s.family.empty() ? "" : " of family " + s.family);
+}
+
+// Refuses a joined identifier that another family's name also yields
+// (family x_y, individual dad and family x, father y_dad both give x_y_dad):
+// the data file would make them one individual.
+void refuse_collision(const GenotypeTable& table,
+                      std::unordered_map<std::string, JoinedSource>& sources,
+                      const std::string& joined, JoinedSource source) {
+    const auto [known, inserted] = sources.emplace(joined, source);
+    const JoinedSource& first = known->second;
+    if (inserted || (first.family == source.family && first.id == source.id)) {
+        return;
+    }
+    throw InputError(table.file, source.line,
+                     describe(source) + " becomes " + joined + ", as does " + describe(first) +
+                         " on line " + std::to_string(first.line) +
+                         ": the two would be one individual; rename one of them");
+}
+
 struct Row {
     std::string id;
     std::string father; // joined, or "" when unknown
@@ -122,6 +152,7 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
 
     std::vector<Row> rows;
     std::unordered_map<std::string, std::size_t> row_of;
+    std::unordered_map<std::string, JoinedSource> sources;
     for (const TableIndividual& x : table.individuals) {
         const std::string where = x.family.empty() ? "" : " of family " + x.family;
         if (!x.family.empty()) {
@@ -149,6 +180,13 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
             throw InputError(table.file, x.line,
                              "individual " + row.id + " has " + row.father +
                                  " as both father and mother");
+        }
+        refuse_collision(table, sources, row.id, {x.family, x.id, "individual", x.line});
+        if (!row.father.empty()) {
+            refuse_collision(table, sources, row.father, {x.family, x.father, "father", x.line});
+        }
+        if (!row.mother.empty()) {
+            refuse_collision(table, sources, row.mother, {x.family, x.mother, "mother", x.line});
         }
         const auto [seen, inserted] = row_of.emplace(row.id, rows.size());
         if (!inserted) {
