@@ -399,12 +399,12 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
                 map_name = beside;
             }
         }
-        std::vector<std::string> markers;
+        MarkerMap markers;
         if (!map_name.empty()) {
             std::ifstream map = open_input(map_name);
-            markers = read_map_file(map, map_name);
+            markers = read_map_file(map, map_name, loci);
         }
-        table = read_ped_file(is, input, markers, map_name, loci);
+        table = read_ped_file(is, input, markers, loci);
     } else {
         table = read_table_file(is, input, loci);
     }

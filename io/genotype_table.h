@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,11 +33,13 @@ struct GenotypeTable {
 std::vector<std::size_t> choose_markers(const std::vector<std::string>& names,
                                         const std::vector<std::string>& wanted,
                                         const std::string& file, std::int64_t line);
-// The same for `count` markers named by their numbers from 1 (no list of
-// names is made: a file may have millions of markers).
-std::vector<std::size_t> choose_markers(std::size_t count, const std::vector<std::string>& wanted,
-                                        const std::string& file, std::int64_t line);
-// Every position a marker asked for could take, by name or by number, before
-// the count of markers is known: the columns worth keeping while it is read.
-std::vector<std::size_t> candidate_markers(const std::vector<std::string>& names,
-                                           const std::vector<std::string>& wanted);
+// The same for `count` markers: `find` gives the position of a name (none:
+// the marker can only be asked for by number), `name_of` the name of a
+// position chosen.
+std::vector<std::size_t>
+choose_markers(std::size_t count,
+               const std::function<std::optional<std::size_t>(const std::string&)>& find,
+               const std::function<std::string(std::size_t)>& name_of,
+               const std::vector<std::string>& wanted, const std::string& file, std::int64_t line);
+// Whether `text` asks for a marker by its number from 1: the number, or 0.
+std::size_t marker_number(const std::string& text);

@@ -9,8 +9,10 @@ namespace {
 constexpr std::size_t kFixedColumns = 6;
 } // namespace
 
-std::vector<std::string> read_map_file(std::istream& is, const std::string& file_name) {
-    std::vector<std::string> names;
+MarkerMap read_map_file(std::istream& is, const std::string& file_name,
+                        const std::vector<std::string>& wanted) {
+    MarkerMap map;
+    map.file = file_name;
     LineColumns lines(is, LineColumns::Split::kBlanks);
     std::string column;
     std::string name;
@@ -30,27 +32,57 @@ std::vector<std::string> read_map_file(std::istream& is, const std::string& file
                              "position...), this one has " +
                                  std::to_string(n));
         }
-        names.push_back(name);
+        const std::size_t position = map.count++;
+        for (const std::string& w : wanted) {
+            if (w == name || marker_number(w) == position + 1) {
+                map.kept.emplace_back(position, name);
+                break;
+            }
+        }
     }
-    if (names.empty()) {
+    if (map.count == 0) {
         throw InputError(file_name, 0, "the marker map lists no marker");
     }
-    return names;
+    return map;
 }
 
-GenotypeTable read_ped_file(std::istream& is, const std::string& file_name,
-                            const std::vector<std::string>& marker_names,
-                            const std::string& map_name, const std::vector<std::string>& wanted) {
+GenotypeTable read_ped_file(std::istream& is, const std::string& file_name, const MarkerMap& map,
+                            const std::vector<std::string>& wanted) {
     GenotypeTable table;
     table.file = file_name;
     // Only the columns of the markers asked for are kept: until the first line
     // has told how many markers there are, those of every reading of `wanted`.
-    std::vector<std::size_t> keep = candidate_markers(marker_names, wanted);
+    std::vector<std::size_t> keep;
+    for (const auto& [position, name] : map.kept) {
+        keep.push_back(position);
+    }
+    for (const std::string& w : wanted) {
+        if (marker_number(w) >= 1) {
+            keep.push_back(marker_number(w) - 1);
+        }
+    }
     std::vector<std::size_t> chosen;
     std::size_t expected = 0;
     std::size_t marker_count = 0;
     std::vector<std::string> fixed(kFixedColumns);
     std::map<std::size_t, std::string> alleles; // by allele column, from 0
+    // Without a map a marker's name is its number, which `choose_markers` reads.
+    auto find = [&](const std::string& w) -> std::optional<std::size_t> {
+        for (const auto& [position, name] : map.kept) {
+            if (name == w) {
+                return position;
+            }
+        }
+        return std::nullopt;
+    };
+    auto name_of = [&](std::size_t m) {
+        for (const auto& [position, name] : map.kept) {
+            if (position == m) {
+                return name;
+            }
+        }
+        return std::to_string(m + 1);
+    };
     std::string column;
     LineColumns lines(is, LineColumns::Split::kBlanks);
     while (lines.next_line()) {
@@ -79,28 +111,20 @@ GenotypeTable read_ped_file(std::istream& is, const std::string& file_name,
                                  "): each marker takes two");
         }
         if (expected == 0) {
-            if (marker_names.empty()) {
-                marker_count = (n - kFixedColumns) / 2;
-                expected = n;
-                chosen = choose_markers(marker_count, wanted, file_name, 0);
-                for (const std::size_t m : chosen) {
-                    table.markers.push_back(std::to_string(m + 1));
-                }
-            } else {
-                marker_count = marker_names.size();
-                expected = kFixedColumns + 2 * marker_count;
-                chosen = choose_markers(marker_names, wanted, map_name, 0);
-                for (const std::size_t m : chosen) {
-                    table.markers.push_back(marker_names[m]);
-                }
+            marker_count = map.file.empty() ? (n - kFixedColumns) / 2 : map.count;
+            expected = kFixedColumns + 2 * marker_count;
+            chosen = choose_markers(marker_count, find, name_of, wanted,
+                                    map.file.empty() ? file_name : map.file, 0);
+            for (const std::size_t m : chosen) {
+                table.markers.push_back(name_of(m));
             }
             keep = chosen;
         }
         if (n != expected) {
             const std::string source =
-                marker_names.empty() ? "as on the first line"
-                                     : "6 and two per marker of " + map_name + ", which lists " +
-                                           std::to_string(marker_count) + " markers";
+                map.file.empty() ? "as on the first line"
+                                 : "6 and two per marker of " + map.file + ", which lists " +
+                                       std::to_string(marker_count) + " markers";
             throw InputError(file_name, number,
                              "wrong number of columns: " + std::to_string(n) + ", expected " +
                                  std::to_string(expected) + " (" + source + ")");

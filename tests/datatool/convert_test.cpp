@@ -15,7 +15,7 @@ namespace {
 Conversion convert_ped(const std::string& text, const std::vector<std::string>& loci,
                        const std::string& missing = "0") {
     std::istringstream is(text);
-    return convert_table(read_ped_file(is, "x.ped", {}, "", loci), missing);
+    return convert_table(read_ped_file(is, "x.ped", {}, loci), missing);
 }
 
 std::string records(const SampleDescription& sample) {
@@ -90,7 +90,7 @@ TEST(Convert, TableWithoutFamilyKeepsIdentifiers) {
 std::string refusal(const std::string& text, const std::string& format = "ped") {
     try {
         std::istringstream is(text);
-        const GenotypeTable t = format == "ped" ? read_ped_file(is, "x.ped", {}, "", {"1"})
+        const GenotypeTable t = format == "ped" ? read_ped_file(is, "x.ped", {}, {"1"})
                                                 : read_table_file(is, "x.tsv", {"1"});
         convert_table(t, "0");
     } catch (const InputError& e) {

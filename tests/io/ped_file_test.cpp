@@ -13,12 +13,12 @@ namespace {
 GenotypeTable read(const std::string& text, const std::vector<std::string>& loci,
                    const std::string& map = "") {
     std::istringstream ped(text);
-    std::vector<std::string> markers;
+    MarkerMap markers;
     if (!map.empty()) {
         std::istringstream is(map);
-        markers = read_map_file(is, "x.map");
+        markers = read_map_file(is, "x.map", loci);
     }
-    return read_ped_file(ped, "x.ped", markers, "x.map", loci);
+    return read_ped_file(ped, "x.ped", markers, loci);
 }
 
 std::string refusal(const std::string& text, const std::vector<std::string>& loci,
