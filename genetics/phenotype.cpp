@@ -62,7 +62,11 @@ void TPhenotype::set_pseudo_hapl(const TPopHaplotype& haplotype, const std::int3
     if (slot != 0 && slot != 1) {
         return;
     }
-    _pseudo_hapl[slot].reset();
+    if (_pseudo_hapl[slot]) {
+        // Each simulated sample sets every slot again: no allocation then.
+        *_pseudo_hapl[slot] = haplotype;
+        return;
+    }
     try {
         _pseudo_hapl[slot] = std::make_unique<TPopHaplotype>(haplotype);
     } catch (const std::bad_alloc&) {
