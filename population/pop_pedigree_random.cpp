@@ -62,6 +62,7 @@ SampleDescription TPopPedigree::describe_random_sample() const {
     // parent losing the carriage return that ends a line.
     SampleDescription sample;
     sample.name = "(A random sample)";
+    sample.records.reserve(PhenPedDB.records().size());
     for (const auto& record : PhenPedDB.records()) {
         if (!record->typed()) {
             continue;
