@@ -84,5 +84,5 @@ done
 observed_ms=$(awk '/^Computing sample lnLHood/ { getline; sub(/.*done in /, ""); print $1; exit }' \
     "$work/reference.log")
 echo "observed sample EM: ${observed_ms} ms (wall clock)"
-awk "BEGIN { printf \"processor ms per simulated sample (draw and analysis): %.1f\n\", \
+awk "BEGIN { printf \"one-thread processor ms per simulated sample: %.1f\n\", \
     $one_cpu * 1000 / $samples }"
