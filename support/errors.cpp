@@ -37,6 +37,12 @@ void Errors::open(const char* file_name) {
     opened = 1;
 }
 
+void Errors::open(std::ostream* target) {
+    static std::ostream lost(nullptr);
+    out = target != nullptr ? target : &lost;
+    opened = 1;
+}
+
 std::ostream* Errors::redirect(std::ostream* target) {
     std::ostream* previous = out;
     out = target;

@@ -47,27 +47,47 @@ std::string read_example(const std::string& name) {
 }
 
 std::vector<Row> parse_table(const std::string& text) {
-    auto split = [](const std::string& line) {
-        std::vector<std::string> fields;
-        std::size_t start = 0;
-        for (std::size_t tab = line.find('\t'); tab != std::string::npos;
-             start = tab + 1, tab = line.find('\t', start)) {
-            fields.push_back(line.substr(start, tab - start));
+    // As tab-separated readers do: a field that opens with a double quote
+    // runs to the lone closing one, holding tabs and line breaks, with ""
+    // standing for one quote.
+    std::vector<std::vector<std::string>> records(1);
+    std::string field;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"' && field.empty()) {
+            quoted = true;
+        } else if (c == '\t' || c == '\n') {
+            records.back().push_back(field);
+            field.clear();
+            if (c == '\n') {
+                records.emplace_back();
+            }
+        } else {
+            field += c;
         }
-        fields.push_back(line.substr(start));
-        return fields;
-    };
-    std::istringstream is(text);
-    std::string line;
-    std::getline(is, line);
-    const std::vector<std::string> header = split(line);
+    }
+    EXPECT_FALSE(quoted) << "unterminated quoted field";
+    if (!field.empty() || !records.back().empty()) {
+        records.back().push_back(field);
+    } else {
+        records.pop_back();
+    }
     std::vector<Row> rows;
-    while (std::getline(is, line)) {
-        const std::vector<std::string> fields = split(line);
-        EXPECT_EQ(header.size(), fields.size()) << line;
+    for (std::size_t r = 1; r < records.size(); ++r) {
+        EXPECT_EQ(records[0].size(), records[r].size()) << "row " << r;
         Row& row = rows.emplace_back();
-        for (std::size_t i = 0; i < header.size() && i < fields.size(); ++i) {
-            row[header[i]] = fields[i];
+        for (std::size_t i = 0; i < records[0].size() && i < records[r].size(); ++i) {
+            row[records[0][i]] = records[r][i];
         }
     }
     return rows;
