@@ -63,6 +63,18 @@ TEST(Tables, SimulatedRowsAndSamplesWithoutATest) {
         written(tables::write_simulated));
 }
 
+// Quoted as tab-separated readers (Python's csv, pandas, R) expect: only
+// when a tab, a line break or a quote is inside, inner quotes doubled.
+TEST(Tables, FieldsQuotedOnlyWhereReadersNeedIt) {
+    EXPECT_EQ("plain \\t back\\slash =1+2", tables::field("plain \\t back\\slash =1+2"));
+    EXPECT_EQ("\"a\tb\"", tables::field("a\tb"));
+    EXPECT_EQ("\"cr\rlf\n\"", tables::field("cr\rlf\n"));
+    EXPECT_EQ("\"\"\"q\"\" x\"\"\"", tables::field("\"q\" x\""));
+    EXPECT_EQ("bad\xEF\xBF\xBD"
+              "FF",
+              tables::field("bad\xFF"));
+}
+
 TEST(Tables, SummaryHasTheRunAndOneRowPerSample) {
     const auto rows = e2e::parse_table(written(tables::write_summary));
     ASSERT_EQ(3U, rows.size());
