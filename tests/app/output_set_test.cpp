@@ -26,32 +26,10 @@ namespace fs = std::filesystem;
 
 class OutputSet : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string templ = ::testing::TempDir() + "tovaquor-set-XXXXXX";
-        ASSERT_NE(nullptr, ::mkdtemp(templ.data()));
-        dir_ = templ;
-    }
-    void TearDown() override {
-        ::umount(dir_.c_str()); // when a test mounted one
-        fs::remove_all(dir_);
-    }
-    void put(const std::string& name, const std::string& text) const {
-        std::ofstream(dir_ / name, std::ios::binary) << text;
-    }
-    std::string content(const std::string& name) const {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    std::vector<std::string> left() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    void put(const std::string& name, const std::string& text) const { folder_.put(name, text); }
+    std::string content(const std::string& name) const { return folder_.content(name); }
+    std::vector<std::string> left() const { return folder_.left(); }
+
     // Runs tovaquor in the folder with standard error kept in `errors`
     // (outside the folder, which may be full); returns its status.
     int run(const std::string& args, std::string& errors) const {
@@ -67,7 +45,8 @@ class OutputSet : public ::testing::Test {
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    fs::path dir_;
+    e2e::Folder folder_;
+    const fs::path dir_ = folder_.path();
 };
 
 TEST_F(OutputSet, ASecondRunInTheFolderStopsBeforeWritingAnything) {

@@ -1,6 +1,7 @@
 #include "tests/harness/e2e_harness.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -37,6 +38,37 @@ std::string read_file(const fs::path& path) {
 }
 
 } // namespace
+
+Folder::Folder() {
+    std::string templ = (fs::temp_directory_path() / "tovaquor-folder-XXXXXX").string();
+    if (mkdtemp(templ.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary directory");
+    }
+    _path = templ;
+}
+
+Folder::~Folder() {
+    ::umount(_path.c_str());
+    std::error_code ignored;
+    fs::remove_all(_path, ignored);
+}
+
+void Folder::put(const std::string& name, const std::string& content) const {
+    write_file(path(name), content);
+}
+
+std::string Folder::content(const std::string& name) const {
+    return read_file(path(name));
+}
+
+std::vector<std::string> Folder::left() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(_path)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 std::string read_data(const std::string& relative) {
     return read_file(fs::path(TOVAQUOR_TEST_DATA) / relative);

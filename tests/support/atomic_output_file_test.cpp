@@ -10,45 +10,23 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/folder_lock.h"
+#include "tests/harness/e2e_harness.h"
 
 namespace {
 namespace fs = std::filesystem;
 
 class AtomicOutput : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string templ = ::testing::TempDir() + "tovaquor-atomic-XXXXXX";
-        ASSERT_NE(nullptr, ::mkdtemp(templ.data()));
-        dir_ = templ;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    std::string path(const std::string& name) const { return folder_.path(name); }
+    void put(const std::string& name, const std::string& text) const { folder_.put(name, text); }
+    std::string content(const std::string& name) const { return folder_.content(name); }
+    std::vector<std::string> left() const { return folder_.left(); }
 
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-    void put(const std::string& name, const std::string& text) const {
-        std::ofstream(path(name), std::ios::binary) << text;
-    }
-    std::string content(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    std::vector<std::string> left() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    fs::path dir_;
+    e2e::Folder folder_;
 };
 
 TEST_F(AtomicOutput, TargetChangesOnlyAtCommitAndKeepsItsPermissions) {
@@ -135,7 +113,7 @@ TEST_F(AtomicOutput, SigtermRemovesTheTemporaryFileAndEndsTheProcessBySignal) {
 }
 
 TEST_F(AtomicOutput, AFullDiskFailsTheFileAndLeavesThePreviousOne) {
-    if (::geteuid() != 0 || ::mount("tmpfs", dir_.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    if (::geteuid() != 0 || ::mount("tmpfs", folder_.path().c_str(), "tmpfs", 0, "size=64k") != 0) {
         GTEST_SKIP() << "mounting a small tmpfs needs root";
     }
     put("out.txt", "previous");
@@ -148,14 +126,13 @@ TEST_F(AtomicOutput, AFullDiskFailsTheFileAndLeavesThePreviousOne) {
     }
     EXPECT_EQ("previous", content("out.txt"));
     EXPECT_EQ(std::vector<std::string>{"out.txt"}, left());
-    ::umount(dir_.c_str());
 }
 
 TEST_F(AtomicOutput, FolderLockIsHeldByOneHolderAtATime) {
-    FolderLock first(dir_.string());
+    FolderLock first(folder_.path());
     EXPECT_TRUE(first.acquired());
     // Another open of the folder is another holder, as another process is.
-    EXPECT_FALSE(FolderLock(dir_.string()).acquired());
+    EXPECT_FALSE(FolderLock(folder_.path()).acquired());
 }
 
 } // namespace
