@@ -120,7 +120,7 @@ std::int64_t steady_ms() {
 // Writes the tables and the page of a run, puts every file of the run in
 // place, and writes the summary on standard error; false when a file could
 // not be written.
-bool write_outputs(const CommandLine& command, RunOutputs& outputs, const std::string& base,
+bool write_outputs(const app::CommandLine& command, RunOutputs& outputs, const std::string& base,
                    const std::string& report_name, const RunResults& results) {
     std::vector<std::pair<std::string, std::string>> files = {{"Report", report_name}};
     if (command.tables) {
@@ -151,7 +151,7 @@ bool write_outputs(const CommandLine& command, RunOutputs& outputs, const std::s
 
 } // namespace
 
-CommandLine parse_command_line(int argc, char** argv) {
+app::CommandLine app::parse_command_line(int argc, char** argv) {
     CommandLine command;
     // --fast may stand anywhere before "--"; the other options lead.
     std::vector<char*> kept;
@@ -212,7 +212,7 @@ struct RunState {
     std::optional<FolderLock> lock;
 };
 
-int run(const CommandLine& command, RunState& state) {
+int run(const app::CommandLine& command, RunState& state) {
     const std::vector<std::string>& args = command.arguments;
     if (args.size() == 1 && !command.options_ended) {
         const std::string& arg = args[0];
@@ -316,7 +316,7 @@ int run(const CommandLine& command, RunState& state) {
 } // namespace
 
 int tovaquor_main(int argc, char** argv) {
-    const CommandLine command = parse_command_line(argc, argv);
+    const app::CommandLine command = app::parse_command_line(argc, argv);
     remove_temporaries_on_signal();
     if (!command.unknown.empty()) {
         std::cerr << "tovaquor: unknown option " << display_text::for_terminal(command.unknown)
