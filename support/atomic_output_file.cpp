@@ -274,7 +274,7 @@ void AtomicOutputFile::discard() {
 }
 
 void remove_temporaries_on_signal() {
-    for (const int signal_number : {SIGINT, SIGTERM}) {
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction current {};
         if (::sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
             continue;
@@ -292,6 +292,7 @@ SignalsHeld::SignalsHeld() {
     sigemptyset(&held);
     sigaddset(&held, SIGINT);
     sigaddset(&held, SIGTERM);
+    sigaddset(&held, SIGHUP);
     ::pthread_sigmask(SIG_BLOCK, &held, &_previous);
 }
 

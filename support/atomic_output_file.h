@@ -29,7 +29,7 @@ void check_output_target(const std::string& target, const std::vector<std::strin
 // beside the target, created exclusively under an unpredictable name
 // (".NAME.tmp-XXXXXXXXXXXX"), and is renamed over the target only by commit().
 // Until then the temporary file is removed by the destructor and, once
-// remove_temporaries_on_signal() was called, by SIGINT and SIGTERM.
+// remove_temporaries_on_signal() was called, by SIGINT, SIGTERM and SIGHUP.
 // A symbolic link at the target is followed, as writing through it would.
 class AtomicOutputFile {
   public:
@@ -68,12 +68,13 @@ class AtomicOutputFile {
     bool _done = false; // committed or discarded
 };
 
-// Installs handlers for SIGINT and SIGTERM that remove every temporary file
-// of an AtomicOutputFile not yet committed, then end the process by the same
-// signal. A signal the process was started ignoring stays ignored.
+// Installs handlers for SIGINT, SIGTERM and SIGHUP (a closed terminal) that
+// remove every temporary file of an AtomicOutputFile not yet committed, then
+// end the process by the same signal. A signal the process was started
+// ignoring stays ignored.
 void remove_temporaries_on_signal();
 
-// Holds SIGINT and SIGTERM back while it lives, so that the renames of a set
+// Holds those signals back while it lives, so that the renames of a set
 // of outputs all happen; a signal that came meanwhile is delivered after.
 class SignalsHeld {
   public:

@@ -42,6 +42,7 @@ void MessageCapture::replay(std::ostream& log) {
 
 void Errors::open(const char* file_name) {
     file.open(file_name, std::ios::out | std::ios::trunc);
+    out = &file;
     opened = 1;
 }
 
