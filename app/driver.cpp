@@ -10,7 +10,6 @@
 #include "population/pop_pedigree.h"
 #include "report/report_writer.h"
 #include "support/errors.h"
-#include "support/threads.h"
 
 namespace {
 
@@ -22,13 +21,17 @@ bool has_estimate(const TPopPedigree& pop) {
 
 } // namespace
 
-std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast) {
+std::int32_t run_analysis(std::istream& is, std::ostream& report, const AnalysisOptions& options) {
     RunResults discarded;
-    return run_analysis(is, report, fast, discarded, nullptr);
+    return run_analysis(is, report, options, discarded, nullptr);
 }
 
-std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, RunResults& results,
-                          Progress* progress) {
+std::int32_t run_analysis(std::istream& is, std::ostream& report, const AnalysisOptions& options,
+                          RunResults& results, Progress* progress) {
+    // The observed sample's EM runs its initial conditions side by side.
+    AnalysisOptions observed = options;
+    observed.from_data_file = true;
+    observed.restart_threads = options.threads;
     DataFileReader reader(is);
     const RunParameters run = reader.read_run_parameters();
     check_run_parameters(run);
@@ -40,13 +43,8 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, Run
     for (std::int32_t k = 0; k < run.n_samples; ++k) {
         const std::int32_t n_individuals = reader.read_individual_count(k + 1);
         const SampleDescription sample = reader.read_sample(n_individuals);
-        TPopPedigree pop("Brand new pop");
-        pop.Fast = fast;
-        {
-            // The observed sample's EM runs its initial conditions side by side.
-            RestartThreads restarts(worker_threads());
-            pop.analyse(sample, run.n_initial);
-        }
+        TPopPedigree pop("Brand new pop", observed);
+        pop.analyse(sample, run.n_initial);
         writer.sample_header(pop.Name, n_individuals, run.n_initial);
         SampleResults& described =
             results.samples.emplace_back(collect_sample(pop, sample, n_individuals));

@@ -36,32 +36,7 @@ void print_banner() {
 }
 
 void print_usage() {
-    std::cout << "Usage: tovaquor [--tables] [--html] [--fast] BASE SEED\n"
-                 "\n"
-                 "Estimates two-locus haplotype frequencies by maximum likelihood from the\n"
-                 "nuclear families and single individuals of BASE.mbd, and tests linkage and\n"
-                 "Hardy-Weinberg equilibrium by simulation. Writes the report BASE.mbr and the\n"
-                 "message log mirbo.log in the working directory.\n"
-                 "\n"
-                 "  BASE   data file name without its .mbd extension\n"
-                 "  SEED   integer seed of the random number generator (s and -s give the\n"
-                 "         same run)\n"
-                 "\n"
-                 "With any other number of arguments the program asks for both.\n"
-                 "  --tables     also write BASE.summary.tsv, BASE.alleles.tsv,\n"
-                 "               BASE.haplotypes.tsv and BASE.simulated.tsv\n"
-                 "  --html       also write the page BASE.html\n"
-                 "  --           end of options (for a BASE that starts with --)\n"
-                 "  -h, --help   show this text\n"
-                 "  --version    show the version\n"
-                 "  --fast       sum each family over the haplotypes its parents pass on\n"
-                 "               instead of listing every genotype of an absent parent:\n"
-                 "               the same estimates to about six digits, much quicker\n"
-                 "               when parents are absent and alleles many\n"
-                 "\n"
-                 "Exit status: 0 when every sample was analysed, 1 for a file problem, 2 when\n"
-                 "a sample got no estimate (its likelihood is zero, see mirbo.log), 255 for\n"
-                 "an error in the data.\n";
+    std::cout << usage_text();
 }
 
 // Ends the run when standard input closes before both answers were given.
@@ -143,50 +118,6 @@ bool write_outputs(const CommandLine& command, const std::string& base,
 }
 
 } // namespace
-
-CommandLine parse_command_line(int argc, char** argv) {
-    CommandLine command;
-    // --fast may stand anywhere before "--"; the other options lead.
-    std::vector<char*> kept;
-    bool ended = false;
-    for (int k = 0; k < argc; ++k) {
-        const std::string arg = argv[k];
-        ended = ended || (k > 0 && arg == "--");
-        if (k > 0 && !ended && arg == "--fast") {
-            command.fast = true;
-        } else {
-            kept.push_back(argv[k]);
-        }
-    }
-    argc = static_cast<int>(kept.size());
-    argv = kept.data();
-    int i = 1;
-    for (; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--tables") {
-            command.tables = true;
-        } else if (arg == "--html") {
-            command.html = true;
-        } else if (arg == "--") {
-            command.options_ended = true;
-            ++i;
-            break;
-        } else {
-            break;
-        }
-    }
-    // After an option, a misspelt one must not be taken for the base name.
-    if (i > 1 && !command.options_ended && i < argc) {
-        const std::string arg = argv[i];
-        if (arg.starts_with("--") && arg != "--help" && arg != "--version") {
-            command.unknown = arg;
-        }
-    }
-    for (; i < argc; ++i) {
-        command.arguments.emplace_back(argv[i]);
-    }
-    return command;
-}
 
 std::int32_t parse_seed_argument(const std::string& text) {
     const long long value = std::strtoll(text.c_str(), nullptr, 10);
@@ -272,7 +203,7 @@ int run(const CommandLine& command, RunState& state) {
     const std::int32_t start = clock_ms();
     std::int32_t without_estimate = 0;
     try {
-        without_estimate = run_analysis(data, report, command.fast, results, &progress);
+        without_estimate = run_analysis(data, report, command.analysis, results, &progress);
     } catch (const std::bad_alloc&) {
         std::cout << "Out of memory, program terminated !"
                   << "\n";
@@ -295,7 +226,8 @@ int run(const CommandLine& command, RunState& state) {
 } // namespace
 
 int tovaquor_main(int argc, char** argv) {
-    const CommandLine command = parse_command_line(argc, argv);
+    CommandLine command = parse_command_line(argc, argv);
+    command.analysis.threads = threads_from_environment();
     if (!command.unknown.empty()) {
         std::cerr << "tovaquor: unknown option " << command.unknown
                   << " (tovaquor --help lists the options)\n";

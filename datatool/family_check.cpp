@@ -100,7 +100,7 @@ SampleCheck check_sample(const SampleDescription& sample) {
     if (sample.records.empty()) {
         return check;
     }
-    TPopPedigree pop(sample.name);
+    TPopPedigree pop(sample.name, {.engine = EngineKind::listed});
     pop.load_sample(sample);
     std::unordered_map<std::string, const SampleRecord*> record_of;
     for (const SampleRecord& r : sample.records) {

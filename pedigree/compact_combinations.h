@@ -6,10 +6,7 @@
 #include <vector>
 
 #include "genetics/haplotype.h"
-
-// The lowest finite single-precision value: the log-likelihood of a sample with
-// a pedigree of zero probability, and the starting best value of the EM.
-inline constexpr double kFloorLnLikelihood = -3.4028234663852886e+38;
+#include "pedigree/likelihood_engine.h"
 
 class TPedigree;
 struct TSmallGen;

@@ -38,7 +38,7 @@ TEST_P(Configurations, OnePerDistinctFillingOfTheParentsCopies) {
     AllCombinations all(true);
     Sample s(c.text);
     s.complete(true);
-    s.peds._fast = true;
+    s.use_engine(EngineKind::summed);
     s.build();
     EXPECT_EQ(c.configurations, s.peds.n_compact_combinations());
 }
@@ -75,7 +75,7 @@ TEST_P(ExpectedCounts, EqualThoseOfTheListedCombinations) {
     Sample fast(GetParam().text);
     for (Sample* s : {&exact, &fast}) {
         s->complete(true);
-        s->peds._fast = s == &fast;
+        s->use_engine(s == &fast ? EngineKind::summed : EngineKind::listed);
         s->build(true);
         // Uneven, and not summing to 1, as random starts do before scaling.
         set_frequencies(s->haplotypes,
@@ -148,7 +148,7 @@ TEST(SummedPedigrees, ZeroProbabilityStopsAtTheFloorWithTheWarningsOfTheOtherEng
         LogCapture log;
         Sample s(c.text);
         s.complete(true);
-        s.peds._fast = true;
+        s.use_engine(EngineKind::summed);
         s.build();
         // Haplotype 1 a has frequency 0: a child carrying it has probability 0.
         set_frequencies(s.haplotypes, [&](std::int32_t i) {

@@ -156,8 +156,7 @@ TEST_F(Draw, DrawnSampleWithTheUnseenAlleleIsAnalysed) {
     std::istringstream is(data("A 0 0|# a|1 b;B 0 0|1 a|1 a"));
     DataFileReader reader(is);
     const std::int32_t n = reader.read_individual_count(1);
-    TPopPedigree drawn("Brand new pop");
-    drawn.FromDataFile = false;
+    TPopPedigree drawn("Brand new pop", {.from_data_file = false});
     drawn.analyse(reader.read_sample(n), 1);
     EXPECT_LT(drawn.PedDB._ln_likelihood, 0.0);
     EXPECT_GT(drawn.PedDB._ln_likelihood, kFloorLnLikelihood);

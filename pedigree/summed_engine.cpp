@@ -1,0 +1,98 @@
+#include "pedigree/summed_engine.h"
+
+#include <iomanip>
+#include <sstream>
+
+#include "pedigree/pedigree.h"
+#include "support/errors.h"
+#include "support/memory_limit.h"
+
+namespace {
+
+class SummedScratch : public LikelihoodEngine::Scratch {
+  public:
+    explicit SummedScratch(SummedPedigrees::Workspace w) : work(std::move(w)) {}
+    SummedPedigrees::Workspace work;
+};
+
+} // namespace
+
+void SummedEngine::build(std::vector<TPedigree>& pedigrees, const BuildInput& in) {
+    // Untyped parents keep a reference to `shared` but never read it: they
+    // are free slots, so it may be left empty.
+    const std::uint64_t budget = memory_limit_bytes() / SummedPedigrees::kBytesPerConfiguration;
+    _summed.start(in.haplotypes);
+    std::uint64_t stored = 0;
+    for (std::size_t k = 0; k < pedigrees.size(); ++k) {
+        TPedigree& p = pedigrees[k];
+        if (!p._unique) {
+            continue;
+        }
+        p.hook_gen_db(in.shared, in.haplotypes, in.locus, in.build_flag);
+        p.build_member_genotypes(in.haplotypes, in.locus);
+        try {
+            _summed.add(static_cast<std::uint32_t>(k), p,
+                        static_cast<std::size_t>(budget > stored ? budget - stored : 0));
+        } catch (const SummedPedigrees::LimitExceeded& e) {
+            std::ostringstream needs;
+            needs << std::setprecision(0) << std::fixed << "more than the " << e.count
+                  << " phase configurations that the memory limit of "
+                  << mebibytes(memory_limit_bytes()) << " leaves for it";
+            throw LimitExceeded{k, needs.str()};
+        }
+        stored += _summed.last_configurations();
+        // No record is built: restoring one builds it (see describe).
+        p._released = true;
+    }
+    _haplotypes = &in.haplotypes;
+    _shared = &in.shared;
+    _locus = in.locus;
+}
+
+void SummedEngine::describe(TPedigree& p) {
+    const bool takes_all =
+        p._parent1->_typed == 0 || (p._parent2 != nullptr && p._parent2->_typed == 0);
+    if (takes_all && _shared->empty() && !_shared->build_all_valid_gen(*_haplotypes)) {
+        error_log.report("TPedDB::build_all_genotypic_combinations : Unable to build genotype data "
+                         "base ... exiting",
+                         Errors::kFatal);
+    }
+    p.restore_combinations(*_shared, _locus);
+    p.calc_prob();
+}
+
+std::int64_t SummedEngine::likelihood(std::vector<TPedigree>& pedigrees, double& ln_l) {
+    const std::int64_t zero = _summed.likelihood(*_haplotypes, pedigrees, ln_l);
+    if (zero >= 0) {
+        describe(pedigrees[static_cast<std::size_t>(zero)]);
+    }
+    return zero;
+}
+
+std::int64_t SummedEngine::probabilities(std::vector<TPedigree>& pedigrees) {
+    return likelihood(pedigrees, _ln_l);
+}
+
+double SummedEngine::last_ln_likelihood(const std::vector<TPedigree>& /*pedigrees*/) {
+    return _ln_l;
+}
+
+void SummedEngine::expected_counts(TPopHaploDB& haplotypes, std::vector<TPedigree>& pedigrees) {
+    _summed.expected_counts(haplotypes, pedigrees);
+}
+
+bool SummedEngine::runs_beside(const TPopHaploDB& haplotypes) const {
+    return &haplotypes == _haplotypes &&
+           _summed.n_haplotypes() == static_cast<std::size_t>(haplotypes.size());
+}
+
+std::unique_ptr<LikelihoodEngine::Scratch> SummedEngine::scratch() const {
+    return std::make_unique<SummedScratch>(_summed.workspace());
+}
+
+bool SummedEngine::run_em(Scratch& scratch, const std::vector<TPedigree>& pedigrees,
+                          std::vector<double>& frequencies, std::int32_t max_iterations,
+                          double tolerance, EmRun& run) const {
+    return _summed.run_em(static_cast<SummedScratch&>(scratch).work, pedigrees, frequencies,
+                          max_iterations, tolerance, run.ln_l, run.iterations);
+}
