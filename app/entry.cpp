@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <limits>
@@ -79,6 +81,30 @@ bool show_progress() {
     struct stat err {};
     return isatty(STDOUT_FILENO) == 0 || fstat(STDOUT_FILENO, &out) != 0 ||
            fstat(STDERR_FILENO, &err) != 0 || out.st_rdev != err.st_rdev;
+}
+
+// A message as one line of standard error: surrounding line breaks dropped,
+// inner ones as blanks, other control bytes escaped, so that a name in it
+// cannot move the terminal's cursor or colours.
+std::string printable(const std::string& text) {
+    const std::size_t first = text.find_first_not_of("\r\n");
+    const std::size_t last = text.find_last_not_of("\r\n");
+    std::string out;
+    if (first == std::string::npos) {
+        return out;
+    }
+    for (std::size_t k = first; k <= last; ++k) {
+        const auto c = static_cast<unsigned char>(text[k]);
+        if (c == '\n' || c == '\r') {
+            out += ' ';
+        } else if (c < 0x20 || c == 0x7F) {
+            static const char* const kHex = "0123456789abcdef";
+            out += {'\\', 'x', kHex[c >> 4U], kHex[c & 0xFU]};
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }
 
 std::int64_t steady_ms() {
@@ -162,8 +188,11 @@ int run(const CommandLine& command, RunState& state) {
         base = args[0];
         data.open(base + ".mbd");
         if (!data.is_open()) {
+            const int error = errno;
             std::cout << "Invalid file name, program terminated !"
                       << "\n";
+            std::cerr << "tovaquor: cannot open the data file " << printable(base + ".mbd") << ": "
+                      << std::strerror(error) << "\n";
             return 1;
         }
         seed = parse_seed_argument(args[1]);
@@ -229,8 +258,9 @@ int tovaquor_main(int argc, char** argv) {
     CommandLine command = parse_command_line(argc, argv);
     command.analysis.threads = threads_from_environment();
     if (!command.unknown.empty()) {
-        std::cerr << "tovaquor: unknown option " << command.unknown
-                  << " (tovaquor --help lists the options)\n";
+        std::cerr << "tovaquor: unknown option " << printable(command.unknown)
+                  << " (tovaquor --help lists the options)\n\n"
+                  << usage_text();
         return 1;
     }
     // The one place a fatal condition ends up: its message is written and
@@ -241,6 +271,8 @@ int tovaquor_main(int argc, char** argv) {
     } catch (const FatalError& e) {
         error_log.flush_on_fatal(nullptr);
         std::cout.flush();
+        // The console may be redirected: the terminal hears of the stop too.
+        std::cerr << "tovaquor: stopped: " << printable(e.what()) << "\n";
         if (state.analysing) {
             // Like the report, the tables and the page keep the samples
             // finished before the stop.

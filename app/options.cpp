@@ -74,11 +74,18 @@ CommandLine parse_command_line(int argc, char** argv) {
         }
         option->apply(command);
     }
-    // After an option, a misspelt one must not be taken for the base name.
-    if (i > 1 && !command.options_ended && i < argc) {
-        const std::string arg = argv[i];
-        if (arg.starts_with("--") && arg != "--help" && arg != "--version") {
-            command.unknown = arg;
+    // An argument of two leading dashes before "--" that no option knows is
+    // a misspelt option, never a base name or a seed.
+    if (!command.options_ended) {
+        for (int k = i; k < argc; ++k) {
+            const std::string_view arg = argv[k];
+            if (arg == "--") {
+                break;
+            }
+            if (arg.starts_with("--") && arg != "--help" && arg != "--version") {
+                command.unknown = arg;
+                break;
+            }
         }
     }
     for (; i < argc; ++i) {
@@ -88,18 +95,19 @@ CommandLine parse_command_line(int argc, char** argv) {
 }
 
 std::string usage_text() {
-    std::string text = "Usage: tovaquor [--tables] [--html] [--listed] BASE SEED\n"
-                       "\n"
-                       "Estimates two-locus haplotype frequencies by maximum likelihood from the\n"
-                       "nuclear families and single individuals of BASE.mbd, and tests linkage and\n"
-                       "Hardy-Weinberg equilibrium by simulation. Writes the report BASE.mbr and the\n"
-                       "message log mirbo.log in the working directory.\n"
-                       "\n"
-                       "  BASE   data file name without its .mbd extension\n"
-                       "  SEED   integer seed of the random number generator (s and -s give the\n"
-                       "         same run)\n"
-                       "\n"
-                       "With any other number of arguments the program asks for both.\n";
+    std::string text =
+        "Usage: tovaquor [--tables] [--html] [--listed] BASE SEED\n"
+        "\n"
+        "Estimates two-locus haplotype frequencies by maximum likelihood from the\n"
+        "nuclear families and single individuals of BASE.mbd, and tests linkage and\n"
+        "Hardy-Weinberg equilibrium by simulation. Writes the report BASE.mbr and the\n"
+        "message log mirbo.log in the working directory.\n"
+        "\n"
+        "  BASE   data file name without its .mbd extension\n"
+        "  SEED   integer seed of the random number generator (s and -s give the\n"
+        "         same run)\n"
+        "\n"
+        "With any other number of arguments the program asks for both.\n";
     constexpr std::size_t kColumn = 15;
     for (const Option& o : kOptions) {
         std::string line = "  " + std::string(o.name);

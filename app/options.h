@@ -12,7 +12,7 @@ struct CommandLine {
     bool html = false;
     AnalysisOptions analysis;
     bool options_ended = false; // "--" was given
-    std::string unknown;        // an unknown option after known ones
+    std::string unknown;        // the first argument like an option that is none
     std::vector<std::string> arguments;
 };
 

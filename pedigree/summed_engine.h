@@ -16,9 +16,7 @@ class SummedEngine : public LikelihoodEngine {
     void activate_all(std::vector<TPedigree>& /*pedigrees*/) override {}
 
     std::size_t n_terms() const override { return _summed.n_configurations(); }
-    std::size_t bytes_per_term() const override {
-        return SummedPedigrees::kBytesPerConfiguration;
-    }
+    std::size_t bytes_per_term() const override { return SummedPedigrees::kBytesPerConfiguration; }
     bool wants_pair_table() const override { return false; }
     // Four numbers per haplotype in the workspaces.
     double bytes_per_haplotype() const override { return 4.0 * sizeof(double); }
