@@ -82,10 +82,7 @@ class CompactCombinations {
     // Stops after max_iterations or when the frequencies moved by less than
     // `tolerance` in all. False if a pedigree had zero probability: such a
     // run must go through the database, which reports it.
-    struct EmRun {
-        float ln_l = 0.0F;
-        std::int64_t iterations = 0;
-    };
+    using EmRun = LikelihoodEngine::EmRun;
     bool run_em(Workspace& w, const std::vector<TPedigree>& pedigrees,
                 std::vector<double>& frequencies, std::int32_t max_iterations, double tolerance,
                 EmRun& run) const;

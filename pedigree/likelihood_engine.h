@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "genetics/haplotype.h"
@@ -97,6 +98,19 @@ class LikelihoodEngine {
                         double tolerance, EmRun& run) const = 0;
     // Leaves the pedigrees as the last pass of a run on `scratch` left them.
     virtual void commit(const Scratch& scratch, std::vector<TPedigree>& pedigrees) = 0;
+
+    // The convergence test of a run_em, as the database's: the total change
+    // of `frequencies` against `previous`, added in haplotype order, is below
+    // `tolerance`; `previous` takes the new values.
+    static bool converged(const std::vector<double>& frequencies, std::vector<double>& previous,
+                          double tolerance);
+};
+
+// An engine's scratch space: the workspace of its own kind.
+template <typename Work> class ScratchOf : public LikelihoodEngine::Scratch {
+  public:
+    explicit ScratchOf(Work w) : work(std::move(w)) {}
+    Work work;
 };
 
 // The one place an engine is chosen.

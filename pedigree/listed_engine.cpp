@@ -37,11 +37,7 @@ void notice_large(double combinations, bool over_limit) {
     }
 }
 
-class PackedScratch : public LikelihoodEngine::Scratch {
-  public:
-    explicit PackedScratch(CompactCombinations::Workspace w) : work(std::move(w)) {}
-    CompactCombinations::Workspace work;
-};
+using PackedScratch = ScratchOf<CompactCombinations::Workspace>;
 
 } // namespace
 
@@ -199,12 +195,8 @@ std::unique_ptr<LikelihoodEngine::Scratch> ListedEngine::scratch() const {
 bool ListedEngine::run_em(Scratch& scratch, const std::vector<TPedigree>& pedigrees,
                           std::vector<double>& frequencies, std::int32_t max_iterations,
                           double tolerance, EmRun& run) const {
-    CompactCombinations::EmRun packed_run;
-    const bool regular = _compact.run_em(static_cast<PackedScratch&>(scratch).work, pedigrees,
-                                         frequencies, max_iterations, tolerance, packed_run);
-    run.ln_l = packed_run.ln_l;
-    run.iterations = packed_run.iterations;
-    return regular;
+    return _compact.run_em(static_cast<PackedScratch&>(scratch).work, pedigrees, frequencies,
+                           max_iterations, tolerance, run);
 }
 
 void ListedEngine::commit(const Scratch& scratch, std::vector<TPedigree>& pedigrees) {

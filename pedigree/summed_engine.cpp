@@ -8,13 +8,7 @@
 #include "support/memory_limit.h"
 
 namespace {
-
-class SummedScratch : public LikelihoodEngine::Scratch {
-  public:
-    explicit SummedScratch(SummedPedigrees::Workspace w) : work(std::move(w)) {}
-    SummedPedigrees::Workspace work;
-};
-
+using SummedScratch = ScratchOf<SummedPedigrees::Workspace>;
 } // namespace
 
 void SummedEngine::build(std::vector<TPedigree>& pedigrees, const BuildInput& in) {
@@ -94,5 +88,5 @@ bool SummedEngine::run_em(Scratch& scratch, const std::vector<TPedigree>& pedigr
                           std::vector<double>& frequencies, std::int32_t max_iterations,
                           double tolerance, EmRun& run) const {
     return _summed.run_em(static_cast<SummedScratch&>(scratch).work, pedigrees, frequencies,
-                          max_iterations, tolerance, run.ln_l, run.iterations);
+                          max_iterations, tolerance, run);
 }

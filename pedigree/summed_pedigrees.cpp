@@ -226,14 +226,14 @@ void SummedPedigrees::expected_counts(TPopHaploDB& haplotypes,
 
 bool SummedPedigrees::run_em(Workspace& w, const std::vector<TPedigree>& pedigrees,
                              std::vector<double>& frequencies, std::int32_t max_iterations,
-                             double tolerance, float& ln_l_out, std::int64_t& iterations) const {
+                             double tolerance, LikelihoodEngine::EmRun& run) const {
     // The steps of the estimation's loop over the database: a likelihood
     // pass, the expected counts as the next frequencies, and the total
     // change against the frequencies before, added in haplotype order.
     const std::size_t n = _n_haplotypes;
     std::vector<double> previous(n, 0.0);
-    ln_l_out = static_cast<float>(kFloorLnLikelihood);
-    iterations = 0;
+    run.ln_l = static_cast<float>(kFloorLnLikelihood);
+    run.iterations = 0;
     for (std::int32_t t = 1; t <= max_iterations; ++t) {
         load(w, frequencies.data());
         double ln_l = 0.0;
@@ -241,14 +241,9 @@ bool SummedPedigrees::run_em(Workspace& w, const std::vector<TPedigree>& pedigre
             return false;
         }
         expect(w, pedigrees, frequencies.data());
-        ++iterations;
-        double change = 0.0;
-        for (std::size_t h = 0; h < n; ++h) {
-            change += std::fabs(frequencies[h] - previous[h]);
-            previous[h] = frequencies[h];
-        }
-        if (change < tolerance || t == max_iterations) {
-            ln_l_out = static_cast<float>(ln_l);
+        ++run.iterations;
+        if (LikelihoodEngine::converged(frequencies, previous, tolerance) || t == max_iterations) {
+            run.ln_l = static_cast<float>(ln_l);
             break;
         }
     }

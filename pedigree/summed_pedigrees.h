@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "genetics/haplotype.h"
+#include "pedigree/likelihood_engine.h"
 
 class TPedigree;
 
@@ -78,7 +79,7 @@ class SummedPedigrees {
     // False if a pedigree had zero probability.
     bool run_em(Workspace& w, const std::vector<TPedigree>& pedigrees,
                 std::vector<double>& frequencies, std::int32_t max_iterations, double tolerance,
-                float& ln_l, std::int64_t& iterations) const;
+                LikelihoodEngine::EmRun& run) const;
 
     // Bytes one stored configuration takes, for the memory limit.
     static constexpr std::size_t kBytesPerConfiguration =
