@@ -191,8 +191,8 @@ int run(const CommandLine& command, RunState& state) {
             const int error = errno;
             std::cout << "Invalid file name, program terminated !"
                       << "\n";
-            std::cerr << "tovaquor: cannot open the data file " << printable(base + ".mbd") << ": "
-                      << std::strerror(error) << "\n";
+            std::cerr << "tovaquor: cannot open the data file " << printable(base + ".mbd")
+                      << (error != 0 ? std::string(": ") + std::strerror(error) : "") << "\n";
             return 1;
         }
         seed = parse_seed_argument(args[1]);

@@ -1,12 +1,9 @@
 #include "pedigree/ped_db.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cassert>
-#include <cmath>
 #include <cstring>
 #include <functional>
-#include <iomanip>
 #include <iostream>
 #include <map>
 #include <sstream>
