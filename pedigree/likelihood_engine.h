@@ -19,8 +19,13 @@ class TSmallGenDB;
 
 // How the likelihood of the representative pedigrees of a database is
 // evaluated, pass by pass. The pedigree database owns one and keeps the
-// grouping, the weights and every message; an engine computes. Engines must
-// agree to the last bit on every likelihood and estimate.
+// grouping, the weights and every message; an engine computes. Engines agree
+// to rounding on every likelihood and estimate.
+//
+// A new engine must give build, likelihood, expected_counts and the term
+// counts; the rest has defaults: the EM's passes form their log-likelihood at
+// once, no table of pairs is wanted, and EM runs go through the database one
+// after the other.
 class LikelihoodEngine {
   public:
     // What `build` works from.
@@ -69,41 +74,57 @@ class LikelihoodEngine {
     // log-likelihood of a pass that reached every pedigree formed only when
     // `last_ln_likelihood` asks for it (the EM needs it after its last
     // iteration only).
-    virtual std::int64_t probabilities(std::vector<TPedigree>& pedigrees) = 0;
-    virtual double last_ln_likelihood(const std::vector<TPedigree>& pedigrees) = 0;
+    virtual std::int64_t probabilities(std::vector<TPedigree>& pedigrees) {
+        return likelihood(pedigrees, _last_ln_l);
+    }
+    virtual double last_ln_likelihood(const std::vector<TPedigree>& /*pedigrees*/) {
+        return _last_ln_l;
+    }
     // The expectation step: leaves the next estimates in `haplotypes`.
     virtual void expected_counts(TPopHaploDB& haplotypes, std::vector<TPedigree>& pedigrees) = 0;
     // Sets every combination active again after an EM run.
-    virtual void activate_all(std::vector<TPedigree>& pedigrees) = 0;
+    virtual void activate_all(std::vector<TPedigree>& /*pedigrees*/) {}
 
     // Terms stored (combinations or configurations) and what one costs.
     virtual std::size_t n_terms() const = 0;
     virtual std::size_t bytes_per_term() const = 0;
     // Whether the table of every genotype is needed for absent parents, and
     // the bytes it keeps per haplotype besides.
-    virtual bool wants_pair_table() const = 0;
-    virtual double bytes_per_haplotype() const = 0;
+    virtual bool wants_pair_table() const { return false; }
+    virtual double bytes_per_haplotype() const { return 0.0; }
 
     // Whether EM runs over `haplotypes` can be made beside the database
     // (several side by side, see run_em), or must go through it.
-    virtual bool runs_beside(const TPopHaploDB& haplotypes) const = 0;
+    virtual bool runs_beside(const TPopHaploDB& /*haplotypes*/) const { return false; }
     // A scratch space for one such run at a time.
-    virtual std::unique_ptr<Scratch> scratch() const = 0;
+    virtual std::unique_ptr<Scratch> scratch() const { return nullptr; }
     // One EM run from `frequencies` (one per haplotype; the last estimates
     // out), as the estimation makes it through the database, touching neither
     // the engine nor the pedigrees. False when a pedigree had zero
     // probability: such a run must go through the database, which reports it.
     virtual bool run_em(Scratch& scratch, const std::vector<TPedigree>& pedigrees,
                         std::vector<double>& frequencies, std::int32_t max_iterations,
-                        double tolerance, EmRun& run) const = 0;
+                        double tolerance, EmRun& run) const;
     // Leaves the pedigrees as the last pass of a run on `scratch` left them.
-    virtual void commit(const Scratch& scratch, std::vector<TPedigree>& pedigrees) = 0;
+    virtual void commit(const Scratch& /*scratch*/, std::vector<TPedigree>& /*pedigrees*/) {}
 
     // The convergence test of a run_em, as the database's: the total change
     // of `frequencies` against `previous`, added in haplotype order, is below
     // `tolerance`; `previous` takes the new values.
     static bool converged(const std::vector<double>& frequencies, std::vector<double>& previous,
                           double tolerance);
+
+  protected:
+    // For the message about `pedigree`, whose records were released (or never
+    // built): builds its genotypic combinations as the listing engine lists
+    // them, the table of every genotype first if it needs it and `shared` is
+    // empty, and computes its probability.
+    static void build_for_message(TPedigree& pedigree, TSmallGenDB& shared,
+                                  const TPopHaploDB& haplotypes, std::int32_t locus);
+
+  private:
+    // The log-likelihood of the last `probabilities` pass (default passes).
+    double _last_ln_l = 0.0;
 };
 
 // An engine's scratch space: the workspace of its own kind.

@@ -120,9 +120,8 @@ std::int64_t ListedEngine::packed_pass(std::vector<TPedigree>& pedigrees, double
     const std::int64_t zero = _compact.likelihood(*_haplotypes, pedigrees, ln_l);
     if (zero >= 0) {
         // The object model fills in what the messages print.
-        TPedigree& p = pedigrees[static_cast<std::size_t>(zero)];
-        p.restore_combinations(*_shared, _locus);
-        p.calc_prob();
+        build_for_message(pedigrees[static_cast<std::size_t>(zero)], *_shared, *_haplotypes,
+                          _locus);
     }
     return zero;
 }

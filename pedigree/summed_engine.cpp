@@ -4,7 +4,6 @@
 #include <sstream>
 
 #include "pedigree/pedigree.h"
-#include "support/errors.h"
 #include "support/memory_limit.h"
 
 namespace {
@@ -35,7 +34,7 @@ void SummedEngine::build(std::vector<TPedigree>& pedigrees, const BuildInput& in
             throw LimitExceeded{k, needs.str()};
         }
         stored += _summed.last_configurations();
-        // No record is built: restoring one builds it (see describe).
+        // No record is built: restoring one builds it (see build_for_message).
         p._released = true;
     }
     _haplotypes = &in.haplotypes;
@@ -43,32 +42,13 @@ void SummedEngine::build(std::vector<TPedigree>& pedigrees, const BuildInput& in
     _locus = in.locus;
 }
 
-void SummedEngine::describe(TPedigree& p) {
-    const bool takes_all =
-        p._parent1->_typed == 0 || (p._parent2 != nullptr && p._parent2->_typed == 0);
-    if (takes_all && _shared->empty() && !_shared->build_all_valid_gen(*_haplotypes)) {
-        error_log.report("TPedDB::build_all_genotypic_combinations : Unable to build genotype data "
-                         "base ... exiting",
-                         Errors::kFatal);
-    }
-    p.restore_combinations(*_shared, _locus);
-    p.calc_prob();
-}
-
 std::int64_t SummedEngine::likelihood(std::vector<TPedigree>& pedigrees, double& ln_l) {
     const std::int64_t zero = _summed.likelihood(*_haplotypes, pedigrees, ln_l);
     if (zero >= 0) {
-        describe(pedigrees[static_cast<std::size_t>(zero)]);
+        build_for_message(pedigrees[static_cast<std::size_t>(zero)], *_shared, *_haplotypes,
+                          _locus);
     }
     return zero;
-}
-
-std::int64_t SummedEngine::probabilities(std::vector<TPedigree>& pedigrees) {
-    return likelihood(pedigrees, _ln_l);
-}
-
-double SummedEngine::last_ln_likelihood(const std::vector<TPedigree>& /*pedigrees*/) {
-    return _ln_l;
 }
 
 void SummedEngine::expected_counts(TPopHaploDB& haplotypes, std::vector<TPedigree>& pedigrees) {

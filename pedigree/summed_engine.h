@@ -10,14 +10,10 @@ class SummedEngine : public LikelihoodEngine {
   public:
     void build(std::vector<TPedigree>& pedigrees, const BuildInput& in) override;
     std::int64_t likelihood(std::vector<TPedigree>& pedigrees, double& ln_l) override;
-    std::int64_t probabilities(std::vector<TPedigree>& pedigrees) override;
-    double last_ln_likelihood(const std::vector<TPedigree>& pedigrees) override;
     void expected_counts(TPopHaploDB& haplotypes, std::vector<TPedigree>& pedigrees) override;
-    void activate_all(std::vector<TPedigree>& /*pedigrees*/) override {}
 
     std::size_t n_terms() const override { return _summed.n_configurations(); }
     std::size_t bytes_per_term() const override { return SummedPedigrees::kBytesPerConfiguration; }
-    bool wants_pair_table() const override { return false; }
     // Four numbers per haplotype in the workspaces.
     double bytes_per_haplotype() const override { return 4.0 * sizeof(double); }
 
@@ -26,16 +22,10 @@ class SummedEngine : public LikelihoodEngine {
     bool run_em(Scratch& scratch, const std::vector<TPedigree>& pedigrees,
                 std::vector<double>& frequencies, std::int32_t max_iterations, double tolerance,
                 EmRun& run) const override;
-    void commit(const Scratch& /*scratch*/, std::vector<TPedigree>& /*pedigrees*/) override {}
 
   private:
-    // Builds the combinations of pedigree `index` and its probability, as
-    // the listing engine would have them, for the message about it.
-    void describe(TPedigree& pedigree);
-
     SummedPedigrees _summed;
     TPopHaploDB* _haplotypes = nullptr;
     TSmallGenDB* _shared = nullptr;
     std::int32_t _locus = -1;
-    double _ln_l = 0.0;
 };
