@@ -3,23 +3,31 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <limits>
 #include <new>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/driver.h"
 #include "app/progress.h"
+#include "app/run_outputs.h"
 #include "app/run_summary.h"
 #include "report/html_report.h"
 #include "report/report_writer.h"
 #include "report/tables.h"
 #include "support/clock.h"
+#include "support/display_text.h"
 #include "support/errors.h"
+#include "support/folder_lock.h"
 #include "support/random.h"
 #include "support/run_stats.h"
 
@@ -36,32 +44,7 @@ void print_banner() {
 }
 
 void print_usage() {
-    std::cout << "Usage: tovaquor [--tables] [--html] [--fast] BASE SEED\n"
-                 "\n"
-                 "Estimates two-locus haplotype frequencies by maximum likelihood from the\n"
-                 "nuclear families and single individuals of BASE.mbd, and tests linkage and\n"
-                 "Hardy-Weinberg equilibrium by simulation. Writes the report BASE.mbr and the\n"
-                 "message log mirbo.log in the working directory.\n"
-                 "\n"
-                 "  BASE   data file name without its .mbd extension\n"
-                 "  SEED   integer seed of the random number generator (s and -s give the\n"
-                 "         same run)\n"
-                 "\n"
-                 "With any other number of arguments the program asks for both.\n"
-                 "  --tables     also write BASE.summary.tsv, BASE.alleles.tsv,\n"
-                 "               BASE.haplotypes.tsv and BASE.simulated.tsv\n"
-                 "  --html       also write the page BASE.html\n"
-                 "  --           end of options (for a BASE that starts with --)\n"
-                 "  -h, --help   show this text\n"
-                 "  --version    show the version\n"
-                 "  --fast       sum each family over the haplotypes its parents pass on\n"
-                 "               instead of listing every genotype of an absent parent:\n"
-                 "               the same estimates to about six digits, much quicker\n"
-                 "               when parents are absent and alleles many\n"
-                 "\n"
-                 "Exit status: 0 when every sample was analysed, 1 for a file problem, 2 when\n"
-                 "a sample got no estimate (its likelihood is zero, see mirbo.log), 255 for\n"
-                 "an error in the data.\n";
+    std::cout << app::usage_text();
 }
 
 // Ends the run when standard input closes before both answers were given.
@@ -106,87 +89,58 @@ bool show_progress() {
            fstat(STDERR_FILENO, &err) != 0 || out.st_rdev != err.st_rdev;
 }
 
+// A message as one line of standard error: surrounding line breaks dropped,
+// inner ones as blanks, other control bytes escaped, so that a name in it
+// cannot move the terminal's cursor or colours.
+std::string printable(const std::string& text) {
+    const std::size_t first = text.find_first_not_of("\r\n");
+    if (first == std::string::npos) {
+        return {};
+    }
+    std::string line = text.substr(first, text.find_last_not_of("\r\n") - first + 1);
+    std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    return display_text::for_terminal(line);
+}
+
 std::int64_t steady_ms() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
-// The tables and the page of a finished run, and the summary on standard
-// error; false when a file could not be written.
-bool write_outputs(const app::CommandLine& command, const std::string& base,
+// Writes the tables and the page of a run, puts every file of the run in
+// place, and writes the summary on standard error; false when a file could
+// not be written.
+bool write_outputs(const app::CommandLine& command, RunOutputs& outputs, const std::string& base,
                    const std::string& report_name, const RunResults& results) {
     std::vector<std::pair<std::string, std::string>> files = {{"Report", report_name}};
-    bool written = true;
     if (command.tables) {
-        const std::vector<std::string> failed = tables::write_all(base, results);
-        for (const std::string& name : failed) {
-            std::cerr << "Unable to write the table " << name << "\n";
-        }
-        written = written && failed.empty();
         std::string names;
-        for (const std::string& name : tables::file_names(base)) {
-            names += (names.empty() ? "" : ", ") + name;
+        for (const tables::Table& table : tables::all(base)) {
+            std::string reason;
+            if (std::ostream* os = outputs.open("table", table.file_name, reason)) {
+                table.write(*os, results);
+            }
+            names += (names.empty() ? "" : ", ") + table.file_name;
         }
         files.emplace_back("Tables", names);
     }
     if (command.html) {
         const std::string page = base + ".html";
-        if (!html_report::write_file(page, results)) {
-            std::cerr << "Unable to write the page " << page << "\n";
-            written = false;
+        std::string reason;
+        if (std::ostream* os = outputs.open("page", page, reason)) {
+            html_report::write(*os, results);
         }
         files.emplace_back("Page", page);
     }
-    write_run_summary(std::cerr, results, files);
+    std::ostringstream failures;
+    const bool written = outputs.commit(failures);
+    write_run_summary(std::cerr, results, written ? files : decltype(files){});
+    std::cerr << failures.str() << std::flush;
     return written;
 }
 
 } // namespace
-
-app::CommandLine app::parse_command_line(int argc, char** argv) {
-    CommandLine command;
-    // --fast may stand anywhere before "--"; the other options lead.
-    std::vector<char*> kept;
-    bool ended = false;
-    for (int k = 0; k < argc; ++k) {
-        const std::string arg = argv[k];
-        ended = ended || (k > 0 && arg == "--");
-        if (k > 0 && !ended && arg == "--fast") {
-            command.fast = true;
-        } else {
-            kept.push_back(argv[k]);
-        }
-    }
-    argc = static_cast<int>(kept.size());
-    argv = kept.data();
-    int i = 1;
-    for (; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--tables") {
-            command.tables = true;
-        } else if (arg == "--html") {
-            command.html = true;
-        } else if (arg == "--") {
-            command.options_ended = true;
-            ++i;
-            break;
-        } else {
-            break;
-        }
-    }
-    // After an option, a misspelt one must not be taken for the base name.
-    if (i > 1 && !command.options_ended && i < argc) {
-        const std::string arg = argv[i];
-        if (arg.starts_with("--") && arg != "--help" && arg != "--version") {
-            command.unknown = arg;
-        }
-    }
-    for (; i < argc; ++i) {
-        command.arguments.emplace_back(argv[i]);
-    }
-    return command;
-}
 
 std::int32_t parse_seed_argument(const std::string& text) {
     const long long value = std::strtoll(text.c_str(), nullptr, 10);
@@ -201,6 +155,8 @@ struct RunState {
     std::string report_name;
     bool analysing = false; // the report is open and the analysis has begun
     RunResults results;
+    RunOutputs outputs;
+    std::optional<FolderLock> lock;
 };
 
 int run(const app::CommandLine& command, RunState& state) {
@@ -216,10 +172,17 @@ int run(const app::CommandLine& command, RunState& state) {
             return 0;
         }
     }
-    error_log.open(log_file_name);
-    if (!error_log.stream()) {
+    // The log and the reports have fixed names: one run per folder at a time.
+    if (!state.lock.emplace(".").acquired()) {
+        std::cerr << "tovaquor: another run is using this folder (its mirbo.log); nothing was "
+                     "written. Wait for it to end, or run in another folder.\n";
+        return 1;
+    }
+    std::string reason;
+    error_log.open(state.outputs.open("log", log_file_name, reason));
+    if (!reason.empty()) {
         std::cerr << "Warning: unable to create the log file " << log_file_name
-                  << "; messages will not be kept\n";
+                  << "; messages will not be kept (" << reason << ")\n";
     }
     log_stream = &error_log.stream();
     print_banner();
@@ -231,8 +194,11 @@ int run(const app::CommandLine& command, RunState& state) {
         base = args[0];
         data.open(base + ".mbd");
         if (!data.is_open()) {
+            const int error = errno;
             std::cout << "Invalid file name, program terminated !"
                       << "\n";
+            std::cerr << "tovaquor: cannot open the data file " << display_text::for_terminal(base + ".mbd")
+                      << (error != 0 ? std::string(": ") + std::strerror(error) : "") << "\n";
             return 1;
         }
         seed = parse_seed_argument(args[1]);
@@ -249,12 +215,18 @@ int run(const app::CommandLine& command, RunState& state) {
     }
 
     const std::string report_name = base + ".mbr";
-    std::ofstream report(report_name, std::ios::out | std::ios::trunc);
-    if (!report.is_open()) {
+    state.outputs.protect(base + ".mbd");
+    std::ostream* opened = nullptr;
+    try {
+        opened = &state.outputs.open_report(report_name);
+    } catch (const OutputError& e) {
         std::cout << "Unable to create report file " << report_name << ", program terminated !"
                   << "\n";
+        std::cout.flush();
+        std::cerr << "tovaquor: " << display_text::for_terminal(e.what()) << "\n";
         return 1;
     }
+    std::ostream& report = *opened;
     error_log.flush_on_fatal(&report);
 
     // Seeding takes the magnitude, so the lowest value is passed as it is.
@@ -272,21 +244,20 @@ int run(const app::CommandLine& command, RunState& state) {
     const std::int32_t start = clock_ms();
     std::int32_t without_estimate = 0;
     try {
-        without_estimate = run_analysis(data, report, command.fast, results, &progress);
+        without_estimate = run_analysis(data, report, command.analysis, results, &progress);
     } catch (const std::bad_alloc&) {
         std::cout << "Out of memory, program terminated !"
                   << "\n";
         error_log.report("run_analysis : unable to allocate memory", Errors::kFatal);
     }
     ReportWriter(report).computing_time(elapsed_ms(start));
-    report.close();
     data.close();
     if (run_stats_wanted()) {
         run_stats().print(std::cerr);
     }
     error_log.flush_on_fatal(nullptr);
     state.analysing = false;
-    if (!write_outputs(command, base, report_name, results)) {
+    if (!write_outputs(command, state.outputs, base, report_name, results)) {
         return 1;
     }
     return without_estimate > 0 ? kNoEstimateStatus : 0;
@@ -295,29 +266,43 @@ int run(const app::CommandLine& command, RunState& state) {
 } // namespace
 
 int tovaquor_main(int argc, char** argv) {
-    const app::CommandLine command = app::parse_command_line(argc, argv);
+    app::CommandLine command = app::parse_command_line(argc, argv);
+    command.analysis.threads = app::threads_from_environment();
+    remove_temporaries_on_signal();
     if (!command.unknown.empty()) {
-        std::cerr << "tovaquor: unknown option " << command.unknown
-                  << " (tovaquor --help lists the options)\n";
+        std::cerr << "tovaquor: unknown option " << display_text::for_terminal(command.unknown)
+                  << " (tovaquor --help lists the options)\n\n"
+                  << app::usage_text();
         return 1;
     }
     // The one place a fatal condition ends up: its message is written and
     // the report flushed where it was raised; what is left is the status.
     RunState state;
+    int status = 1;
     try {
-        return run(command, state);
+        status = run(command, state);
     } catch (const FatalError& e) {
         error_log.flush_on_fatal(nullptr);
         std::cout.flush();
+        status = e.status();
+        // The console may be redirected: the terminal hears of the stop too.
+        std::cerr << "tovaquor: stopped: " << printable(e.what()) << "\n";
         if (state.analysing) {
             // Like the report, the tables and the page keep the samples
             // finished before the stop.
             std::vector<SampleResults>& samples = state.results.samples;
             std::erase_if(samples, [](const SampleResults& s) { return !s.complete; });
-            write_outputs(command, state.base, state.report_name, state.results);
+            write_outputs(command, state.outputs, state.base, state.report_name, state.results);
         }
-        return e.status();
     } catch (const NoInput&) {
-        return 1;
+        status = 1;
     }
+    // A run that stopped early has its log still to put in place.
+    if (!state.outputs.commit(std::cerr) && status == 0) {
+        status = 1;
+    }
+    // The log's stream went with its file.
+    error_log.open(static_cast<std::ostream*>(nullptr));
+    log_stream = &error_log.stream();
+    return status;
 }

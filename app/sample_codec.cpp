@@ -95,7 +95,7 @@ SampleDescription get_sample(Reader& r) {
 std::string encode_job(const SimulatedSample& job) {
     Writer w;
     put_sample(w, job.sample);
-    w.put(job.fast);
+    w.put(job.options);
     w.put(job.start);
     return w.take();
 }
@@ -132,7 +132,7 @@ std::int32_t decode_jobs(const std::string& bytes, std::vector<SimulatedSample>&
     for (std::uint64_t k = 0; k < n; ++k) {
         SimulatedSample job;
         job.sample = get_sample(r);
-        job.fast = r.get<bool>();
+        job.options = r.get<AnalysisOptions>();
         job.start = r.get<RandomState>();
         jobs.push_back(std::move(job));
     }

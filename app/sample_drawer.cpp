@@ -42,7 +42,7 @@ bool SampleDrawer::step() {
         const LentState lent(_state);
         _observed.draw_random_sample();
         sample.sample = _observed.describe_random_sample();
-        sample.fast = _observed.Fast;
+        sample.options = _observed.Options;
         sample.start = current_random_state();
         // The analysis will take this many deviates from its start.
         const std::int64_t skip = TPopPedigree::deviates_needed(sample.sample, _n_initial);

@@ -16,7 +16,6 @@
 #include "support/errors.h"
 #include "support/random.h"
 #include "support/run_stats.h"
-#include "support/threads.h"
 
 namespace {
 
@@ -71,11 +70,12 @@ void record_sample(ReportWriter& report, std::int32_t row, const EstimateLine& r
 void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t first,
                     std::int32_t n_simulated, std::int32_t n_initial, ReportWriter& report,
                     SimulationTally& tally, const RowSinks& sinks, std::int32_t threads) {
-    const RestartThreads restarts(threads);
+    AnalysisOptions options = observed.Options;
+    options.restart_threads = threads;
     for (std::int32_t i = first; i < n_simulated; ++i) {
         const SampleDescription sample = draw_sample(observed);
-        record_sample(report, i + 1, analyse_sample(sample, n_initial, observed.Fast),
-                      observed_ratio, tally, sinks);
+        record_sample(report, i + 1, analyse_sample(sample, n_initial, options), observed_ratio,
+                      tally, sinks);
     }
 }
 
@@ -157,7 +157,7 @@ void run_simulation(TPopPedigree& observed, double observed_ratio, std::int32_t 
     if (progress != nullptr) {
         progress->start(observed.Name, n_simulated);
     }
-    const std::int32_t threads = worker_threads();
+    const std::int32_t threads = observed.Options.threads;
     if (installed_analyser != nullptr && n_simulated > 1) {
         run_parallel(observed, observed_ratio, n_simulated, n_initial, writer, tally,
                      *installed_analyser, sinks, 1);

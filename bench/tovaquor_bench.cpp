@@ -95,8 +95,9 @@ std::unique_ptr<TPopPedigree> analyse_generated(const DataCase& c) {
     reader.read_run_parameters();
     const SampleDescription sample = reader.read_sample(reader.read_individual_count(1));
 
-    auto pop = std::make_unique<TPopPedigree>("Brand new pop");
-    pop->Fast = c.fast;
+    AnalysisOptions analysis;
+    analysis.engine = c.fast ? EngineKind::summed : EngineKind::listed;
+    auto pop = std::make_unique<TPopPedigree>("Brand new pop", analysis);
     const Silenced silenced;
     std::int32_t seed = -1;
     random_uniform(seed);
@@ -121,6 +122,13 @@ DataCase case_from(const benchmark::State& state) {
                     static_cast<int>(state.range(4))};
 }
 
+// The same with the summed engine, the program's default.
+DataCase summed_case_from(const benchmark::State& state) {
+    DataCase c = case_from(state);
+    c.fast = true;
+    return c;
+}
+
 // One EM iteration as the estimation runs it: the likelihood pass (which also
 // forms the expected counts) and the step that turns them into frequencies.
 void BM_EmIteration(benchmark::State& state) {
@@ -139,12 +147,11 @@ void BM_EmIteration(benchmark::State& state) {
         combinations, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-// The same iteration with --fast: a few phase configurations per family
+// The same iteration with the summed engine: a few phase configurations per family
 // instead of its combinations, then the free copies spread over every
 // haplotype, so the time per family, not per combination, is the measure.
 void BM_SummedEmIteration(benchmark::State& state) {
-    DataCase c = case_from(state);
-    c.fast = true;
+    const DataCase c = summed_case_from(state);
     TPopPedigree& pop = analysed(c);
     TPedDB& peds = pop.PedDB;
     for (auto _ : state) {
@@ -230,7 +237,7 @@ void build_cases(benchmark::internal::Benchmark* b) {
 // processor milliseconds per sample; the analyses run elsewhere, so these
 // bound how many threads or ranks one drawing thread can keep busy.
 void BM_DrawForAnotherRank(benchmark::State& state) {
-    TPopPedigree& pop = analysed(case_from(state));
+    TPopPedigree& pop = analysed(summed_case_from(state));
     const std::string outcome = sample_codec::encode_outcomes(std::vector<SimulatedSample>(1));
     constexpr int kParts = 5;
     std::int64_t parts[kParts] = {};
@@ -275,8 +282,7 @@ void BM_DrawForAnotherRank(benchmark::State& state) {
 // engine and the initial conditions of the scaling case: what one sample
 // costs a thread or rank.
 void BM_AnalyseDrawnSample(benchmark::State& state) {
-    DataCase c = case_from(state);
-    TPopPedigree& pop = analysed(c);
+    TPopPedigree& pop = analysed(summed_case_from(state));
     SampleDrawer drawer(pop, kSimulatedInitial);
     drawer.begin(static_cast<std::int32_t>(kDrawnSamples), current_random_state());
     const std::vector<SimulatedSample> samples = drawer.take();
@@ -285,7 +291,7 @@ void BM_AnalyseDrawnSample(benchmark::State& state) {
     for (auto _ : state) {
         const SimulatedSample& sample = samples[next++ % samples.size()];
         current_random_state() = sample.start;
-        benchmark::DoNotOptimize(analyse_sample(sample.sample, kSimulatedInitial, sample.fast));
+        benchmark::DoNotOptimize(analyse_sample(sample.sample, kSimulatedInitial, sample.options));
     }
 }
 

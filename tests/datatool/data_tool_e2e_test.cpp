@@ -161,6 +161,13 @@ TEST(DataTool, CommandsAndOutputsThatCannotBeUsed) {
     EXPECT_EQ("tovaquor-data: cannot write no/out.mbd: No such file or directory\n",
               unwritable.errors);
     EXPECT_EQ(std::vector<std::string>{"in.mbd"}, unwritable.left);
+    // The input under another name (a link) is refused before it is read.
+    const std::string data = "1 0 1\n1 S\nA 0 0\n1\n2\n";
+    const e2e::Result itself =
+        e2e::run_data_tool({"clean", "in.mbd", "-o", "./in.mbd"}, {{"in.mbd", data}}, {"in.mbd"});
+    EXPECT_EQ(1, itself.status);
+    EXPECT_EQ("tovaquor-data: cannot write ./in.mbd: it is the input file in.mbd\n", itself.errors);
+    EXPECT_EQ(data, itself.collected.at("in.mbd"));
 }
 
 TEST(DataToolRoundTrip, ExamplePedigreeFileGivesTheExampleReport) {
@@ -333,7 +340,8 @@ TEST(DataToolCheck, TablesBeyondTheMemoryLimitStopAsTheAnalysisDoes) {
                 "\nA" + std::to_string((i + 1) % 60) + " B0\n";
     }
     const e2e::Env env{{"TOVAQUOR_MAX_MEMORY_MB", "1"}};
-    const e2e::Result analysis = e2e::run_data("bad", data, "1", env);
+    // The check foresees the tables of the listing engine.
+    const e2e::Result analysis = e2e::run({{"--listed", "bad", "1"}, "", {{"bad.mbd", data}}, env});
     ASSERT_EQ(255, analysis.status);
     const std::string message = analysis.console.substr(e2e::kBanner.size());
     ASSERT_EQ(0U, message.find("TPopPedigree::analyse : sample Many has 61 and 61 alleles"));
