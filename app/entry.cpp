@@ -98,7 +98,8 @@ std::string printable(const std::string& text) {
         return {};
     }
     std::string line = text.substr(first, text.find_last_not_of("\r\n") - first + 1);
-    std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    std::replace_if(
+        line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
     return display_text::for_terminal(line);
 }
 
@@ -197,7 +198,8 @@ int run(const app::CommandLine& command, RunState& state) {
             const int error = errno;
             std::cout << "Invalid file name, program terminated !"
                       << "\n";
-            std::cerr << "tovaquor: cannot open the data file " << display_text::for_terminal(base + ".mbd")
+            std::cerr << "tovaquor: cannot open the data file "
+                      << display_text::for_terminal(base + ".mbd")
                       << (error != 0 ? std::string(": ") + std::strerror(error) : "") << "\n";
             return 1;
         }
