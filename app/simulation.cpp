@@ -105,18 +105,31 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
     drawer.begin(batch_from(0), current_random_state());
     std::vector<SimulatedSample> samples = drawer.take();
     std::int32_t done = 0;
+    // A draw that fails while the batch before it is analysed fails the run
+    // once that batch is replayed, where a one-thread run would meet it.
+    std::exception_ptr draw_failure;
+    auto draw_step = [&drawer, &draw_failure] {
+        if (draw_failure) {
+            return false;
+        }
+        try {
+            return drawer.step();
+        } catch (...) {
+            draw_failure = std::current_exception();
+            return false;
+        }
+    };
     while (!samples.empty()) {
         const auto batch = static_cast<std::int32_t>(samples.size());
         drawer.begin(batch_from(done + batch), drawer.state());
         try {
-            analyser.analyse(samples, n_initial, [&drawer] { return drawer.step(); });
+            analyser.analyse(samples, n_initial, draw_step);
         } catch (const std::exception& e) {
             // The analyses were lost on their way (another process failed):
             // the report says where the run stopped, and the run stops.
             report.run_stopped(done + 1, e.what());
             fatal_input_error(std::string("run_simulation : ") + e.what());
         }
-        std::vector<SimulatedSample> next = drawer.take();
 
         std::int32_t replayed = batch;
         for (std::int32_t i = 0; i < batch; ++i) {
@@ -133,12 +146,15 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
                 ++run_stats().prediction_misses;
                 replayed = i + 1;
                 drawer.begin(batch_from(done + replayed), sample.finished);
-                next = drawer.take();
+                draw_failure = nullptr;
                 break;
             }
         }
+        if (draw_failure) {
+            std::rethrow_exception(draw_failure);
+        }
         done += replayed;
-        samples = std::move(next);
+        samples = drawer.take();
     }
     current_random_state() = drawer.state();
     run_sequential(observed, observed_ratio, done, n_simulated, n_initial, report, tally, sinks,
