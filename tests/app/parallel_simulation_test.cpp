@@ -167,6 +167,46 @@ TEST_F(DirectSimulation, DrawingBetweenAnalysesGivesTheOneThreadReport) {
     EXPECT_EQ((std::vector<std::size_t>{1, 3, 3, 1}), interleaving.sizes);
 }
 
+// Pretends that the analysis of the third sample took one deviate more than
+// predicted: the samples after it must be drawn again from where it left the
+// generator, not taken from the batch drawn ahead.
+class MissingAnalyser : public SampleAnalyser {
+  public:
+    std::int32_t batch_size() const override { return 3; }
+    void analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial,
+                 const SideWork& side_work) override {
+        while (side_work()) {
+        }
+        for (SimulatedSample& sample : batch) {
+            analyse_buffered(sample, n_initial);
+            starts.push_back(sample.start);
+            if (starts.size() == 3) {
+                current_random_state() = sample.finished;
+                std::int32_t seed = 1;
+                random_uniform(seed);
+                sample.finished = moved = current_random_state();
+            }
+        }
+    }
+    std::vector<RandomState> starts;
+    RandomState moved;
+};
+
+TEST_F(DirectSimulation, AMissedPredictionDrawsTheNextSamplesAgain) {
+    const std::unique_ptr<TPopPedigree> pop = observed("simulation/untyped_parents.mbd");
+    MissingAnalyser missing;
+    set_sample_analyser(&missing);
+    std::ostringstream report;
+    run_simulation(*pop, 0.5, 6, 2, report);
+    // Batches: sample 1; samples 2 to 4, the third missing; samples 4 to 6 again.
+    ASSERT_EQ(7U, missing.starts.size());
+    SampleDrawer drawer(*pop, 2);
+    drawer.begin(1, missing.moved);
+    EXPECT_TRUE(drawer.take().at(0).start == missing.starts[4]);
+    EXPECT_FALSE(missing.starts[3] == missing.starts[4]);
+    EXPECT_NE(std::string::npos, report.str().find("\n     6 "));
+}
+
 // An analyser that loses its batch (another process failed): the report
 // says where the run stopped, and the run stops with a fatal message.
 class LosingAnalyser : public SampleAnalyser {
