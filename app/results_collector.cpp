@@ -1,13 +1,29 @@
 #include "app/results_collector.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
 
+#include "io/sample_checks.h"
+#include "population/hardy_weinberg.h"
 #include "population/pop_pedigree.h"
+#include "support/side_random.h"
 
 namespace {
+
+// The records without two known parents: founders and singles.
+std::vector<const SampleRecord*> founders(const SampleDescription& sample) {
+    const std::string unknown = "0";
+    std::vector<const SampleRecord*> out;
+    for (const SampleRecord& record : sample.records) {
+        if (record.parent1 == unknown || record.parent2 == unknown) {
+            out.push_back(&record);
+        }
+    }
+    return out;
+}
 
 // Families, singles and absent parents as the likelihood sees them: a family
 // is a pair of known parents with their children; an individual with one
@@ -38,6 +54,8 @@ void count_structure(const SampleDescription& sample, SampleResults& out) {
             ++out.absent_parents;
         }
     }
+    out.founder_haplotypes =
+        2 * static_cast<std::int64_t>(founders(sample).size()) + out.absent_parents;
 }
 
 std::int32_t allele_index(const TLocus& locus, const TAllele* allele) {
@@ -61,6 +79,9 @@ SampleResults collect_sample(const TPopPedigree& pop, const SampleDescription& s
     out.sample_ln_l = pop.PedDB._ln_likelihood;
     out.equilibrium_ln_l = pop.EquilLnLHood;
     out.n_maxima = pop.PedDB._n_maxima;
+    out.distinct_maxima = pop.Maxima.distinct();
+    out.best_maximum_starts = pop.Maxima.best_starts();
+    out.maxima_tolerance = MaximaTally::kTolerance;
 
     for (std::int32_t k = 0; k < pop.AlleleDB.n_loci(); ++k) {
         const TLocus& locus = pop.AlleleDB.locus(k);
@@ -90,4 +111,39 @@ SampleResults collect_sample(const TPopPedigree& pop, const SampleDescription& s
         }
     }
     return out;
+}
+
+std::vector<LocusHardyWeinberg> hardy_weinberg_per_locus(const SampleDescription& sample,
+                                                         std::int64_t seed,
+                                                         std::int32_t sample_number) {
+    const std::vector<const SampleRecord*> tested = founders(sample);
+    std::vector<LocusHardyWeinberg> out;
+    for (std::size_t locus = 0;; ++locus) {
+        std::map<std::string, std::int32_t> index;
+        std::vector<std::pair<std::int32_t, std::int32_t>> genotypes;
+        for (const SampleRecord* record : tested) {
+            std::int32_t pair[2] = {-1, -1};
+            for (std::size_t line = 0; line < 2; ++line) {
+                const std::vector<std::string> alleles =
+                    split_allele_line(record->allele_lines[line]);
+                if (locus < alleles.size()) {
+                    pair[line] =
+                        index.emplace(alleles[locus], static_cast<std::int32_t>(index.size()))
+                            .first->second;
+                }
+            }
+            if (pair[0] >= 0 && pair[1] >= 0) {
+                genotypes.emplace_back(pair[0], pair[1]);
+            }
+        }
+        if (genotypes.empty()) {
+            return out;
+        }
+        SideRandom random(seed, kHardyWeinbergDraws, static_cast<std::uint64_t>(sample_number),
+                          locus);
+        const HardyWeinbergTest t =
+            hardy_weinberg_test(genotypes, static_cast<std::int32_t>(index.size()), random);
+        out.push_back({t.individuals, t.alleles, t.observed_heterozygosity,
+                       t.expected_heterozygosity, t.p_value, t.draws});
+    }
 }

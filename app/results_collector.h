@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "io/sample_description.h"
 #include "report/sample_results.h"
@@ -11,3 +12,10 @@ class TPopPedigree;
 // frequencies. The simulation test adds its own part.
 SampleResults collect_sample(const TPopPedigree& pop, const SampleDescription& sample,
                              std::int32_t announced);
+
+// The exact Hardy-Weinberg test of each locus on the founders and singles of
+// `sample` (records without two known parents), its draws from a side
+// stream of `seed` for this sample number.
+std::vector<LocusHardyWeinberg> hardy_weinberg_per_locus(const SampleDescription& sample,
+                                                         std::int64_t seed,
+                                                         std::int32_t sample_number);

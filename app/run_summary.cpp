@@ -33,6 +33,11 @@ void write_run_summary(std::ostream& os, const RunResults& run,
                        const std::vector<std::pair<std::string, std::string>>& files) {
     for (const SampleResults& sample : run.samples) {
         os << sample_summary_line(sample) << "\n";
+        if (sample.estimated && sample.best_maximum_starts == 1) {
+            os << "Sample " << sample.name
+               << ": only one initial condition reached the best maximum; run again with more "
+                  "initial conditions to trust it\n";
+        }
     }
     for (const auto& [what, name] : files) {
         os << what << ": " << name << "\n";

@@ -9,6 +9,7 @@
 #include "pedigree/ped_db.h"
 #include "pedigree/phen_ped.h"
 #include "pedigree/small_gen.h"
+#include "population/maxima_tally.h"
 
 // One population sample: its individuals and every database built from them.
 class TPopPedigree {
@@ -61,6 +62,8 @@ class TPopPedigree {
     TPhenPedDB PhenPedDB;
     TPedDB PedDB;
     double EquilLnLHood = 0.0;
+    // The maxima of the last estimation (after analyse: the haplotype frequencies').
+    MaximaTally Maxima;
     // Evaluate the likelihood by summing over passed-on haplotypes (the
     // option --fast): no table of every genotype is built.
     bool Fast = false;

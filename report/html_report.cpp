@@ -49,6 +49,11 @@ std::string num(double value, int decimals) {
     return text.empty() ? "&ndash;" : text;
 }
 
+std::string p_num(double value) {
+    const std::string text = p_value_text(value);
+    return text.empty() ? "&ndash;" : text;
+}
+
 // Round axis steps: 1, 2 or 5 times a power of ten, about `count` of them.
 double nice_step(double span, int count) {
     if (!(span > 0.0)) {
@@ -90,6 +95,30 @@ void summary_row(std::ostream& os, const std::string& what, const std::string& v
     os << "<tr><td>" << what << "</td><td>" << value << "</td></tr>\n";
 }
 
+void maxima_rows(std::ostream& os, const SampleResults& sample) {
+    summary_row(os,
+                "Distinct maxima (frequencies within " + shortest(sample.maxima_tolerance) + ")",
+                std::to_string(sample.distinct_maxima));
+    summary_row(os, "Initial conditions reaching the best maximum",
+                std::to_string(sample.best_maximum_starts));
+}
+
+// Warnings under the summary: a best maximum that one start alone found, a
+// chi-square P that the expected counts do not support.
+void summary_notes(std::ostream& os, const SampleResults& sample, const SampleTest& test) {
+    if (sample.estimated && sample.best_maximum_starts == 1) {
+        os << "<p class=\"note maxima\">Only one initial condition reached the best maximum: "
+              "another may exist that none reached. Run again with more initial conditions "
+              "(the third number of the data file).</p>\n";
+    }
+    if (test.df > 0 && !test.chi_square_reliable) {
+        os << "<p class=\"note chi-square\">The chi-square P is not reliable here: under "
+              "equilibrium the expected haplotype counts (founder haplotypes &times; p &times; q) "
+              "fall below Cochran's rule (none below 1, at most a fifth below 5). Use the "
+              "simulated P.</p>\n";
+    }
+}
+
 void summary(std::ostream& os, const SampleResults& sample, const std::optional<SampleLd>& ld_table,
              const SampleTest& test) {
     os << "<h3>Summary</h3>\n<table class=\"summary\">\n";
@@ -104,18 +133,22 @@ void summary(std::ostream& os, const SampleResults& sample, const std::optional<
         summary_row(os, "Equilibrium log-likelihood", num(sample.equilibrium_ln_l, 8));
         summary_row(os, "Likelihood ratio", num(sample.ratio(), 8));
         summary_row(os, "Distinct maxima", std::to_string(sample.n_maxima));
+        maxima_rows(os, sample);
     }
     if (test.df > 0) {
         summary_row(os, "Degrees of freedom", std::to_string(test.df));
-        summary_row(os, "Chi-square P (asymptotic)", num(test.chi_square_p, 6));
+        summary_row(os, "Chi-square P (asymptotic)", p_num(test.chi_square_p));
+        summary_row(os, "Smallest expected haplotype count",
+                    num(test.min_expected, 2) + " (" + std::to_string(test.cells_below_five) +
+                        " of " + std::to_string(test.cells) + " below 5)");
     }
     if (test.simulated) {
         summary_row(os, "Simulated P (report: r/n)",
-                    num(test.report_p, 5) + " (" + std::to_string(sample.tail) + " of " +
+                    p_num(test.report_p) + " (" + std::to_string(sample.tail) + " of " +
                         std::to_string(sample.valid) + " valid)");
-        summary_row(os, "Monte Carlo P (r+1)/(n+1)", num(test.monte_carlo_p, 5));
+        summary_row(os, "Monte Carlo P (r+1)/(n+1)", p_num(test.monte_carlo_p));
         summary_row(os, "95 % interval of P (Clopper-Pearson)",
-                    num(test.interval.lower, 5) + " &ndash; " + num(test.interval.upper, 5));
+                    p_num(test.interval.lower) + " &ndash; " + p_num(test.interval.upper));
     } else {
         summary_row(os, "Simulation test", escape(tables::test_text(sample)));
     }
@@ -124,6 +157,7 @@ void summary(std::ostream& os, const SampleResults& sample, const std::optional<
         summary_row(os, "W<sub>n</sub>", num(ld_table->table.wn, 5));
     }
     os << "</table>\n";
+    summary_notes(os, sample, test);
 }
 
 void allele_bars(std::ostream& os, const SampleResults& sample) {
@@ -378,6 +412,27 @@ void histogram(std::ostream& os, const SampleResults& sample, const SampleTest& 
        << test.df << " degrees of freedom, scaled to the counts.</figcaption>\n</figure>\n";
 }
 
+void hardy_weinberg_table(std::ostream& os, const SampleResults& sample) {
+    if (sample.hardy_weinberg.empty()) {
+        return;
+    }
+    os << "<h3>Hardy-Weinberg proportions per locus</h3>\n<table class=\"hardy-weinberg\">\n"
+          "<tr><th>Locus</th><th>Individuals</th><th>Alleles</th><th>Observed "
+          "heterozygosity</th><th>Expected heterozygosity</th><th>Exact P</th><th "
+          "class=\"name\">Method</th></tr>\n";
+    for (std::size_t k = 0; k < sample.hardy_weinberg.size(); ++k) {
+        const LocusHardyWeinberg& t = sample.hardy_weinberg[k];
+        os << "<tr><td>" << k + 1 << "</td><td>" << t.individuals << "</td><td>" << t.alleles
+           << "</td><td>" << num(t.observed_heterozygosity, 4) << "</td><td>"
+           << num(t.expected_heterozygosity, 4) << "</td><td>" << p_num(t.p_value)
+           << "</td><td class=\"name\">" << escape(tables::hwe_method(t)) << "</td></tr>\n";
+    }
+    os << "</table>\n<p class=\"caption\">Founders and single individuals (records without two "
+          "known parents) only, so that no two are related. A small P-value warns that the "
+          "locus departs from Hardy-Weinberg proportions, which inflates the linkage test "
+          "too.</p>\n";
+}
+
 void sample_section(std::ostream& os, const RunResults& run, const SampleResults& sample,
                     std::size_t number) {
     const std::optional<SampleLd> ld_table = sample_ld(sample);
@@ -399,6 +454,7 @@ void sample_section(std::ostream& os, const RunResults& run, const SampleResults
               "disequilibrium to measure.</p>\n";
     }
     allele_bars(os, sample);
+    hardy_weinberg_table(os, sample);
     haplotype_table(os, sample, ld_table);
     if (ld_table && !ld_table->rows.empty() && !ld_table->columns.empty()) {
         heatmap(os, sample, *ld_table);

@@ -31,6 +31,16 @@ struct SimulatedResult {
     double ratio() const { return 2.0 * (sample_ln_l - equilibrium_ln_l); }
 };
 
+// The exact Hardy-Weinberg test of one locus on the founders and singles.
+struct LocusHardyWeinberg {
+    std::int32_t individuals = 0;
+    std::int32_t alleles = 0;
+    double observed_heterozygosity = 0.0;
+    double expected_heterozygosity = 0.0;
+    double p_value = 0.0;
+    std::int64_t draws = 0; // 0: complete enumeration
+};
+
 // Why a sample has no simulation test.
 enum class TestStatus { kRun, kNotRequested, kNoEstimate, kOneLocus };
 
@@ -48,6 +58,14 @@ struct SampleResults {
     double equilibrium_ln_l = 0.0;
     std::int32_t n_maxima = 0;
     double ratio() const { return 2.0 * (sample_ln_l - equilibrium_ln_l); }
+    // The maxima told apart by their frequencies (within maxima_tolerance),
+    // and how many initial conditions reached the one kept.
+    std::int32_t distinct_maxima = 0;
+    std::int32_t best_maximum_starts = 0;
+    double maxima_tolerance = 0.0;
+    // Haplotypes the founders bring in (two per typed founder or single, one
+    // per parent without data): the sample size of the chi-square rule.
+    std::int64_t founder_haplotypes = 0;
 
     std::vector<std::vector<AlleleResult>> alleles; // per locus, in report order
     std::vector<HaplotypeResult> haplotypes;        // every possible haplotype, sorted
@@ -57,6 +75,8 @@ struct SampleResults {
     std::vector<SimulatedResult> simulated;
     std::int64_t tail = 0;  // valid simulated ratios at least the observed one
     std::int64_t valid = 0; // valid simulated samples
+
+    std::vector<LocusHardyWeinberg> hardy_weinberg; // per locus
 
     bool complete = false; // analysis and test finished
 };
@@ -81,8 +101,13 @@ bool allele_present(const AlleleResult& allele);
 // A haplotype of non-zero frequency whose alleles are all present.
 bool haplotype_listed(const SampleResults& sample, const HaplotypeResult& haplotype);
 
-// The disequilibrium of a sample's two loci, absent alleles left out.
+// The disequilibrium of a sample's two loci, from the listed haplotype
+// frequencies and their own marginals (so that the haplotype table alone
+// gives every measure); absent alleles left out.
 struct SampleLd {
+    // Marginal frequency of every allele of each locus: the sum of the listed
+    // haplotypes that carry it, in list order.
+    std::vector<std::vector<double>> marginals;
     std::vector<std::int32_t> rows;    // allele index at the first locus of each table row
     std::vector<std::int32_t> columns; // allele index at the second locus of each column
     ld::TableMeasures table;
@@ -103,5 +128,12 @@ struct SampleTest {
     double monte_carlo_p = 0.0;
     ld::Interval interval;
     bool simulated = false; // the Monte Carlo figures exist
+    // Cochran's rule for the chi-square approximation: every expected
+    // haplotype count under equilibrium (founder haplotypes times p times q)
+    // at least 1, and at most a fifth of them below 5.
+    double min_expected = 0.0;
+    std::int32_t cells_below_five = 0;
+    std::int32_t cells = 0;
+    bool chi_square_reliable = false;
 };
 SampleTest sample_test(const SampleResults& sample, const std::optional<SampleLd>& ld_table);

@@ -11,15 +11,20 @@
 // test) gets one row that says why, its value fields empty.
 namespace tables {
 
-// The four file names for the report base name `base`.
+// The file names for the report base name `base`.
 std::vector<std::string> file_names(const std::string& base);
 
 void write_summary(std::ostream& os, const RunResults& run);
 void write_alleles(std::ostream& os, const RunResults& run);
 void write_haplotypes(std::ostream& os, const RunResults& run);
 void write_simulated(std::ostream& os, const RunResults& run);
+// One row per sample and locus with data in founders and singles.
+void write_hardy_weinberg(std::ostream& os, const RunResults& run);
 
-// Writes the four files; returns the names of those that could not be written.
+// How a locus' Hardy-Weinberg P-value was found.
+std::string hwe_method(const LocusHardyWeinberg& test);
+
+// Writes the files; returns the names of those that could not be written.
 std::vector<std::string> write_all(const std::string& base, const RunResults& run);
 
 // A name as a field: a tab inside it would split the row, so it becomes the

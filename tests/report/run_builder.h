@@ -29,7 +29,9 @@ inline RunResults hand_built_run() {
     two.sample_ln_l = -20.0;
     two.equilibrium_ln_l = -21.5;
     two.n_maxima = 1;
-    two.alleles = {{{"A1", 0.75F}, {"A2", 0.25F}, {"#", 0.0F}},
+    // A1's own estimate is not the haplotypes' marginal 0.75 (as with
+    // families): the measures take the marginal.
+    two.alleles = {{{"A1", 0.7499F}, {"A2", 0.25F}, {"#", 0.0F}},
                    {{"B1", 0.5F}, {"B2", 0.5F}, {"#", 1e-11F}}};
     const double trace = 1e-16;
     two.haplotypes = {
@@ -46,6 +48,11 @@ inline RunResults hand_built_run() {
                      {-5.0, std::numeric_limits<double>::quiet_NaN(), 1, false}};
     two.tail = 1;
     two.valid = 2;
+    two.distinct_maxima = 2;
+    two.best_maximum_starts = 1;
+    two.maxima_tolerance = 0.001;
+    two.founder_haplotypes = 12;
+    two.hardy_weinberg = {{8, 2, 0.5, 0.46875, 1.0, 0}, {8, 3, 0.25, 0.59375, 0.0312, 20000}};
     run.samples.push_back(two);
 
     SampleResults none;
