@@ -8,6 +8,7 @@
 
 #include "io/sample_checks.h"
 #include "population/hardy_weinberg.h"
+#include "population/phase_posteriors.h"
 #include "population/pop_pedigree.h"
 #include "support/side_random.h"
 
@@ -146,4 +147,17 @@ std::vector<LocusHardyWeinberg> hardy_weinberg_per_locus(const SampleDescription
         out.push_back({t.individuals, t.alleles, t.observed_heterozygosity,
                        t.expected_heterozygosity, t.p_value, t.draws});
     }
+}
+
+std::vector<IndividualPhaseRows> collect_phases(TPopPedigree& pop) {
+    static constexpr double kLeastPosterior = 0.001;
+    std::vector<IndividualPhaseRows> out;
+    for (const IndividualPhases& individual : phase_posteriors(pop, kLeastPosterior)) {
+        IndividualPhaseRows& rows = out.emplace_back();
+        rows.individual = individual.individual;
+        for (const PhasedPair& pair : individual.pairs) {
+            rows.pairs.push_back({pair.haplotype_a, pair.haplotype_b, pair.posterior});
+        }
+    }
+    return out;
 }

@@ -19,3 +19,7 @@ SampleResults collect_sample(const TPopPedigree& pop, const SampleDescription& s
 std::vector<LocusHardyWeinberg> hardy_weinberg_per_locus(const SampleDescription& sample,
                                                          std::int64_t seed,
                                                          std::int32_t sample_number);
+
+// Every typed individual's phased pairs of posterior at least 0.001, at the
+// frequencies `pop`'s analysis left.
+std::vector<IndividualPhaseRows> collect_phases(TPopPedigree& pop);

@@ -35,7 +35,8 @@ double log_weight(std::vector<std::uint64_t>& keys, std::uint64_t k,
 }
 
 std::uint64_t genotype_key(std::int32_t a, std::int32_t b, std::uint64_t k) {
-    return static_cast<std::uint64_t>(std::min(a, b)) * k + static_cast<std::uint64_t>(std::max(a, b));
+    return static_cast<std::uint64_t>(std::min(a, b)) * k +
+           static_cast<std::uint64_t>(std::max(a, b));
 }
 
 // Walks every table with the remaining allele counts `r`, cell by cell in

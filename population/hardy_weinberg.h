@@ -25,5 +25,6 @@ struct HardyWeinbergTest {
 };
 
 // `genotypes`: one pair of allele indices (0 .. n_alleles - 1) per individual.
-HardyWeinbergTest hardy_weinberg_test(const std::vector<std::pair<std::int32_t, std::int32_t>>& genotypes,
-                                      std::int32_t n_alleles, SideRandom& random);
+HardyWeinbergTest
+hardy_weinberg_test(const std::vector<std::pair<std::int32_t, std::int32_t>>& genotypes,
+                    std::int32_t n_alleles, SideRandom& random);

@@ -41,6 +41,17 @@ struct LocusHardyWeinberg {
     std::int64_t draws = 0; // 0: complete enumeration
 };
 
+// One typed individual's phased haplotype pairs, most probable first.
+struct PhaseRow {
+    std::string haplotype_a; // alleles joined by "~"
+    std::string haplotype_b;
+    double posterior = 0.0;
+};
+struct IndividualPhaseRows {
+    std::string individual;
+    std::vector<PhaseRow> pairs;
+};
+
 // Why a sample has no simulation test.
 enum class TestStatus { kRun, kNotRequested, kNoEstimate, kOneLocus };
 
@@ -77,6 +88,7 @@ struct SampleResults {
     std::int64_t valid = 0; // valid simulated samples
 
     std::vector<LocusHardyWeinberg> hardy_weinberg; // per locus
+    std::vector<IndividualPhaseRows> phases;        // with --phases
 
     bool complete = false; // analysis and test finished
 };
@@ -89,6 +101,10 @@ struct RunResults {
     std::int32_t n_samples = 0;
     std::int32_t n_simulated = 0;
     std::int32_t n_initial = 0;
+    // What the run was asked for beyond the report: phases (--phases) and
+    // bootstrap replicates (--bootstrap N).
+    bool phases_requested = false;
+    std::int32_t bootstrap_replicates = 0;
     std::vector<SampleResults> samples;
 };
 

@@ -245,9 +245,42 @@ void write_hardy_weinberg(std::ostream& os, const RunResults& run) {
     }
 }
 
+void write_phases(std::ostream& os, const RunResults& run) {
+    row(os, {"sample_number", "sample", "individual", "haplotype_a", "haplotype_b", "posterior",
+             "most_probable"});
+    for (std::size_t s = 0; s < run.samples.size(); ++s) {
+        const SampleResults& sample = run.samples[s];
+        const std::string number = integer(static_cast<std::int64_t>(s) + 1);
+        for (const IndividualPhaseRows& individual : sample.phases) {
+            for (std::size_t i = 0; i < individual.pairs.size(); ++i) {
+                const PhaseRow& pair = individual.pairs[i];
+                row(os, {number, field(sample.name), field(individual.individual),
+                         field(pair.haplotype_a), field(pair.haplotype_b), shortest(pair.posterior),
+                         i == 0 ? "1" : "0"});
+            }
+        }
+    }
+}
+
+std::string phases_file_name(const std::string& base) {
+    return base + ".phases.tsv";
+}
+
 std::string hwe_method(const LocusHardyWeinberg& test) {
     return test.draws == 0 ? "exact, complete enumeration"
                            : "exact, Monte Carlo " + integer(test.draws) + " draws";
+}
+
+std::vector<std::string> write_phases_file(const std::string& base, const RunResults& run) {
+    std::ofstream os(phases_file_name(base), std::ios::out | std::ios::trunc | std::ios::binary);
+    if (os.is_open()) {
+        write_phases(os, run);
+        os.flush();
+    }
+    if (!os.is_open() || !os) {
+        return {phases_file_name(base)};
+    }
+    return {};
 }
 
 std::vector<std::string> write_all(const std::string& base, const RunResults& run) {

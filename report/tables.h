@@ -21,6 +21,12 @@ void write_simulated(std::ostream& os, const RunResults& run);
 // One row per sample and locus with data in founders and singles.
 void write_hardy_weinberg(std::ostream& os, const RunResults& run);
 
+// Every typed individual's phased pairs (BASE.phases.tsv, with --phases).
+void write_phases(std::ostream& os, const RunResults& run);
+std::string phases_file_name(const std::string& base);
+// Writes BASE.phases.tsv; returns its name when it could not be written.
+std::vector<std::string> write_phases_file(const std::string& base, const RunResults& run);
+
 // How a locus' Hardy-Weinberg P-value was found.
 std::string hwe_method(const LocusHardyWeinberg& test);
 
