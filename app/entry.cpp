@@ -36,32 +36,38 @@ void print_banner() {
 }
 
 void print_usage() {
-    std::cout << "Usage: tovaquor [--tables] [--html] [--fast] BASE SEED\n"
-                 "\n"
-                 "Estimates two-locus haplotype frequencies by maximum likelihood from the\n"
-                 "nuclear families and single individuals of BASE.mbd, and tests linkage and\n"
-                 "Hardy-Weinberg equilibrium by simulation. Writes the report BASE.mbr and the\n"
-                 "message log mirbo.log in the working directory.\n"
-                 "\n"
-                 "  BASE   data file name without its .mbd extension\n"
-                 "  SEED   integer seed of the random number generator (s and -s give the\n"
-                 "         same run)\n"
-                 "\n"
-                 "With any other number of arguments the program asks for both.\n"
-                 "  --tables     also write BASE.summary.tsv, BASE.alleles.tsv,\n"
-                 "               BASE.haplotypes.tsv and BASE.simulated.tsv\n"
-                 "  --html       also write the page BASE.html\n"
-                 "  --           end of options (for a BASE that starts with --)\n"
-                 "  -h, --help   show this text\n"
-                 "  --version    show the version\n"
-                 "  --fast       sum each family over the haplotypes its parents pass on\n"
-                 "               instead of listing every genotype of an absent parent:\n"
-                 "               the same estimates to about six digits, much quicker\n"
-                 "               when parents are absent and alleles many\n"
-                 "\n"
-                 "Exit status: 0 when every sample was analysed, 1 for a file problem, 2 when\n"
-                 "a sample got no estimate (its likelihood is zero, see mirbo.log), 255 for\n"
-                 "an error in the data.\n";
+    std::cout
+        << "Usage: tovaquor [--tables] [--html] [--phases] [--bootstrap N] [--fast] BASE SEED\n"
+           "\n"
+           "Estimates two-locus haplotype frequencies by maximum likelihood from the\n"
+           "nuclear families and single individuals of BASE.mbd, and tests linkage and\n"
+           "Hardy-Weinberg equilibrium by simulation. Writes the report BASE.mbr and the\n"
+           "message log mirbo.log in the working directory.\n"
+           "\n"
+           "  BASE   data file name without its .mbd extension\n"
+           "  SEED   integer seed of the random number generator (s and -s give the\n"
+           "         same run)\n"
+           "\n"
+           "With any other number of arguments the program asks for both.\n"
+           "  --tables     also write BASE.summary.tsv, BASE.alleles.tsv,\n"
+           "               BASE.haplotypes.tsv and BASE.simulated.tsv\n"
+           "  --html       also write the page BASE.html\n"
+           "  --phases     also write BASE.phases.tsv: each typed individual's phased\n"
+           "               haplotype pairs with their posterior probabilities\n"
+           "  --bootstrap N  resample the families and singles N times and give 95 %\n"
+           "               intervals of the frequencies, D', overall D' and Wn in the\n"
+           "               tables and on the page\n"
+           "  --           end of options (for a BASE that starts with --)\n"
+           "  -h, --help   show this text\n"
+           "  --version    show the version\n"
+           "  --fast       sum each family over the haplotypes its parents pass on\n"
+           "               instead of listing every genotype of an absent parent:\n"
+           "               the same estimates to about six digits, much quicker\n"
+           "               when parents are absent and alleles many\n"
+           "\n"
+           "Exit status: 0 when every sample was analysed, 1 for a file problem, 2 when\n"
+           "a sample got no estimate (its likelihood is zero, see mirbo.log), 255 for\n"
+           "an error in the data.\n";
 }
 
 // Ends the run when standard input closes before both answers were given.
@@ -130,6 +136,13 @@ bool write_outputs(const CommandLine& command, const std::string& base,
         }
         files.emplace_back("Tables", names);
     }
+    if (command.phases) {
+        for (const std::string& name : tables::write_phases_file(base, results)) {
+            std::cerr << "Unable to write the table " << name << "\n";
+            written = false;
+        }
+        files.emplace_back("Phases", tables::phases_file_name(base));
+    }
     if (command.html) {
         const std::string page = base + ".html";
         if (!html_report::write_file(page, results)) {
@@ -140,6 +153,22 @@ bool write_outputs(const CommandLine& command, const std::string& base,
     }
     write_run_summary(std::cerr, results, files);
     return written;
+}
+
+} // namespace
+
+namespace {
+
+constexpr std::int32_t kMostReplicates = 1000000;
+
+// A count of bootstrap replicates, or 0 when the text is none.
+std::int32_t parse_replicates(const std::string& text) {
+    if (text.empty() || text.size() > 7 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return 0;
+    }
+    const long value = std::stol(text);
+    return value <= kMostReplicates ? static_cast<std::int32_t>(value) : 0;
 }
 
 } // namespace
@@ -167,6 +196,17 @@ CommandLine parse_command_line(int argc, char** argv) {
             command.tables = true;
         } else if (arg == "--html") {
             command.html = true;
+        } else if (arg == "--phases") {
+            command.phases = true;
+        } else if (arg == "--bootstrap") {
+            const std::string value = i + 1 < argc ? argv[i + 1] : "";
+            command.bootstrap = parse_replicates(value);
+            if (command.bootstrap == 0) {
+                command.invalid = "--bootstrap needs a number of replicates from 1 to " +
+                                  std::to_string(kMostReplicates) + ", not '" + value + "'";
+                break;
+            }
+            ++i;
         } else if (arg == "--") {
             command.options_ended = true;
             ++i;
@@ -268,6 +308,8 @@ int run(const CommandLine& command, RunState& state) {
     results.version = TOVAQUOR_VERSION;
     results.data_file = base + ".mbd";
     results.seed = seed;
+    results.phases_requested = command.phases;
+    results.bootstrap_replicates = command.bootstrap;
     Progress progress(std::cerr, show_progress(), steady_ms);
     const std::int32_t start = clock_ms();
     std::int32_t without_estimate = 0;
@@ -296,6 +338,10 @@ int run(const CommandLine& command, RunState& state) {
 
 int tovaquor_main(int argc, char** argv) {
     const CommandLine command = parse_command_line(argc, argv);
+    if (!command.invalid.empty()) {
+        std::cerr << "tovaquor: " << command.invalid << " (tovaquor --help lists the options)\n";
+        return 1;
+    }
     if (!command.unknown.empty()) {
         std::cerr << "tovaquor: unknown option " << command.unknown
                   << " (tovaquor --help lists the options)\n";

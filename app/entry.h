@@ -15,7 +15,10 @@ struct CommandLine {
     bool tables = false;
     bool html = false;
     bool fast = false;
+    bool phases = false;
+    std::int32_t bootstrap = 0; // replicates, 0: none
     bool options_ended = false; // "--" was given
+    std::string invalid;        // why an option's value was refused
     std::string unknown;        // an unknown option after known ones
     std::vector<std::string> arguments;
 };
