@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "app/bootstrap.h"
 #include "app/results_collector.h"
 #include "app/sample_batch.h"
 #include "app/simulation.h"
@@ -87,6 +88,10 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, Run
         } else {
             run_simulation(pop, estimate.ratio(), run.n_simulated, run.n_initial, report,
                            &described, progress);
+        }
+        if (results.bootstrap_replicates > 0) {
+            bootstrap_intervals(sample, described, run.n_initial, results.seed, k + 1,
+                                results.bootstrap_replicates, worker_threads());
         }
         described.complete = true;
         report.flush();

@@ -122,8 +122,8 @@ std::vector<IndividualPhases> phase_posteriors(TPopPedigree& pop, double least) 
             for (auto& [pair, value] : combined) {
                 const auto other = per_family[f].find(pair);
                 const double pr = prior(pop.HaplDB, pair);
-                value = other == per_family[f].end() || !(pr > 0.0) ? 0.0
-                                                                    : value * other->second / pr;
+                value =
+                    other == per_family[f].end() || !(pr > 0.0) ? 0.0 : value * other->second / pr;
             }
         }
         double sum = 0.0;
@@ -141,10 +141,9 @@ std::vector<IndividualPhases> phase_posteriors(TPopPedigree& pop, double least) 
                 ind.pairs.push_back({a, b, posterior});
             }
         }
-        std::stable_sort(ind.pairs.begin(), ind.pairs.end(),
-                         [](const PhasedPair& l, const PhasedPair& r) {
-                             return l.posterior > r.posterior;
-                         });
+        std::stable_sort(
+            ind.pairs.begin(), ind.pairs.end(),
+            [](const PhasedPair& l, const PhasedPair& r) { return l.posterior > r.posterior; });
     }
     return out;
 }

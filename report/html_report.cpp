@@ -433,6 +433,100 @@ void hardy_weinberg_table(std::ostream& os, const SampleResults& sample) {
           "too.</p>\n";
 }
 
+// Frequencies with their bootstrap intervals as error bars, and D' on its
+// own scale beside them.
+void bootstrap_section(std::ostream& os, const SampleResults& sample,
+                       const std::optional<SampleLd>& ld_table) {
+    if (sample.bootstrap_replicates == 0) {
+        return;
+    }
+    std::vector<std::size_t> rows;
+    double top = 0.0;
+    for (std::size_t i = 0; i < sample.haplotypes.size(); ++i) {
+        const HaplotypeResult& h = sample.haplotypes[i];
+        if (haplotype_listed(sample, h)) {
+            rows.push_back(i);
+            top =
+                std::max({top, h.frequency, std::isnan(h.frequency_high) ? 0.0 : h.frequency_high});
+        }
+    }
+    top = top > 0.0 ? std::min(1.0, top * 1.05) : 1.0;
+    const int row_height = 18;
+    const int label_width = 110;
+    const int panel = 300;
+    const int gap = 40;
+    const int height = static_cast<int>(rows.size()) * row_height + 40;
+    os << "<h3>Bootstrap 95 % intervals</h3>\n<p>" << sample.bootstrap_replicates
+       << " replicates of the families and singles drawn with replacement, "
+       << sample.bootstrap_valid << " with an estimate; percentile intervals.</p>\n"
+       << "<figure class=\"bootstrap\">\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\""
+       << label_width + 2 * panel + gap + 20 << "\" height=\"" << height
+       << "\" role=\"img\" aria-label=\"Haplotype frequencies and D-prime with bootstrap "
+          "intervals\">\n";
+    auto fx = [&](double f) { return label_width + panel * std::clamp(f / top, 0.0, 1.0); };
+    const int right = label_width + panel + gap;
+    auto dx = [&](double d) { return right + panel * (std::clamp(d, -1.0, 1.0) + 1.0) / 2.0; };
+    const int axis_y = height - 22;
+    os << "<line class=\"axis\" x1=\"" << label_width << "\" y1=\"" << axis_y << "\" x2=\""
+       << label_width + panel << "\" y2=\"" << axis_y << "\"/><text x=\"" << label_width
+       << "\" y=\"" << axis_y + 14 << "\">0</text><text x=\"" << label_width + panel << "\" y=\""
+       << axis_y + 14 << "\" text-anchor=\"end\">" << num(top, 2) << " (frequency)</text>\n"
+       << "<line class=\"axis\" x1=\"" << right << "\" y1=\"" << axis_y << "\" x2=\""
+       << right + panel << "\" y2=\"" << axis_y << "\"/><line class=\"grid\" x1=\"" << dx(0.0)
+       << "\" y1=\"0\" x2=\"" << dx(0.0) << "\" y2=\"" << axis_y << "\"/><text x=\"" << right
+       << "\" y=\"" << axis_y + 14 << "\">&minus;1</text><text x=\"" << right + panel << "\" y=\""
+       << axis_y + 14 << "\" text-anchor=\"end\">+1 (D&prime;)</text>\n";
+    int y = 6;
+    for (std::size_t i : rows) {
+        const HaplotypeResult& h = sample.haplotypes[i];
+        std::string name;
+        for (const std::string& a : h.alleles) {
+            name += (name.empty() ? "" : " ") + a;
+        }
+        const int mid = y + row_height / 2;
+        os << "<g><title>" << escape(name) << ": " << shortest(h.frequency) << " ("
+           << shortest(h.frequency_low) << " to " << shortest(h.frequency_high)
+           << ")</title><text x=\"" << label_width - 6 << "\" y=\"" << mid + 4
+           << "\" text-anchor=\"end\">" << escape(name) << "</text><rect class=\"bar\" x=\""
+           << label_width << "\" y=\"" << y + 3 << "\" width=\"" << fx(h.frequency) - label_width
+           << "\" height=\"" << row_height - 6 << "\"/>";
+        if (!std::isnan(h.frequency_low)) {
+            os << "<line class=\"axis\" x1=\"" << fx(h.frequency_low) << "\" y1=\"" << mid
+               << "\" x2=\"" << fx(h.frequency_high) << "\" y2=\"" << mid << "\"/>";
+        }
+        os << "</g>\n";
+        if (ld_table && ld_table->haplotype_row[i] >= 0) {
+            const double d = ld_table->table
+                                 .cells[static_cast<std::size_t>(ld_table->haplotype_row[i])]
+                                       [static_cast<std::size_t>(ld_table->haplotype_column[i])]
+                                 .d_prime;
+            os << "<g><title>" << escape(name) << ": D&prime; = " << shortest(d) << " ("
+               << shortest(h.d_prime_low) << " to " << shortest(h.d_prime_high) << ")</title>";
+            if (!std::isnan(h.d_prime_low)) {
+                os << "<line class=\"axis\" x1=\"" << dx(h.d_prime_low) << "\" y1=\"" << mid
+                   << "\" x2=\"" << dx(h.d_prime_high) << "\" y2=\"" << mid << "\"/>";
+            }
+            if (!std::isnan(d)) {
+                os << "<circle cx=\"" << dx(d) << "\" cy=\"" << mid << "\" r=\"3.5\" fill=\""
+                   << diverging_colour(d) << "\" stroke=\"#444\"/>";
+            }
+            os << "</g>\n";
+        }
+        y += row_height;
+    }
+    os << "</svg>\n<figcaption>Left: each listed haplotype's frequency (bar) and its interval "
+          "(line). Right: its D&prime; (dot) and interval. Hover a row for the values.</figcaption>"
+          "\n</figure>\n<table class=\"summary bootstrap\">\n";
+    summary_row(os, "Overall D&prime; (95 % interval)",
+                (ld_table ? num(ld_table->table.overall_d_prime, 5) : std::string("&ndash;")) +
+                    " (" + num(sample.overall_d_prime_low, 5) + " &ndash; " +
+                    num(sample.overall_d_prime_high, 5) + ")");
+    summary_row(os, "W<sub>n</sub> (95 % interval)",
+                (ld_table ? num(ld_table->table.wn, 5) : std::string("&ndash;")) + " (" +
+                    num(sample.wn_low, 5) + " &ndash; " + num(sample.wn_high, 5) + ")");
+    os << "</table>\n";
+}
+
 void sample_section(std::ostream& os, const RunResults& run, const SampleResults& sample,
                     std::size_t number) {
     const std::optional<SampleLd> ld_table = sample_ld(sample);
@@ -459,6 +553,7 @@ void sample_section(std::ostream& os, const RunResults& run, const SampleResults
     if (ld_table && !ld_table->rows.empty() && !ld_table->columns.empty()) {
         heatmap(os, sample, *ld_table);
     }
+    bootstrap_section(os, sample, ld_table);
     if (sample.test == TestStatus::kRun) {
         histogram(os, sample, test);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,11 @@ struct HaplotypeResult {
     std::vector<std::int32_t> allele_index; // index in each locus' allele list
     double frequency = 0.0;
     double product = 0.0; // product of its alleles' frequencies
+    // 95 % bootstrap percentile intervals (NaN without --bootstrap).
+    double frequency_low = std::numeric_limits<double>::quiet_NaN();
+    double frequency_high = std::numeric_limits<double>::quiet_NaN();
+    double d_prime_low = std::numeric_limits<double>::quiet_NaN();
+    double d_prime_high = std::numeric_limits<double>::quiet_NaN();
 };
 
 struct SimulatedResult {
@@ -89,6 +95,14 @@ struct SampleResults {
 
     std::vector<LocusHardyWeinberg> hardy_weinberg; // per locus
     std::vector<IndividualPhaseRows> phases;        // with --phases
+    // With --bootstrap: replicates made and those with an estimate, and the
+    // 95 % percentile intervals of the table measures.
+    std::int32_t bootstrap_replicates = 0;
+    std::int32_t bootstrap_valid = 0;
+    double overall_d_prime_low = std::numeric_limits<double>::quiet_NaN();
+    double overall_d_prime_high = std::numeric_limits<double>::quiet_NaN();
+    double wn_low = std::numeric_limits<double>::quiet_NaN();
+    double wn_high = std::numeric_limits<double>::quiet_NaN();
 
     bool complete = false; // analysis and test finished
 };

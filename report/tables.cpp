@@ -94,7 +94,13 @@ void write_summary(std::ostream& os, const RunResults& run) {
              "founder_haplotypes",
              "min_expected_count",
              "cells_expected_below_5",
-             "chi_square_reliable"});
+             "chi_square_reliable",
+             "bootstrap_replicates",
+             "bootstrap_valid",
+             "overall_d_prime_low",
+             "overall_d_prime_high",
+             "wn_low",
+             "wn_high"});
     for (std::size_t s = 0; s < run.samples.size(); ++s) {
         const SampleResults& sample = run.samples[s];
         const std::optional<SampleLd> ld_table = sample_ld(sample);
@@ -138,7 +144,13 @@ void write_summary(std::ostream& os, const RunResults& run) {
                  integer(sample.founder_haplotypes),
                  shortest(test.min_expected),
                  test.df > 0 ? integer(test.cells_below_five) : "",
-                 test.df > 0 ? (test.chi_square_reliable ? "yes" : "no") : ""});
+                 test.df > 0 ? (test.chi_square_reliable ? "yes" : "no") : "",
+                 integer(sample.bootstrap_replicates),
+                 integer(sample.bootstrap_valid),
+                 shortest(sample.overall_d_prime_low),
+                 shortest(sample.overall_d_prime_high),
+                 shortest(sample.wn_low),
+                 shortest(sample.wn_high)});
     }
 }
 
@@ -163,15 +175,16 @@ void write_alleles(std::ostream& os, const RunResults& run) {
 }
 
 void write_haplotypes(std::ostream& os, const RunResults& run) {
-    row(os, {"sample_number", "sample", "haplotype_number", "allele_1", "allele_2", "frequency",
-             "product_of_allele_frequencies", "d", "d_prime", "r_squared", "note",
-             "allele_1_marginal", "allele_2_marginal"});
+    row(os,
+        {"sample_number", "sample", "haplotype_number", "allele_1", "allele_2", "frequency",
+         "product_of_allele_frequencies", "d", "d_prime", "r_squared", "note", "allele_1_marginal",
+         "allele_2_marginal", "frequency_low", "frequency_high", "d_prime_low", "d_prime_high"});
     for (std::size_t s = 0; s < run.samples.size(); ++s) {
         const SampleResults& sample = run.samples[s];
         const std::string number = integer(static_cast<std::int64_t>(s) + 1);
         if (!sample.estimated) {
-            row(os,
-                {number, field(sample.name), "", "", "", "", "", "", "", "", kNoEstimate, "", ""});
+            row(os, {number, field(sample.name), "", "", "", "", "", "", "", "", kNoEstimate, "",
+                     "", "", "", "", ""});
             continue;
         }
         const std::optional<SampleLd> ld_table = sample_ld(sample);
@@ -202,7 +215,9 @@ void write_haplotypes(std::ostream& os, const RunResults& run) {
             row(os, {number, field(sample.name), integer(h.number),
                      h.alleles.empty() ? "" : field(h.alleles[0]),
                      h.alleles.size() < 2 ? "" : field(h.alleles[1]), shortest(h.frequency),
-                     shortest(h.product), d, d_prime, r_squared, note, marginal[0], marginal[1]});
+                     shortest(h.product), d, d_prime, r_squared, note, marginal[0], marginal[1],
+                     shortest(h.frequency_low), shortest(h.frequency_high), shortest(h.d_prime_low),
+                     shortest(h.d_prime_high)});
         }
     }
 }

@@ -25,6 +25,7 @@ std::vector<std::string> outputs_of(const std::string& base) {
         names.push_back(base + suffix);
     }
     names.push_back(base + ".html");
+    names.push_back(base + ".phases.tsv");
     return names;
 }
 
@@ -76,18 +77,28 @@ class WithOptions : public ::testing::TestWithParam<Case> {};
 
 TEST_P(WithOptions, ReportConsoleLogAndStatusAreThoseOfARunWithout) {
     const Case& c = GetParam();
+    // The bootstrap's tables, the same on one thread and on two.
+    std::map<std::string, std::string> bootstrap_tables;
     for (const char* threads : {"1", "2"}) {
         SCOPED_TRACE(std::string("threads ") + threads);
         const e2e::Env env = {{"TOVAQUOR_THREADS", threads}};
         const e2e::Result plain = run_with({}, "data", c.data, "2024", env);
         for (const std::vector<std::string>& options :
-             {std::vector<std::string>{"--tables", "--html"}, {"--html", "--tables", "--"}}) {
+             {std::vector<std::string>{"--tables", "--html"},
+              {"--html", "--tables", "--phases", "--bootstrap", "20", "--"}}) {
             const e2e::Result r = run_with(options, "data", c.data, "2024", env);
             EXPECT_EQ(plain.status, r.status);
             EXPECT_EQ(plain.console, r.console);
             EXPECT_EQ(e2e::mask_times(plain.report), e2e::mask_times(r.report));
             EXPECT_EQ(e2e::mask_times(plain.log), e2e::mask_times(r.log));
-            EXPECT_EQ(kTableSuffixes.size() + 1, r.collected.size()); // tables and page
+            const bool phases = options.size() > 2;
+            EXPECT_EQ(kTableSuffixes.size() + 1 + (phases ? 1 : 0), r.collected.size());
+            if (phases) {
+                for (const char* table : {"data.haplotypes.tsv", "data.summary.tsv"}) {
+                    const auto [it, first] = bootstrap_tables.emplace(table, file_of(r, table));
+                    EXPECT_TRUE(first || it->second == file_of(r, table)) << table;
+                }
+            }
         }
         EXPECT_TRUE(plain.collected.empty()); // no option, no new file
     }

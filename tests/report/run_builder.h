@@ -41,6 +41,16 @@ inline RunResults hand_built_run() {
         {6, {"A2", "#"}, {1, 2}, trace, 2.5e-12}, {7, {"A2", "B1"}, {1, 0}, 0.0, 0.125},
         {8, {"A2", "B2"}, {1, 1}, 0.25, 0.125},
     };
+    two.haplotypes[4].frequency_low = 0.375;
+    two.haplotypes[4].frequency_high = 0.625;
+    two.haplotypes[4].d_prime_low = 0.5;
+    two.haplotypes[4].d_prime_high = 1.0;
+    two.bootstrap_replicates = 50;
+    two.bootstrap_valid = 49;
+    two.overall_d_prime_low = 0.5;
+    two.overall_d_prime_high = 1.0;
+    two.wn_low = 0.25;
+    two.wn_high = 0.75;
     two.test = TestStatus::kRun;
     two.n_simulated = 3;
     two.simulated = {{-10.5, -11.0, 1, true},

@@ -40,18 +40,21 @@ TEST(Tables, HaplotypesOfNonZeroFrequencyWithTheirMeasures) {
     // The marginals of the listed haplotypes p = (0.75, 0.25), q = (0.5, 0.5),
     // not A1's own 0.7499: every D is +-0.125, at its bound, and
     // r2 = 0.125^2 / (0.1875 * 0.25) = 1/3.
+    // Only A1 B1 has bootstrap intervals.
     EXPECT_EQ(
         "sample_number\tsample\thaplotype_number\tallele_1\tallele_2\tfrequency\t"
         "product_of_allele_frequencies\td\td_prime\tr_squared\tnote\tallele_1_marginal\t"
-        "allele_2_marginal\n"
-        "1\tTwo loci <A&B>\t4\tA1\tB1\t0.5\t0.375\t0.125\t1\t0.3333333333333333\t\t0.75\t0.5\n"
+        "allele_2_marginal\tfrequency_low\tfrequency_high\td_prime_low\td_prime_high\n"
+        "1\tTwo loci <A&B>\t4\tA1\tB1\t0.5\t0.375\t0.125\t1\t0.3333333333333333\t\t0.75\t0.5\t"
+        "0.375\t0.625\t0.5\t1\n"
         "1\tTwo loci <A&B>\t5\tA1\tB2\t0.25\t0.375\t-0.125\t-1\t0.3333333333333333\t\t0.75\t"
-        "0.5\n"
-        "1\tTwo loci <A&B>\t8\tA2\tB2\t0.25\t0.125\t0.125\t1\t0.3333333333333333\t\t0.25\t0.5\n"
+        "0.5\t\t\t\t\n"
+        "1\tTwo loci <A&B>\t8\tA2\tB2\t0.25\t0.125\t0.125\t1\t0.3333333333333333\t\t0.25\t0.5"
+        "\t\t\t\t\n"
         "2\tMendelian error\t\t\t\t\t\t\t\t\tno estimate: the likelihood of the sample is "
-        "zero\t\t\n"
-        "3\tOne\\tlocus\t1\tC1\t\t0.5\t0.5\t\t\t\tone locus\t\t\n"
-        "3\tOne\\tlocus\t2\tC2\t\t0.5\t0.5\t\t\t\tone locus\t\t\n",
+        "zero\t\t\t\t\t\t\n"
+        "3\tOne\\tlocus\t1\tC1\t\t0.5\t0.5\t\t\t\tone locus\t\t\t\t\t\t\n"
+        "3\tOne\\tlocus\t2\tC2\t\t0.5\t0.5\t\t\t\tone locus\t\t\t\t\t\t\n",
         written(tables::write_haplotypes));
 }
 
@@ -113,6 +116,10 @@ TEST(Tables, SummaryHasTheRunAndOneRowPerSample) {
         {"min_expected_count", "1.5"},
         {"cells_expected_below_5", "4"},
         {"chi_square_reliable", "no"},
+        {"bootstrap_replicates", "50"},
+        {"bootstrap_valid", "49"},
+        {"overall_d_prime_low", "0.5"},
+        {"wn_high", "0.75"},
     };
     for (const auto& [column, value] : two) {
         EXPECT_EQ(value, rows[0].at(column)) << column;
