@@ -46,8 +46,8 @@ struct Replicate {
 
 Replicate analyse_replicate(const SampleDescription& sample,
                             const std::vector<std::vector<std::size_t>>& units,
-                            std::int32_t n_initial, std::int64_t seed,
-                            std::int32_t sample_number, std::int32_t index) {
+                            std::int32_t n_initial, std::int64_t seed, std::int32_t sample_number,
+                            std::int32_t index) {
     SideRandom random(seed, kBootstrapReplicate, static_cast<std::uint64_t>(sample_number),
                       static_cast<std::uint64_t>(index));
     std::vector<std::size_t> drawn(units.size());
@@ -80,14 +80,13 @@ Replicate analyse_replicate(const SampleDescription& sample,
                 const HaplotypeResult& h = r.haplotypes[i];
                 double d_prime = kNaN;
                 if (ld_table && ld_table->haplotype_row[i] >= 0) {
-                    d_prime =
-                        ld_table->table
-                            .cells[static_cast<std::size_t>(ld_table->haplotype_row[i])]
-                                  [static_cast<std::size_t>(ld_table->haplotype_column[i])]
-                            .d_prime;
+                    d_prime = ld_table->table
+                                  .cells[static_cast<std::size_t>(ld_table->haplotype_row[i])]
+                                        [static_cast<std::size_t>(ld_table->haplotype_column[i])]
+                                  .d_prime;
                 }
-                out.haplotypes[key_of(h.alleles)] = {
-                    haplotype_listed(r, h) ? h.frequency : 0.0, d_prime};
+                out.haplotypes[key_of(h.alleles)] = {haplotype_listed(r, h) ? h.frequency : 0.0,
+                                                     d_prime};
             }
             if (ld_table) {
                 out.overall_d_prime = ld_table->table.overall_d_prime;
