@@ -73,12 +73,23 @@ std::vector<IndividualPhases> phase_posteriors(TPopPedigree& pop, double least) 
         Posteriors parent_post[2];
         std::vector<Posteriors> sib_post(p._sibs.size());
         const std::vector<std::int32_t> stored = p._sib_comb.stored_sibs();
+        const bool symmetric = p.symmetric();
         for (const TGenotypicCombination& c : p._gen_comb) {
             const double w = c._prob / total;
             const TSmallGen* g[2] = {c._parent1, c._parent2};
-            for (int k = 0; k < 2; ++k) {
-                if (g[k] != nullptr) {
-                    parent_post[k][ordered(g[k]->_hapl1, g[k]->_hapl2)] += w;
+            if (symmetric && g[0] != g[1]) {
+                // Two parents without data: the combination stands for its
+                // mirror too (its probability counts both), so each parent
+                // has either genotype half the time.
+                for (auto& post : parent_post) {
+                    post[ordered(g[0]->_hapl1, g[0]->_hapl2)] += 0.5 * w;
+                    post[ordered(g[1]->_hapl1, g[1]->_hapl2)] += 0.5 * w;
+                }
+            } else {
+                for (int k = 0; k < 2; ++k) {
+                    if (g[k] != nullptr) {
+                        parent_post[k][ordered(g[k]->_hapl1, g[k]->_hapl2)] += w;
+                    }
                 }
             }
             const TSibGenotypicCombination sibs = p.sib_genotypes(c);

@@ -85,21 +85,25 @@ TEST(PhasePosteriors, ChildOfPhaseKnownParentsTakesItsMendelianPhase) {
               frequency(pop, "1", "x") * frequency(pop, "2", "z"));
 }
 
-// A child that heads a family of its own with an untyped partner: its phase
-// combines what its parents and its children say.
+// A child that heads a family of its own: its phase combines what its
+// parents and its children say, with a typed partner and with an absent one
+// (whose family lists each pair of parental genotypes once for both orders).
 TEST(PhasePosteriors, MiddleGenerationCombinesBothFamilies) {
-    const Analysed a = analyse("7 Three\nG1 0 0\n1 x\n1 x\nG2 0 0\n2 y\n2 y\nP G1 G2\n1 x\n2 y\n"
-                               "Q 0 0\n3 w\n3 w\nK P Q\n1 x\n3 w\nS 0 0\n1 y\n2 x\n");
-    const IndividualPhases& p = a.phases.at("P");
-    ASSERT_FALSE(p.pairs.empty());
-    EXPECT_EQ("1~x", p.pairs[0].haplotype_a);
-    EXPECT_EQ("2~y", p.pairs[0].haplotype_b);
-    EXPECT_NEAR(1.0, p.pairs[0].posterior, 1e-12);
-    double sum = 0.0;
-    for (const PhasedPair& pair : a.phases.at("K").pairs) {
-        sum += pair.posterior;
+    const std::string grandparents = "G1 0 0\n1 x\n1 x\nG2 0 0\n2 y\n2 y\nP G1 G2\n1 x\n2 y\n";
+    for (const std::string& partner : {std::string("Q 0 0\n3 w\n3 w\nK P Q\n1 x\n3 w\n"),
+                                       std::string("K P X\n1 x\n3 w\nT 0 0\n3 w\n3 w\n")}) {
+        const Analysed a = analyse("7 Three\n" + grandparents + partner + "S 0 0\n1 y\n2 x\n");
+        const IndividualPhases& p = a.phases.at("P");
+        ASSERT_FALSE(p.pairs.empty()) << partner;
+        EXPECT_EQ("1~x", p.pairs[0].haplotype_a);
+        EXPECT_EQ("2~y", p.pairs[0].haplotype_b);
+        EXPECT_NEAR(1.0, p.pairs[0].posterior, 1e-12);
+        double sum = 0.0;
+        for (const PhasedPair& pair : a.phases.at("K").pairs) {
+            sum += pair.posterior;
+        }
+        EXPECT_NEAR(1.0, sum, 1e-12);
     }
-    EXPECT_NEAR(1.0, sum, 1e-12);
 }
 
 } // namespace
