@@ -20,7 +20,9 @@ std::uint64_t rotl(std::uint64_t x, unsigned k) {
 SideRandom::SideRandom(std::int64_t seed, std::uint64_t purpose, std::uint64_t index1,
                        std::uint64_t index2) {
     // Every input is mixed in turn, so neighbouring indices give unrelated streams.
-    std::uint64_t x = static_cast<std::uint64_t>(seed);
+    // The magnitude, as the run's own generator takes it: s and -s give the same run.
+    std::uint64_t x =
+        seed < 0 ? 0 - static_cast<std::uint64_t>(seed) : static_cast<std::uint64_t>(seed);
     for (std::uint64_t v : {purpose, index1, index2}) {
         x = split_mix(x) ^ v;
     }

@@ -64,9 +64,11 @@ TEST(SideRandom, StreamsDifferByPurposeAndIndex) {
     SideRandom a(5, kBootstrapReplicate, 0);
     SideRandom b(5, kBootstrapReplicate, 1);
     SideRandom c(5, kHardyWeinbergDraws, 0);
+    SideRandom negated(-5, kBootstrapReplicate, 0);
     const std::uint64_t x = a.next();
     EXPECT_NE(x, b.next());
     EXPECT_NE(x, c.next());
+    EXPECT_EQ(x, negated.next()); // s and -s give the same run
     for (int i = 0; i < 1000; ++i) {
         EXPECT_LT(a.below(3), 3U);
     }
