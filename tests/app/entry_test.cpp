@@ -131,4 +131,26 @@ TEST(EntryOptions, HelpAndVersionPrintAndExitWithoutALog) {
     EXPECT_FALSE(v.has_log);
 }
 
+// A count that is not one is refused before anything is opened; the count
+// is the next word, whatever it looks like.
+TEST(EntryOptions, BootstrapTakesACountFromOneUp) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--bootstrap", "x", "data", "7"},
+          {"--bootstrap", "0", "data", "7"},
+          {"--bootstrap", "-3", "data", "7"},
+          {"--bootstrap", "1000001", "data", "7"},
+          {"--tables", "--bootstrap"}}) {
+        const e2e::Result r = e2e::run({args, "", {{"data.mbd", kData}}, {}, "", "", {}, true});
+        EXPECT_EQ(1, r.status) << args[1];
+        EXPECT_FALSE(r.has_log);
+        EXPECT_TRUE(r.errors.starts_with("tovaquor: --bootstrap needs a number of replicates from "
+                                         "1 to 1000000, not '"))
+            << r.errors;
+    }
+    const e2e::Result ok =
+        e2e::run({{"--bootstrap", "3", "data", "7"}, "", {{"data.mbd", kData}}, {}, "data.mbr"});
+    EXPECT_EQ(0, ok.status);
+    EXPECT_EQ(report_of({"data", "7"}), e2e::mask_times(ok.report));
+}
+
 } // namespace
