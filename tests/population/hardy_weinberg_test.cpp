@@ -57,7 +57,7 @@ TEST(HardyWeinberg, DrawsForManyAllelesFromTheirOwnStream) {
     EXPECT_GT(t.p_value, 0.0);
     EXPECT_LT(t.p_value, 1.0);
     EXPECT_EQ(0.0, hardy_weinberg_test(homozygotes, 60, first).p_value);
-    EXPECT_EQ(before, current_random_state()); // the specified stream untouched
+    EXPECT_EQ(before, current_random_state()); // the analysis's own stream untouched
 }
 
 TEST(SideRandom, StreamsDifferByPurposeAndIndex) {
