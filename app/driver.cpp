@@ -1,6 +1,8 @@
 #include "app/driver.h"
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "app/bootstrap.h"
 #include "app/results_collector.h"
@@ -70,7 +72,9 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, Run
         described.hardy_weinberg = hardy_weinberg_per_locus(sample, results.seed, k + 1);
         if (results.phases_requested && has_estimate(pop)) {
             // Before the simulation test, which draws over the individuals' genotypes.
-            described.phases = collect_phases(pop);
+            auto phases = collect_phases(pop);
+            described.phases_missing = !phases;
+            described.phases = phases ? std::move(*phases) : std::vector<IndividualPhaseRows>{};
         }
         described.estimated = has_estimate(pop);
         if (!has_estimate(pop)) {

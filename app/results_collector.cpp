@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <map>
+#include <new>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 
@@ -10,6 +13,7 @@
 #include "population/phase_posteriors.h"
 #include "population/pop_pedigree.h"
 #include "population/sample_families.h"
+#include "support/errors.h"
 #include "support/side_random.h"
 
 namespace {
@@ -122,10 +126,31 @@ std::vector<LocusHardyWeinberg> hardy_weinberg_per_locus(const SampleDescription
     }
 }
 
-std::vector<IndividualPhaseRows> collect_phases(TPopPedigree& pop) {
+std::optional<std::vector<IndividualPhaseRows>> collect_phases(TPopPedigree& pop) {
     static constexpr double kLeastPosterior = 0.001;
+    // A family too large to list stops only the phases: its message is kept
+    // from the log and the console, which stay those of a run without them.
+    std::ostringstream console_text;
+    MessageCapture messages;
+    set_console(&console_text);
+    set_message_capture(&messages);
+    std::ostream* saved_log = log_stream;
+    log_stream = &messages.progress;
+    std::optional<std::vector<IndividualPhases>> phases;
+    try {
+        phases = phase_posteriors(pop, kLeastPosterior);
+    } catch (const FatalError&) {
+    } catch (const PhasesBeyondMemoryLimit&) {
+    } catch (const std::bad_alloc&) {
+    }
+    log_stream = saved_log;
+    set_console(nullptr);
+    set_message_capture(nullptr);
+    if (!phases) {
+        return std::nullopt;
+    }
     std::vector<IndividualPhaseRows> out;
-    for (const IndividualPhases& individual : phase_posteriors(pop, kLeastPosterior)) {
+    for (const IndividualPhases& individual : *phases) {
         IndividualPhaseRows& rows = out.emplace_back();
         rows.individual = individual.individual;
         for (const PhasedPair& pair : individual.pairs) {

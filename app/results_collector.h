@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "io/sample_description.h"
@@ -21,5 +22,6 @@ std::vector<LocusHardyWeinberg> hardy_weinberg_per_locus(const SampleDescription
                                                          std::int32_t sample_number);
 
 // Every typed individual's phased pairs of posterior at least 0.001, at the
-// frequencies `pop`'s analysis left.
-std::vector<IndividualPhaseRows> collect_phases(TPopPedigree& pop);
+// frequencies `pop`'s analysis left; none when its families are too large to
+// list within the memory limit.
+std::optional<std::vector<IndividualPhaseRows>> collect_phases(TPopPedigree& pop);

@@ -38,6 +38,11 @@ void write_run_summary(std::ostream& os, const RunResults& run,
                << ": only one initial condition reached the best maximum; run again with more "
                   "initial conditions to trust it\n";
         }
+        if (sample.phases_missing) {
+            os << "Sample " << sample.name
+               << ": no phases, its families are too large to list within the memory limit "
+                  "(TOVAQUOR_MAX_MEMORY_MB sets it)\n";
+        }
     }
     for (const auto& [what, name] : files) {
         os << what << ": " << name << "\n";

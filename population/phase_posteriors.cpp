@@ -9,6 +9,7 @@
 
 #include "pedigree/ped_db.h"
 #include "population/pop_pedigree.h"
+#include "support/memory_limit.h"
 
 namespace {
 
@@ -43,25 +44,41 @@ using Posteriors = std::map<Pair, double>;
 std::vector<IndividualPhases> phase_posteriors(TPopPedigree& pop, double least) {
     // A database of its own, every combination kept and none merged, over
     // the same individuals: the analysed one is not touched.
-    pop.PhenPedDB.reset_parent_flags();
-    // Building counts each haplotype it meets into its frequency: the
-    // estimates are put back before any probability is formed.
-    std::vector<double> estimates(static_cast<std::size_t>(pop.HaplDB.size()));
+    // Building counts each haplotype it meets into its frequency, and marks
+    // the parents: both are put back however the building ends.
+    struct Restore {
+        TPopPedigree& pop;
+        std::vector<double> estimates;
+        void frequencies() const {
+            for (std::int32_t h = 0; h < pop.HaplDB.size(); ++h) {
+                pop.HaplDB[h]->_freq = estimates[static_cast<std::size_t>(h)];
+            }
+        }
+        ~Restore() {
+            frequencies();
+            pop.PhenPedDB.reset_parent_flags();
+        }
+    } restore{pop, {}};
     for (std::int32_t h = 0; h < pop.HaplDB.size(); ++h) {
-        estimates[static_cast<std::size_t>(h)] = pop.HaplDB[h]->_freq;
+        restore.estimates.push_back(pop.HaplDB[h]->_freq);
     }
+    pop.PhenPedDB.reset_parent_flags();
+    const auto n = static_cast<double>(pop.HaplDB.size());
+    TSmallGenDB pairs;
+    if (pop.needs_pair_table()) {
+        if (n * (n + 1.0) / 2.0 * sizeof(TSmallGen) > static_cast<double>(memory_limit_bytes())) {
+            throw PhasesBeyondMemoryLimit{};
+        }
+        pairs.build_all_valid_gen(pop.HaplDB);
+    }
+    // A database of its own, every combination kept and none merged, over
+    // the same individuals: the analysed one is not touched.
     TPedDB peds;
     peds._sample_name = pop.Name;
     peds.build_pedigree_structures(pop.PhenPedDB);
     peds.normalise_weights();
-    TSmallGenDB pairs;
-    if (pop.needs_pair_table()) {
-        pairs.build_all_valid_gen(pop.HaplDB);
-    }
     peds.build_all_genotypic_combinations(pop.HaplDB, pairs, -1, 0);
-    for (std::int32_t h = 0; h < pop.HaplDB.size(); ++h) {
-        pop.HaplDB[h]->_freq = estimates[static_cast<std::size_t>(h)];
-    }
+    restore.frequencies();
 
     std::unordered_map<const TPhenPed*, std::vector<Posteriors>> roles;
     for (TPedigree& p : peds._pedigrees) {
@@ -110,7 +127,6 @@ std::vector<IndividualPhases> phase_posteriors(TPopPedigree& pop, double least) 
             roles[p._sibs[s]].push_back(sib_post[s]);
         }
     }
-    pop.PhenPedDB.reset_parent_flags();
 
     std::vector<IndividualPhases> out;
     const auto& records = pop.PhenPedDB.records();

@@ -23,6 +23,12 @@ struct IndividualPhases {
     std::vector<PhasedPair> pairs; // most probable first
 };
 
+// Thrown when the table of haplotype pairs that a parent without data needs
+// would pass the memory limit.
+struct PhasesBeyondMemoryLimit {};
+
 // The individuals in reading order; pairs below `least` are left out. Draws
-// nothing and writes nothing: the analysed sample is left as it was.
+// nothing and leaves the analysed sample as it was, also when it throws
+// (PhasesBeyondMemoryLimit, or the FatalError of a family whose combinations
+// pass the memory limit: the caller captures its message).
 std::vector<IndividualPhases> phase_posteriors(TPopPedigree& pop, double least);

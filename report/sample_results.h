@@ -95,6 +95,7 @@ struct SampleResults {
 
     std::vector<LocusHardyWeinberg> hardy_weinberg; // per locus
     std::vector<IndividualPhaseRows> phases;        // with --phases
+    bool phases_missing = false; // asked for, but its families are too large to list
     // With --bootstrap: replicates made and those with an estimate, and the
     // 95 % percentile intervals of the table measures.
     std::int32_t bootstrap_replicates = 0;

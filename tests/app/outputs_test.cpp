@@ -355,6 +355,30 @@ TEST(Outputs, SampleWithoutEstimateAndOneLocusSample) {
     EXPECT_NE(std::string::npos, r.errors.find(", no simulated P-value (not run: one locus)\n"));
 }
 
+// Thirty singles of sixty alleles per locus and a child of two absent
+// parents: the summed likelihood fits in 100 MiB, the list of every pair of
+// haplotypes the phases need does not. The run goes on without them.
+TEST(Outputs, PhasesBeyondTheMemoryLimitLeaveTheRunAsItIs) {
+    std::string data = "1 0 2\n31\nWide\n";
+    for (int i = 0; i < 30; ++i) {
+        data += "S" + std::to_string(i) + " 0 0\n" + std::to_string(2 * i) + " " +
+                std::to_string(2 * i) + "\n" + std::to_string(2 * i + 1) + " " +
+                std::to_string(2 * i + 1) + "\n";
+    }
+    data += "K F M\n1 1\n2 2\n";
+    const e2e::Env env = {{"TOVAQUOR_MAX_MEMORY_MB", "100"}};
+    const e2e::Result plain = run_with({"--fast"}, "wide", data, "3", env);
+    const e2e::Result r = run_with({"--fast", "--phases"}, "wide", data, "3", env);
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(plain.console, r.console);
+    EXPECT_EQ(e2e::mask_times(plain.report), e2e::mask_times(r.report));
+    EXPECT_EQ(e2e::mask_times(plain.log), e2e::mask_times(r.log));
+    EXPECT_NE(std::string::npos, r.errors.find("Sample Wide: no phases, its families are too large "
+                                               "to list within the memory limit"));
+    const std::string phases = file_of(r, "wide.phases.tsv");
+    EXPECT_EQ(phases.find('\n') + 1, phases.size()); // the header alone
+}
+
 TEST(Outputs, OptionsEndAtDoubleDashAndAMisspeltOneIsRefused) {
     const std::string data = e2e::read_data("fixtures/singles.mbd");
     // "--" lets a base name start with two dashes.
