@@ -69,7 +69,9 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, Run
         SampleResults& described =
             results.samples.emplace_back(collect_sample(pop, sample, n_individuals));
         described.n_simulated = run.n_simulated;
-        described.hardy_weinberg = hardy_weinberg_per_locus(sample, results.seed, k + 1);
+        if (results.hardy_weinberg_requested) {
+            described.hardy_weinberg = hardy_weinberg_per_locus(sample, results.seed, k + 1);
+        }
         if (results.phases_requested && has_estimate(pop)) {
             // Before the simulation test, which draws over the individuals' genotypes.
             auto phases = collect_phases(pop);

@@ -309,6 +309,7 @@ int run(const app::CommandLine& command, RunState& state) {
     results.data_file = base + ".mbd";
     results.seed = seed;
     results.phases_requested = command.phases;
+    results.hardy_weinberg_requested = command.tables || command.html;
     results.bootstrap_replicates = command.bootstrap;
     Progress progress(std::cerr, show_progress(), steady_ms);
     const std::int32_t start = clock_ms();

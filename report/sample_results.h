@@ -119,6 +119,7 @@ struct RunResults {
     // What the run was asked for beyond the report: phases (--phases) and
     // bootstrap replicates (--bootstrap N).
     bool phases_requested = false;
+    bool hardy_weinberg_requested = false; // the tables or the page show it
     std::int32_t bootstrap_replicates = 0;
     std::vector<SampleResults> samples;
 };
