@@ -24,17 +24,19 @@ void write_hardy_weinberg(std::ostream& os, const RunResults& run);
 // Every typed individual's phased pairs (BASE.phases.tsv, with --phases).
 void write_phases(std::ostream& os, const RunResults& run);
 std::string phases_file_name(const std::string& base);
-// Writes BASE.phases.tsv; returns its name when it could not be written.
-std::vector<std::string> write_phases_file(const std::string& base, const RunResults& run);
-
 // How a locus' Hardy-Weinberg P-value was found.
 std::string hwe_method(const LocusHardyWeinberg& test);
 
-// Writes the files; returns the names of those that could not be written.
-std::vector<std::string> write_all(const std::string& base, const RunResults& run);
+// Each file with the function that writes it.
+struct Table {
+    std::string file_name;
+    void (*write)(std::ostream&, const RunResults&);
+};
+std::vector<Table> all(const std::string& base);
 
-// A name as a field: a tab inside it would split the row, so it becomes the
-// two characters "\t".
+// A name as a field that tab-separated readers give back whole: in valid
+// UTF-8 (display_text::marked_utf8), and between double quotes, inner ones
+// doubled, when it holds a tab, a carriage return, a line feed or a quote.
 std::string field(const std::string& name);
 
 // What the test column says about a sample's simulation test.
