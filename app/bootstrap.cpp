@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "app/results_collector.h"
+#include "app/sample_batch.h"
 #include "population/pop_pedigree.h"
 #include "support/errors.h"
 #include "support/random.h"
@@ -59,12 +60,7 @@ Replicate analyse_replicate(const SampleDescription& sample,
 
     Replicate out;
     RestartThreads one_thread(1);
-    std::ostringstream console_text;
-    MessageCapture messages;
-    set_console(&console_text);
-    set_message_capture(&messages);
-    std::ostream* saved_log = log_stream;
-    log_stream = &messages.progress;
+    const CapturedOutput dropped;
     const RandomState saved_state = current_random_state();
     current_random_state() = RandomState{};
     random_uniform(generator_seed);
@@ -99,9 +95,6 @@ Replicate analyse_replicate(const SampleDescription& sample,
     } catch (const std::bad_alloc&) {
     }
     current_random_state() = saved_state;
-    log_stream = saved_log;
-    set_console(nullptr);
-    set_message_capture(nullptr);
     return out;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "app/sample_batch.h"
 #include "io/sample_checks.h"
 #include "population/hardy_weinberg.h"
 #include "population/phase_posteriors.h"
@@ -130,22 +131,14 @@ std::optional<std::vector<IndividualPhaseRows>> collect_phases(TPopPedigree& pop
     static constexpr double kLeastPosterior = 0.001;
     // A family too large to list stops only the phases: its message is kept
     // from the log and the console, which stay those of a run without them.
-    std::ostringstream console_text;
-    MessageCapture messages;
-    set_console(&console_text);
-    set_message_capture(&messages);
-    std::ostream* saved_log = log_stream;
-    log_stream = &messages.progress;
     std::optional<std::vector<IndividualPhases>> phases;
     try {
+        const CapturedOutput dropped;
         phases = phase_posteriors(pop, kLeastPosterior);
     } catch (const FatalError&) {
     } catch (const PhasesBeyondMemoryLimit&) {
     } catch (const std::bad_alloc&) {
     }
-    log_stream = saved_log;
-    set_console(nullptr);
-    set_message_capture(nullptr);
     if (!phases) {
         return std::nullopt;
     }
