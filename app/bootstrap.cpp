@@ -15,10 +15,10 @@
 #include "app/results_collector.h"
 #include "app/sample_batch.h"
 #include "population/pop_pedigree.h"
+#include "support/analysis_options.h"
 #include "support/errors.h"
 #include "support/random.h"
 #include "support/side_random.h"
-#include "support/threads.h"
 
 namespace {
 
@@ -59,14 +59,14 @@ Replicate analyse_replicate(const SampleDescription& sample,
     std::int32_t generator_seed = -static_cast<std::int32_t>(1 + random.below(kLargestSeed));
 
     Replicate out;
-    RestartThreads one_thread(1);
+    AnalysisOptions options; // the summed engine, one thread per replicate
+    options.from_data_file = false;
     const CapturedOutput dropped;
     const RandomState saved_state = current_random_state();
     current_random_state() = RandomState{};
     random_uniform(generator_seed);
     try {
-        TPopPedigree pop("Brand new pop");
-        pop.Fast = true;
+        TPopPedigree pop("Brand new pop", options);
         pop.analyse(replicate, n_initial);
         if (pop.PedDB._ln_likelihood > kFloorLnLikelihood &&
             pop.EquilLnLHood > kFloorLnLikelihood) {

@@ -14,7 +14,6 @@
 #include "population/pop_pedigree.h"
 #include "report/report_writer.h"
 #include "support/errors.h"
-#include "support/threads.h"
 
 namespace {
 
@@ -36,13 +35,17 @@ template <class Read> auto read_or_stop(Read read) {
 
 } // namespace
 
-std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast) {
+std::int32_t run_analysis(std::istream& is, std::ostream& report, const AnalysisOptions& options) {
     RunResults discarded;
-    return run_analysis(is, report, fast, discarded, nullptr);
+    return run_analysis(is, report, options, discarded, nullptr);
 }
 
-std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, RunResults& results,
-                          Progress* progress) {
+std::int32_t run_analysis(std::istream& is, std::ostream& report, const AnalysisOptions& options,
+                          RunResults& results, Progress* progress) {
+    // The observed sample's EM runs its initial conditions side by side.
+    AnalysisOptions observed = options;
+    observed.from_data_file = true;
+    observed.restart_threads = options.threads;
     DataFileReader reader(is);
     const RunParameters run = read_or_stop([&] {
         const RunParameters read = reader.read_run_parameters();
@@ -58,13 +61,8 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, Run
         const std::int32_t n_individuals =
             read_or_stop([&] { return reader.read_individual_count(k + 1); });
         const SampleDescription sample = reader.read_sample(n_individuals);
-        TPopPedigree pop("Brand new pop");
-        pop.Fast = fast;
-        {
-            // The observed sample's EM runs its initial conditions side by side.
-            RestartThreads restarts(worker_threads());
-            pop.analyse(sample, run.n_initial);
-        }
+        TPopPedigree pop("Brand new pop", observed);
+        pop.analyse(sample, run.n_initial);
         writer.sample_header(pop.Name, n_individuals, run.n_initial);
         SampleResults& described =
             results.samples.emplace_back(collect_sample(pop, sample, n_individuals));
@@ -112,7 +110,7 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, Run
         }
         if (results.bootstrap_replicates > 0) {
             bootstrap_intervals(sample, described, run.n_initial, results.seed, k + 1,
-                                results.bootstrap_replicates, worker_threads());
+                                results.bootstrap_replicates, options.threads);
         }
         described.complete = true;
         report.flush();

@@ -73,7 +73,7 @@ std::vector<IndividualPhases> phase_posteriors(TPopPedigree& pop, double least) 
     }
     // A database of its own, every combination kept and none merged, over
     // the same individuals: the analysed one is not touched.
-    TPedDB peds;
+    TPedDB peds(EngineKind::listed);
     peds._sample_name = pop.Name;
     peds.build_pedigree_structures(pop.PhenPedDB);
     peds.normalise_weights();
