@@ -36,12 +36,17 @@ bool is_number(const std::string& text) {
 std::vector<std::size_t> choose_markers(const std::vector<std::string>& names,
                                         const std::vector<std::string>& wanted,
                                         const std::string& file, std::int64_t line) {
-    if (wanted.empty() || wanted.size() > 2) {
-        throw InputError(file, 0,
-                         "choose one or two markers with --loci (" + std::to_string(wanted.size()) +
-                             " given)");
+    if (wanted.empty()) {
+        throw InputError(file, 0, "choose the markers with --loci (none given)");
     }
     std::vector<std::size_t> chosen;
+    if (wanted.size() == 1 && wanted[0] == kAllMarkers &&
+        std::find(names.begin(), names.end(), kAllMarkers) == names.end()) {
+        for (std::size_t m = 0; m < names.size(); ++m) {
+            chosen.push_back(m);
+        }
+        return chosen;
+    }
     for (const std::string& w : wanted) {
         const auto named = std::find(names.begin(), names.end(), w);
         std::size_t index = 0;

@@ -45,7 +45,9 @@ std::vector<std::string> split_blanks(const std::string& line);
 void drop_carriage_return(std::string& line);
 
 // Positions in `names` of the markers asked for, each by name or by number
-// from 1 (a name wins over a number). One or two distinct markers.
+// from 1 (a name wins over a number), distinct; `all` alone (unless a marker
+// has that name) takes every marker in file order.
+inline constexpr const char* kAllMarkers = "all";
 std::vector<std::size_t> choose_markers(const std::vector<std::string>& names,
                                         const std::vector<std::string>& wanted,
                                         const std::string& file, std::int64_t line);
