@@ -16,6 +16,7 @@
 #include "app/progress.h"
 #include "app/run_summary.h"
 #include "report/html_report.h"
+#include "report/panel.h"
 #include "report/report_writer.h"
 #include "report/tables.h"
 #include "support/clock.h"
@@ -127,6 +128,15 @@ bool write_outputs(const CommandLine& command, const std::string& base,
         std::string names;
         for (const std::string& name : tables::file_names(base)) {
             names += (names.empty() ? "" : ", ") + name;
+        }
+        const std::vector<panel::Panel> panels = panel::find_panels(results);
+        if (!panels.empty()) {
+            const std::string pairs = base + ".pairs.tsv";
+            if (!panel::write_pairs_file(pairs, results, panels)) {
+                std::cerr << "Unable to write the table " << pairs << "\n";
+                written = false;
+            }
+            names += ", " + pairs;
         }
         files.emplace_back("Tables", names);
     }

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "report/number_format.h"
+#include "report/panel.h"
 
 namespace tables {
 namespace {
@@ -22,6 +23,11 @@ std::string integer(std::int64_t value) {
 }
 
 const char* const kNoEstimate = "no estimate: the likelihood of the sample is zero";
+
+// The marker of a sample's locus (0 or 1) as its name carries it, or "".
+std::string marker(const std::vector<std::string>& names, std::size_t locus) {
+    return locus < names.size() ? field(names[locus]) : "";
+}
 
 } // namespace
 
@@ -87,13 +93,16 @@ void write_summary(std::ostream& os, const RunResults& run) {
              "p_lower_95",
              "p_upper_95",
              "overall_d_prime",
-             "wn"});
+             "wn",
+             "locus_1",
+             "locus_2"});
     for (std::size_t s = 0; s < run.samples.size(); ++s) {
         const SampleResults& sample = run.samples[s];
         const std::optional<SampleLd> ld_table = sample_ld(sample);
         const SampleTest test = sample_test(sample, ld_table);
         const bool est = sample.estimated;
         const bool sim = sample.test == TestStatus::kRun;
+        const std::vector<std::string> markers = panel::locus_names(sample);
         row(os, {field(run.program),
                  run.version,
                  field(run.data_file),
@@ -124,7 +133,9 @@ void write_summary(std::ostream& os, const RunResults& run) {
                  shortest(test.interval.lower),
                  shortest(test.interval.upper),
                  ld_table ? shortest(ld_table->table.overall_d_prime) : "",
-                 ld_table ? shortest(ld_table->table.wn) : ""});
+                 ld_table ? shortest(ld_table->table.wn) : "",
+                 marker(markers, 0),
+                 marker(markers, 1)});
     }
 }
 
@@ -150,12 +161,15 @@ void write_alleles(std::ostream& os, const RunResults& run) {
 
 void write_haplotypes(std::ostream& os, const RunResults& run) {
     row(os, {"sample_number", "sample", "haplotype_number", "allele_1", "allele_2", "frequency",
-             "product_of_allele_frequencies", "d", "d_prime", "r_squared", "note"});
+             "product_of_allele_frequencies", "d", "d_prime", "r_squared", "note", "locus_1",
+             "locus_2"});
     for (std::size_t s = 0; s < run.samples.size(); ++s) {
         const SampleResults& sample = run.samples[s];
         const std::string number = integer(static_cast<std::int64_t>(s) + 1);
+        const std::vector<std::string> markers = panel::locus_names(sample);
         if (!sample.estimated) {
-            row(os, {number, field(sample.name), "", "", "", "", "", "", "", "", kNoEstimate});
+            row(os, {number, field(sample.name), "", "", "", "", "", "", "", "", kNoEstimate,
+                     marker(markers, 0), marker(markers, 1)});
             continue;
         }
         const std::optional<SampleLd> ld_table = sample_ld(sample);
@@ -181,7 +195,8 @@ void write_haplotypes(std::ostream& os, const RunResults& run) {
             row(os, {number, field(sample.name), integer(h.number),
                      h.alleles.empty() ? "" : field(h.alleles[0]),
                      h.alleles.size() < 2 ? "" : field(h.alleles[1]), shortest(h.frequency),
-                     shortest(h.product), d, d_prime, r_squared, note});
+                     shortest(h.product), d, d_prime, r_squared, note, marker(markers, 0),
+                     marker(markers, 1)});
         }
     }
 }

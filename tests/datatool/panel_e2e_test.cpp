@@ -1,5 +1,6 @@
 // Panels of markers end to end: one data file with every pair, each pair's
-// sample the same as converting that pair alone.
+// sample the same as converting that pair alone, and the analysis naming the
+// markers in its tables, page and summary.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -42,9 +43,9 @@ std::vector<std::string> samples_of(const std::string& data) {
 }
 
 e2e::Result convert(const std::string& loci, const std::string& name) {
-    return e2e::run_data_tool({"convert", "p.ped", "-o", "p.mbd", "--loci", loci, "--name", name,
-                               "--simulations", "0"},
-                              {{"p.ped", kPanelPed}, {"p.map", kPanelMap}}, {"p.mbd"});
+    return e2e::run_data_tool(
+        {"convert", "p.ped", "-o", "p.mbd", "--loci", loci, "--name", name, "--simulations", "0"},
+        {{"p.ped", kPanelPed}, {"p.map", kPanelMap}}, {"p.mbd"});
 }
 
 TEST(PanelConvert, EveryPairInMarkerOrderAsIfConvertedAlone) {
@@ -63,15 +64,16 @@ TEST(PanelConvert, EveryPairInMarkerOrderAsIfConvertedAlone) {
         const e2e::Result alone = convert(a + "," + b, name);
         ASSERT_EQ(0, alone.status) << alone.errors;
         EXPECT_EQ(samples_of(alone.collected.at("p.mbd")).at(0), samples[k]) << name;
-        EXPECT_NE(std::string::npos, all.console.find(alone.console.substr(
-                                         alone.console.find("Individuals read"))))
+        EXPECT_NE(std::string::npos,
+                  all.console.find(alone.console.substr(alone.console.find("Individuals read"))))
             << name;
     }
     // k2 is typed at M1 and M3 only: a sibling of the M1 x M3 pair alone.
     EXPECT_EQ(0U, samples[1].find("7\nPanel: M1 x M3\n"));
     EXPECT_EQ(0U, samples[0].find("6\nPanel: M1 x M2\n"));
     // Markers chosen by number, in the order given.
-    EXPECT_EQ(0U, samples_of(convert("3,1,2", "P").collected.at("p.mbd")).at(0).find("7\nP: M3 x M1\n"));
+    EXPECT_EQ(
+        0U, samples_of(convert("3,1,2", "P").collected.at("p.mbd")).at(0).find("7\nP: M3 x M1\n"));
 }
 
 TEST(PanelConvert, RefusesMarkersThatCannotNameAPairAndEmptyPairs) {
@@ -82,9 +84,9 @@ TEST(PanelConvert, RefusesMarkersThatCannotNameAPairAndEmptyPairs) {
     EXPECT_EQ("t.tsv: marker \"HLA A\" cannot name a pair's sample (PANEL: MARKER1 x MARKER2): "
               "it holds a blank\n",
               blank.errors);
-    const e2e::Result empty =
-        e2e::run_data_tool({"convert", "t.tsv", "-o", "t.mbd", "--loci", "2,1,3"},
-                           {{"t.tsv", "id\tfather\tmother\tA\tB\tC\n" + table.substr(table.find('x'))}});
+    const e2e::Result empty = e2e::run_data_tool(
+        {"convert", "t.tsv", "-o", "t.mbd", "--loci", "2,1,3"},
+        {{"t.tsv", "id\tfather\tmother\tA\tB\tC\n" + table.substr(table.find('x'))}});
     EXPECT_EQ("t.tsv: markers B and C: no individual is typed at the chosen markers: nothing to "
               "write\n",
               empty.errors);
@@ -92,6 +94,41 @@ TEST(PanelConvert, RefusesMarkersThatCannotNameAPairAndEmptyPairs) {
         EXPECT_EQ(1, r.status);
         EXPECT_EQ((std::vector<std::string>{"t.tsv"}), r.left);
     }
+}
+
+TEST(PanelRun, TablesPageAndSummaryNameEveryMarker) {
+    const e2e::Result converted = convert("all", "Panel");
+    ASSERT_EQ(0, converted.status);
+    e2e::Run run{{"--tables", "--html", "p", "7"}};
+    run.files = {{"p.mbd", converted.collected.at("p.mbd")}};
+    run.collect = {"p.summary.tsv", "p.haplotypes.tsv", "p.pairs.tsv", "p.html"};
+    run.capture_errors = true;
+    const e2e::Result r = e2e::run(run);
+    ASSERT_EQ(0, r.status) << r.errors;
+    const std::vector<e2e::Row> summary = e2e::parse_table(r.collected.at("p.summary.tsv"));
+    const std::vector<e2e::Row> pairs = e2e::parse_table(r.collected.at("p.pairs.tsv"));
+    ASSERT_EQ(6U, summary.size());
+    ASSERT_EQ(6U, pairs.size());
+    for (std::size_t k = 0; k < summary.size(); ++k) {
+        const std::string name =
+            "Panel: " + summary[k].at("locus_1") + " x " + summary[k].at("locus_2");
+        EXPECT_EQ(name, summary[k].at("sample"));
+        EXPECT_EQ(name, pairs[k].at("sample"));
+        EXPECT_EQ(summary[k].at("overall_d_prime"), pairs[k].at("overall_d_prime"));
+        EXPECT_EQ(summary[k].at("wn"), pairs[k].at("wn"));
+        EXPECT_EQ(summary[k].at("chi_square_p"), pairs[k].at("p"));
+        EXPECT_EQ("chi-square", pairs[k].at("p_source"));
+        EXPECT_NE(std::string::npos, r.errors.find("Sample " + name + ": ratio "));
+    }
+    for (const e2e::Row& row : e2e::parse_table(r.collected.at("p.haplotypes.tsv"))) {
+        EXPECT_EQ(row.at("sample"), "Panel: " + row.at("locus_1") + " x " + row.at("locus_2"));
+    }
+    const std::string& page = r.collected.at("p.html");
+    EXPECT_NE(std::string::npos,
+              page.find("<h2>Panel Panel: 4 markers, 6 pairs</h2>\n<table class=\"panel-matrix\">\n"
+                        "<tr><th></th><th>M1</th><th>M2</th><th>M3</th><th>M4</th></tr>"));
+    EXPECT_NE(std::string::npos, r.errors.find("Tables: p.summary.tsv, p.alleles.tsv, "
+                                               "p.haplotypes.tsv, p.simulated.tsv, p.pairs.tsv\n"));
 }
 
 } // namespace
