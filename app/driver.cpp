@@ -4,6 +4,7 @@
 
 #include "app/results_collector.h"
 #include "app/sample_batch.h"
+#include "app/side_by_side.h"
 #include "app/simulation.h"
 #include "io/data_file_reader.h"
 #include "pedigree/compact_combinations.h"
@@ -37,16 +38,8 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, Run
     results.n_initial = run.n_initial;
     ReportWriter writer(report);
     std::int32_t without_estimate = 0;
-    for (std::int32_t k = 0; k < run.n_samples; ++k) {
-        const std::int32_t n_individuals = reader.read_individual_count(k + 1);
-        const SampleDescription sample = reader.read_sample(n_individuals);
-        TPopPedigree pop("Brand new pop");
-        pop.Fast = fast;
-        {
-            // The observed sample's EM runs its initial conditions side by side.
-            RestartThreads restarts(worker_threads());
-            pop.analyse(sample, run.n_initial);
-        }
+    auto write = [&](TPopPedigree& pop, const SampleDescription& sample,
+                     std::int32_t n_individuals) {
         writer.sample_header(pop.Name, n_individuals, run.n_initial);
         SampleResults& described =
             results.samples.emplace_back(collect_sample(pop, sample, n_individuals));
@@ -66,7 +59,7 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, Run
                 described.test = TestStatus::kNoEstimate;
             }
             described.complete = true;
-            continue;
+            return;
         }
         const EstimateLine estimate{pop.PedDB._ln_likelihood, pop.EquilLnLHood,
                                     pop.PedDB._n_maxima};
@@ -85,6 +78,21 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, Run
         }
         described.complete = true;
         report.flush();
+    };
+    const std::int32_t threads = worker_threads();
+    if (run.n_simulated == 0 && threads > 1 && run.n_samples > 1) {
+        // Without simulated samples a sample's analysis is all its work, and
+        // the samples are independent but for the random stream.
+        analyse_side_by_side(reader, run.n_samples, run.n_initial, fast, threads, write);
+        return without_estimate;
+    }
+    for (std::int32_t k = 0; k < run.n_samples; ++k) {
+        const std::int32_t n_individuals = reader.read_individual_count(k + 1);
+        const SampleDescription sample = reader.read_sample(n_individuals);
+        // The observed sample's EM runs its initial conditions side by side.
+        const std::unique_ptr<TPopPedigree> pop =
+            analyse_observed(sample, run.n_initial, fast, threads);
+        write(*pop, sample, n_individuals);
     }
     return without_estimate;
 }

@@ -18,27 +18,36 @@ EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_init
     return {simulated.PedDB._ln_likelihood, simulated.EquilLnLHood, simulated.PedDB._n_maxima};
 }
 
+OutputCapture::OutputCapture(std::ostringstream& console, MessageCapture& messages)
+    : _saved_log(log_stream) {
+    set_console(&console);
+    set_message_capture(&messages);
+    log_stream = &messages.progress;
+}
+
+OutputCapture::~OutputCapture() {
+    log_stream = _saved_log;
+    set_console(nullptr);
+    set_message_capture(nullptr);
+}
+
 void analyse_buffered(SimulatedSample& sample, std::int32_t n_initial) {
     // The workers are busy with samples: each sample's EM runs on its thread.
     RestartThreads one_thread(1);
     std::ostringstream console_text;
-    set_console(&console_text);
-    set_message_capture(&sample.messages);
-    std::ostream* saved_log = log_stream;
-    log_stream = &sample.messages.progress;
-    current_random_state() = sample.start;
-    try {
-        sample.result = analyse_sample(sample.sample, n_initial, sample.fast);
-    } catch (const FatalError&) {
-        // Kept in the capture; the replay stops the run there.
-    } catch (const std::bad_alloc&) {
-        sample.out_of_memory = true;
+    {
+        const OutputCapture capture(console_text, sample.messages);
+        current_random_state() = sample.start;
+        try {
+            sample.result = analyse_sample(sample.sample, n_initial, sample.fast);
+        } catch (const FatalError&) {
+            // Kept in the capture; the replay stops the run there.
+        } catch (const std::bad_alloc&) {
+            sample.out_of_memory = true;
+        }
+        sample.finished = current_random_state();
     }
-    sample.finished = current_random_state();
     sample.console = console_text.str();
-    log_stream = saved_log;
-    set_console(nullptr);
-    set_message_capture(nullptr);
 }
 
 void analyse_pulled(std::vector<SimulatedSample>& batch, std::atomic<std::int32_t>& next,

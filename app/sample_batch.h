@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,19 @@ struct SimulatedSample {
     std::string console;
     MessageCapture messages;
     bool out_of_memory = false;
+};
+
+// While alive, routes the calling thread's console text, log messages and log
+// progress lines into buffers, for a replay in order on the main thread.
+class OutputCapture {
+  public:
+    OutputCapture(std::ostringstream& console, MessageCapture& messages);
+    ~OutputCapture();
+    OutputCapture(const OutputCapture&) = delete;
+    OutputCapture& operator=(const OutputCapture&) = delete;
+
+  private:
+    std::ostream* _saved_log;
 };
 
 // Analyses a simulated sample exactly like an observed one (`fast`: with --fast).

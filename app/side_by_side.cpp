@@ -1,0 +1,221 @@
+#include "app/side_by_side.h"
+
+#include <condition_variable>
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/sample_batch.h"
+#include "population/pop_pedigree.h"
+#include "support/errors.h"
+#include "support/random.h"
+#include "support/run_stats.h"
+#include "support/threads.h"
+
+std::unique_ptr<TPopPedigree> analyse_observed(const SampleDescription& sample,
+                                               std::int32_t n_initial, bool fast,
+                                               std::int32_t threads) {
+    auto pop = std::make_unique<TPopPedigree>("Brand new pop");
+    pop->Fast = fast;
+    const RestartThreads restarts(threads);
+    pop->analyse(sample, n_initial);
+    return pop;
+}
+
+namespace {
+
+// One sample on its way: read, then analysed by a worker, then written.
+struct Observed {
+    std::int32_t announced = 0;
+    SampleDescription sample;
+    std::string read_console; // what reading it printed
+    MessageCapture read_messages;
+    std::exception_ptr read_failure; // out of memory while reading
+    bool read = false;
+
+    RandomState start;
+    RandomState expected;
+    RandomState finished;
+    std::unique_ptr<TPopPedigree> pop;
+    std::string console;
+    MessageCapture messages;
+    bool out_of_memory = false;
+    bool done = false;
+};
+
+// Reads every sample up front, each with its messages kept for its turn: a
+// file that breaks off still has the samples before the break written first.
+std::vector<std::unique_ptr<Observed>> read_all(DataFileReader& reader, std::int32_t n_samples) {
+    std::vector<std::unique_ptr<Observed>> samples;
+    for (std::int32_t k = 0; k < n_samples; ++k) {
+        auto& s = *samples.emplace_back(std::make_unique<Observed>());
+        std::ostringstream console_text;
+        {
+            const OutputCapture capture(console_text, s.read_messages);
+            try {
+                s.announced = reader.read_individual_count(k + 1);
+                s.sample = reader.read_sample(s.announced);
+                s.read = true;
+            } catch (const FatalError&) {
+                // Kept in the capture: its replay stops the run.
+            } catch (const std::bad_alloc&) {
+                s.read_failure = std::current_exception();
+            }
+        }
+        s.read_console = console_text.str();
+        if (!s.read) {
+            break;
+        }
+    }
+    return samples;
+}
+
+// Worker threads taking samples in file order, at most `ahead` past the
+// last one written so that finished pedigrees do not pile up in memory.
+class Workers {
+  public:
+    Workers(std::vector<std::unique_ptr<Observed>>& samples, std::size_t n_read,
+            std::int32_t n_initial, bool fast, std::int32_t threads)
+        : _samples(samples), _n_read(n_read), _n_initial(n_initial), _fast(fast),
+          _ahead(2 * static_cast<std::size_t>(threads)) {
+        for (std::int32_t t = 0; t < threads; ++t) {
+            _threads.emplace_back([this] { work(); });
+        }
+    }
+    ~Workers() {
+        {
+            const std::lock_guard<std::mutex> lock(_mutex);
+            _stop = true;
+        }
+        _changed.notify_all();
+        for (std::thread& t : _threads) {
+            t.join();
+        }
+    }
+    Workers(const Workers&) = delete;
+    Workers& operator=(const Workers&) = delete;
+
+    void wait_for(std::size_t i) {
+        std::unique_lock<std::mutex> lock(_mutex);
+        _changed.wait(lock, [&] { return _samples[i]->done; });
+    }
+    void written(std::size_t i) {
+        {
+            const std::lock_guard<std::mutex> lock(_mutex);
+            _written = i + 1;
+        }
+        _changed.notify_all();
+    }
+
+  private:
+    void work() {
+        for (;;) {
+            std::size_t i = 0;
+            {
+                std::unique_lock<std::mutex> lock(_mutex);
+                _changed.wait(
+                    lock, [&] { return _stop || _next >= _n_read || _next < _written + _ahead; });
+                if (_stop || _next >= _n_read) {
+                    return;
+                }
+                i = _next++;
+            }
+            analyse(*_samples[i]);
+            {
+                const std::lock_guard<std::mutex> lock(_mutex);
+                _samples[i]->done = true;
+            }
+            _changed.notify_all();
+        }
+    }
+
+    void analyse(Observed& s) const {
+        std::ostringstream console_text;
+        {
+            const OutputCapture capture(console_text, s.messages);
+            current_random_state() = s.start;
+            try {
+                s.pop = analyse_observed(s.sample, _n_initial, _fast, 1);
+            } catch (const FatalError&) {
+                // Kept in the capture; the replay stops the run there.
+            } catch (const std::bad_alloc&) {
+                s.out_of_memory = true;
+            }
+            s.finished = current_random_state();
+        }
+        s.console = console_text.str();
+    }
+
+    std::vector<std::unique_ptr<Observed>>& _samples;
+    const std::size_t _n_read;
+    const std::int32_t _n_initial;
+    const bool _fast;
+    const std::size_t _ahead;
+    std::mutex _mutex;
+    std::condition_variable _changed;
+    std::size_t _next = 0;
+    std::size_t _written = 0;
+    bool _stop = false;
+    std::vector<std::thread> _threads;
+};
+
+} // namespace
+
+void analyse_side_by_side(DataFileReader& reader, std::int32_t n_samples, std::int32_t n_initial,
+                          bool fast, std::int32_t threads, const SampleWriter& write) {
+    std::vector<std::unique_ptr<Observed>> samples = read_all(reader, n_samples);
+    std::size_t n_read = 0;
+    std::int32_t one = 1;
+    for (const auto& s : samples) {
+        if (!s->read) {
+            break;
+        }
+        ++n_read;
+        s->start = current_random_state();
+        const std::int64_t skip = TPopPedigree::deviates_needed(s->sample, n_initial);
+        for (std::int64_t k = 0; k < skip; ++k) {
+            random_uniform(one);
+        }
+        s->expected = current_random_state();
+    }
+    auto workers = std::make_unique<Workers>(samples, n_read, n_initial, fast, threads);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        Observed& s = *samples[i];
+        std::cout << s.read_console;
+        s.read_messages.replay(*log_stream);
+        if (s.read_failure) {
+            std::rethrow_exception(s.read_failure);
+        }
+        if (!s.read) {
+            break; // not reached: the replay of a failed read stops the run
+        }
+        if (workers) {
+            workers->wait_for(i);
+            std::cout << s.console;
+            s.messages.replay(*log_stream);
+            if (s.out_of_memory) {
+                throw std::bad_alloc();
+            }
+            current_random_state() = s.finished;
+            if (!(s.finished == s.expected)) {
+                // The samples after this one started from a wrong state:
+                // analyse them again, one at a time, from the right one.
+                ++run_stats().prediction_misses;
+                workers.reset();
+            }
+        } else {
+            s.pop = analyse_observed(s.sample, n_initial, fast, threads);
+        }
+        write(*s.pop, s.sample, s.announced);
+        s.pop.reset();
+        if (workers) {
+            workers->written(i);
+        }
+    }
+}
