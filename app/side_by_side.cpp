@@ -49,41 +49,34 @@ struct Observed {
     bool done = false;
 };
 
-// Reads every sample up front, each with its messages kept for its turn: a
-// file that breaks off still has the samples before the break written first.
-std::vector<std::unique_ptr<Observed>> read_all(DataFileReader& reader, std::int32_t n_samples) {
-    std::vector<std::unique_ptr<Observed>> samples;
-    for (std::int32_t k = 0; k < n_samples; ++k) {
-        auto& s = *samples.emplace_back(std::make_unique<Observed>());
-        std::ostringstream console_text;
-        {
-            const OutputCapture capture(console_text, s.read_messages);
-            try {
-                s.announced = reader.read_individual_count(k + 1);
-                s.sample = reader.read_sample(s.announced);
-                s.read = true;
-            } catch (const FatalError&) {
-                // Kept in the capture: its replay stops the run.
-            } catch (const std::bad_alloc&) {
-                s.read_failure = std::current_exception();
-            }
-        }
-        s.read_console = console_text.str();
-        if (!s.read) {
-            break;
+// Reads the next sample, with its messages kept for its turn: a file that
+// breaks off still has the samples before the break written first. False
+// when the reading failed.
+bool read_next(DataFileReader& reader, std::int32_t number, Observed& s) {
+    std::ostringstream console_text;
+    {
+        const OutputCapture capture(console_text, s.read_messages);
+        try {
+            s.announced = reader.read_individual_count(number);
+            s.sample = reader.read_sample(s.announced);
+            s.read = true;
+        } catch (const FatalError&) {
+            // Kept in the capture: its replay stops the run.
+        } catch (const std::bad_alloc&) {
+            s.read_failure = std::current_exception();
         }
     }
-    return samples;
+    s.read_console = console_text.str();
+    return s.read;
 }
 
-// Worker threads taking samples in file order, at most `ahead` past the
-// last one written so that finished pedigrees do not pile up in memory.
+// Worker threads taking samples in file order as they are read, at most
+// `ahead` past the last one written so that finished pedigrees do not pile
+// up in memory.
 class Workers {
   public:
-    Workers(std::vector<std::unique_ptr<Observed>>& samples, std::size_t n_read,
-            std::int32_t n_initial, bool fast, std::int32_t threads)
-        : _samples(samples), _n_read(n_read), _n_initial(n_initial), _fast(fast),
-          _ahead(2 * static_cast<std::size_t>(threads)) {
+    Workers(std::int32_t n_initial, bool fast, std::int32_t threads)
+        : _n_initial(n_initial), _fast(fast), _ahead(2 * static_cast<std::size_t>(threads)) {
         for (std::int32_t t = 0; t < threads; ++t) {
             _threads.emplace_back([this] { work(); });
         }
@@ -101,14 +94,22 @@ class Workers {
     Workers(const Workers&) = delete;
     Workers& operator=(const Workers&) = delete;
 
-    void wait_for(std::size_t i) {
-        std::unique_lock<std::mutex> lock(_mutex);
-        _changed.wait(lock, [&] { return _samples[i]->done; });
-    }
-    void written(std::size_t i) {
+    // A sample read, with its start state set: workers may take it.
+    void add(Observed* sample) {
         {
             const std::lock_guard<std::mutex> lock(_mutex);
-            _written = i + 1;
+            _queue.push_back(sample);
+        }
+        _changed.notify_all();
+    }
+    void wait_for(const Observed& sample) {
+        std::unique_lock<std::mutex> lock(_mutex);
+        _changed.wait(lock, [&] { return sample.done; });
+    }
+    void written(std::size_t count) {
+        {
+            const std::lock_guard<std::mutex> lock(_mutex);
+            _written = count;
         }
         _changed.notify_all();
     }
@@ -116,20 +117,21 @@ class Workers {
   private:
     void work() {
         for (;;) {
-            std::size_t i = 0;
+            Observed* sample = nullptr;
             {
                 std::unique_lock<std::mutex> lock(_mutex);
-                _changed.wait(
-                    lock, [&] { return _stop || _next >= _n_read || _next < _written + _ahead; });
-                if (_stop || _next >= _n_read) {
+                _changed.wait(lock, [&] {
+                    return _stop || (_next < _queue.size() && _next < _written + _ahead);
+                });
+                if (_stop) {
                     return;
                 }
-                i = _next++;
+                sample = _queue[_next++];
             }
-            analyse(*_samples[i]);
+            analyse(*sample);
             {
                 const std::lock_guard<std::mutex> lock(_mutex);
-                _samples[i]->done = true;
+                sample->done = true;
             }
             _changed.notify_all();
         }
@@ -152,13 +154,12 @@ class Workers {
         s.console = console_text.str();
     }
 
-    std::vector<std::unique_ptr<Observed>>& _samples;
-    const std::size_t _n_read;
     const std::int32_t _n_initial;
     const bool _fast;
     const std::size_t _ahead;
     std::mutex _mutex;
     std::condition_variable _changed;
+    std::vector<Observed*> _queue;
     std::size_t _next = 0;
     std::size_t _written = 0;
     bool _stop = false;
@@ -169,22 +170,25 @@ class Workers {
 
 void analyse_side_by_side(DataFileReader& reader, std::int32_t n_samples, std::int32_t n_initial,
                           bool fast, std::int32_t threads, const SampleWriter& write) {
-    std::vector<std::unique_ptr<Observed>> samples = read_all(reader, n_samples);
-    std::size_t n_read = 0;
+    // Every sample is read, and its start state predicted, before any is
+    // written; the workers start on each as soon as it is read.
+    // Declared first, so the workers are stopped before the samples go.
+    std::vector<std::unique_ptr<Observed>> samples;
+    auto workers = std::make_unique<Workers>(n_initial, fast, threads);
     std::int32_t one = 1;
-    for (const auto& s : samples) {
-        if (!s->read) {
+    for (std::int32_t k = 0; k < n_samples; ++k) {
+        Observed& s = *samples.emplace_back(std::make_unique<Observed>());
+        if (!read_next(reader, k + 1, s)) {
             break;
         }
-        ++n_read;
-        s->start = current_random_state();
-        const std::int64_t skip = TPopPedigree::deviates_needed(s->sample, n_initial);
-        for (std::int64_t k = 0; k < skip; ++k) {
+        s.start = current_random_state();
+        const std::int64_t skip = TPopPedigree::deviates_needed(s.sample, n_initial);
+        for (std::int64_t d = 0; d < skip; ++d) {
             random_uniform(one);
         }
-        s->expected = current_random_state();
+        s.expected = current_random_state();
+        workers->add(&s);
     }
-    auto workers = std::make_unique<Workers>(samples, n_read, n_initial, fast, threads);
     for (std::size_t i = 0; i < samples.size(); ++i) {
         Observed& s = *samples[i];
         std::cout << s.read_console;
@@ -196,7 +200,7 @@ void analyse_side_by_side(DataFileReader& reader, std::int32_t n_samples, std::i
             break; // not reached: the replay of a failed read stops the run
         }
         if (workers) {
-            workers->wait_for(i);
+            workers->wait_for(s);
             std::cout << s.console;
             s.messages.replay(*log_stream);
             if (s.out_of_memory) {
@@ -215,7 +219,7 @@ void analyse_side_by_side(DataFileReader& reader, std::int32_t n_samples, std::i
         write(*s.pop, s.sample, s.announced);
         s.pop.reset();
         if (workers) {
-            workers->written(i);
+            workers->written(i + 1);
         }
     }
 }
