@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/sample_batch.h"
+#include "io/input_error.h"
 #include "population/pop_pedigree.h"
 #include "support/errors.h"
 #include "support/random.h"
@@ -57,9 +58,13 @@ bool read_next(DataFileReader& reader, std::int32_t number, Observed& s) {
     {
         const OutputCapture capture(console_text, s.read_messages);
         try {
-            s.announced = reader.read_individual_count(number);
-            s.sample = reader.read_sample(s.announced);
-            s.read = true;
+            try {
+                s.announced = reader.read_individual_count(number);
+                s.sample = reader.read_sample(s.announced);
+                s.read = true;
+            } catch (const InputError& e) {
+                fatal_input_error(e.message()); // as a read on the main thread stops
+            }
         } catch (const FatalError&) {
             // Kept in the capture: its replay stops the run.
         } catch (const std::bad_alloc&) {
