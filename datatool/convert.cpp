@@ -407,6 +407,10 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
     if (output.empty()) {
         throw UsageError("convert needs the output file: -o OUTPUT.mbd");
     }
+    // Every file read, the map beside the input too, must stay as it is.
+    const std::vector<std::string> inputs = {
+        input, line.option("map"), std::filesystem::path(input).replace_extension(".map").string()};
+    check_output_target(output, inputs);
     if (line.option("loci").empty()) {
         throw UsageError(
             "convert needs the markers to keep: --loci L1,L2 (one marker, or more for every "
@@ -460,7 +464,7 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
     for (const Conversion& conversion : conversions) {
         content.samples.push_back(conversion.sample);
     }
-    save_mbd(output, content);
+    save_mbd(output, content, inputs);
     const std::string run_parameters = std::to_string(simulations) + " simulated samples, " +
                                        std::to_string(starts) + " initial conditions\n";
     if (conversions.size() == 1) {

@@ -1,7 +1,6 @@
 #include "report/panel.h"
 
 #include <algorithm>
-#include <fstream>
 #include <limits>
 
 #include "report/number_format.h"
@@ -80,17 +79,6 @@ void write_pairs_table(std::ostream& os, const RunResults& run, const std::vecto
                << shortest(f.wn) << "\t" << shortest(f.p) << "\t" << f.p_source << "\n";
         }
     }
-}
-
-bool write_pairs_file(const std::string& file_name, const RunResults& run,
-                      const std::vector<Panel>& panels) {
-    std::ofstream os(file_name, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!os.is_open()) {
-        return false;
-    }
-    write_pairs_table(os, run, panels);
-    os.flush();
-    return static_cast<bool>(os);
 }
 
 } // namespace panel

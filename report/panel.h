@@ -45,8 +45,5 @@ std::vector<std::string> locus_names(const SampleResults& sample);
 
 // BASE.pairs.tsv: one row per pair of every panel.
 void write_pairs_table(std::ostream& os, const RunResults& run, const std::vector<Panel>& panels);
-// Writes BASE.pairs.tsv; false when the file cannot be written.
-bool write_pairs_file(const std::string& file_name, const RunResults& run,
-                      const std::vector<Panel>& panels);
 
 } // namespace panel
