@@ -438,7 +438,8 @@ void panel_matrix(std::ostream& os, const RunResults& run, const panel::Panel& p
             }
             os << "\">" << num(value, 2) << "<br><span class=\"p\">";
             if (*f.p_source != '\0') {
-                os << (chi ? "&chi;&sup2; " : "P ") << num(f.p, 3) << stars(f.p);
+                os << (chi ? "&chi;&sup2; " : "P ") << (f.p < 0.001 ? "&lt;0.001" : num(f.p, 3))
+                   << stars(f.p);
             }
             os << "</span></a></td>";
         }
