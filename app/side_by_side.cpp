@@ -46,7 +46,7 @@ struct Observed {
     std::unique_ptr<TPopPedigree> pop;
     std::string console;
     MessageCapture messages;
-    bool out_of_memory = false;
+    std::exception_ptr failure; // out of memory, or anything unforeseen
     bool done = false;
 };
 
@@ -151,8 +151,8 @@ class Workers {
                 s.pop = analyse_observed(s.sample, _n_initial, _fast, 1);
             } catch (const FatalError&) {
                 // Kept in the capture; the replay stops the run there.
-            } catch (const std::bad_alloc&) {
-                s.out_of_memory = true;
+            } catch (...) {
+                s.failure = std::current_exception(); // thrown again in its turn
             }
             s.finished = current_random_state();
         }
@@ -208,8 +208,8 @@ void analyse_side_by_side(DataFileReader& reader, std::int32_t n_samples, std::i
             workers->wait_for(s);
             std::cout << s.console;
             s.messages.replay(*log_stream);
-            if (s.out_of_memory) {
-                throw std::bad_alloc();
+            if (s.failure) {
+                std::rethrow_exception(s.failure);
             }
             current_random_state() = s.finished;
             if (!(s.finished == s.expected)) {
