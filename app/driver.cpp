@@ -12,7 +12,6 @@
 #include "population/pop_pedigree.h"
 #include "report/report_writer.h"
 #include "support/errors.h"
-#include "support/threads.h"
 
 namespace {
 
@@ -34,13 +33,17 @@ template <class Read> auto read_or_stop(Read read) {
 
 } // namespace
 
-std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast) {
+std::int32_t run_analysis(std::istream& is, std::ostream& report, const AnalysisOptions& options) {
     RunResults discarded;
-    return run_analysis(is, report, fast, discarded, nullptr);
+    return run_analysis(is, report, options, discarded, nullptr);
 }
 
-std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, RunResults& results,
-                          Progress* progress) {
+std::int32_t run_analysis(std::istream& is, std::ostream& report, const AnalysisOptions& options,
+                          RunResults& results, Progress* progress) {
+    // The observed sample's EM runs its initial conditions side by side.
+    AnalysisOptions observed = options;
+    observed.from_data_file = true;
+    observed.restart_threads = options.threads;
     DataFileReader reader(is);
     const RunParameters run = read_or_stop([&] {
         const RunParameters read = reader.read_run_parameters();
@@ -93,20 +96,17 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, Run
         described.complete = true;
         report.flush();
     };
-    const std::int32_t threads = worker_threads();
-    if (run.n_simulated == 0 && threads > 1 && run.n_samples > 1) {
+    if (run.n_simulated == 0 && options.threads > 1 && run.n_samples > 1) {
         // Without simulated samples a sample's analysis is all its work, and
         // the samples are independent but for the random stream.
-        analyse_side_by_side(reader, run.n_samples, run.n_initial, fast, threads, write);
+        analyse_side_by_side(reader, run.n_samples, run.n_initial, observed, write);
         return without_estimate;
     }
     for (std::int32_t k = 0; k < run.n_samples; ++k) {
         const std::int32_t n_individuals =
             read_or_stop([&] { return reader.read_individual_count(k + 1); });
         const SampleDescription sample = reader.read_sample(n_individuals);
-        // The observed sample's EM runs its initial conditions side by side.
-        const std::unique_ptr<TPopPedigree> pop =
-            analyse_observed(sample, run.n_initial, fast, threads);
+        const std::unique_ptr<TPopPedigree> pop = analyse_observed(sample, run.n_initial, observed);
         write(*pop, sample, n_individuals);
     }
     return without_estimate;

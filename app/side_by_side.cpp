@@ -17,14 +17,11 @@
 #include "support/errors.h"
 #include "support/random.h"
 #include "support/run_stats.h"
-#include "support/threads.h"
 
 std::unique_ptr<TPopPedigree> analyse_observed(const SampleDescription& sample,
-                                               std::int32_t n_initial, bool fast,
-                                               std::int32_t threads) {
-    auto pop = std::make_unique<TPopPedigree>("Brand new pop");
-    pop->Fast = fast;
-    const RestartThreads restarts(threads);
+                                               std::int32_t n_initial,
+                                               const AnalysisOptions& options) {
+    auto pop = std::make_unique<TPopPedigree>("Brand new pop", options);
     pop->analyse(sample, n_initial);
     return pop;
 }
@@ -80,9 +77,12 @@ bool read_next(DataFileReader& reader, std::int32_t number, Observed& s) {
 // up in memory.
 class Workers {
   public:
-    Workers(std::int32_t n_initial, bool fast, std::int32_t threads)
-        : _n_initial(n_initial), _fast(fast), _ahead(2 * static_cast<std::size_t>(threads)) {
-        for (std::int32_t t = 0; t < threads; ++t) {
+    Workers(std::int32_t n_initial, const AnalysisOptions& options)
+        : _n_initial(n_initial), _options(options),
+          _ahead(2 * static_cast<std::size_t>(options.threads)) {
+        // The workers are busy with samples: each sample's EM runs on its thread.
+        _options.restart_threads = 1;
+        for (std::int32_t t = 0; t < options.threads; ++t) {
             _threads.emplace_back([this] { work(); });
         }
     }
@@ -148,7 +148,7 @@ class Workers {
             const OutputCapture capture(console_text, s.messages);
             current_random_state() = s.start;
             try {
-                s.pop = analyse_observed(s.sample, _n_initial, _fast, 1);
+                s.pop = analyse_observed(s.sample, _n_initial, _options);
             } catch (const FatalError&) {
                 // Kept in the capture; the replay stops the run there.
             } catch (...) {
@@ -160,7 +160,7 @@ class Workers {
     }
 
     const std::int32_t _n_initial;
-    const bool _fast;
+    AnalysisOptions _options;
     const std::size_t _ahead;
     std::mutex _mutex;
     std::condition_variable _changed;
@@ -174,12 +174,12 @@ class Workers {
 } // namespace
 
 void analyse_side_by_side(DataFileReader& reader, std::int32_t n_samples, std::int32_t n_initial,
-                          bool fast, std::int32_t threads, const SampleWriter& write) {
+                          const AnalysisOptions& options, const SampleWriter& write) {
     // Every sample is read, and its start state predicted, before any is
     // written; the workers start on each as soon as it is read.
     // Declared first, so the workers are stopped before the samples go.
     std::vector<std::unique_ptr<Observed>> samples;
-    auto workers = std::make_unique<Workers>(n_initial, fast, threads);
+    auto workers = std::make_unique<Workers>(n_initial, options);
     std::int32_t one = 1;
     for (std::int32_t k = 0; k < n_samples; ++k) {
         Observed& s = *samples.emplace_back(std::make_unique<Observed>());
@@ -219,7 +219,7 @@ void analyse_side_by_side(DataFileReader& reader, std::int32_t n_samples, std::i
                 workers.reset();
             }
         } else {
-            s.pop = analyse_observed(s.sample, n_initial, fast, threads);
+            s.pop = analyse_observed(s.sample, n_initial, options);
         }
         write(*s.pop, s.sample, s.announced);
         s.pop.reset();

@@ -6,6 +6,7 @@
 
 #include "io/data_file_reader.h"
 #include "io/sample_description.h"
+#include "support/analysis_options.h"
 
 class TPopPedigree;
 
@@ -14,17 +15,16 @@ class TPopPedigree;
 using SampleWriter =
     std::function<void(TPopPedigree&, const SampleDescription&, std::int32_t announced)>;
 
-// Analyses an observed sample on the calling thread, its initial conditions
-// on `threads` threads.
+// Analyses an observed sample on the calling thread with `options`.
 std::unique_ptr<TPopPedigree> analyse_observed(const SampleDescription& sample,
-                                               std::int32_t n_initial, bool fast,
-                                               std::int32_t threads);
+                                               std::int32_t n_initial,
+                                               const AnalysisOptions& options);
 
-// The samples of a run without simulated samples, analysed side by side on
-// `threads` worker threads and handed to `write` in file order, with the
+// The samples of a run without simulated samples, analysed with `options`
+// side by side on `options.threads` worker threads and handed to `write` in file order, with the
 // console and log text of each replayed before it: the output is that of one
 // thread. Each analysis starts from the generator state the analyses before
 // it leave (predicted from their deviate counts); should a prediction miss,
 // the samples after it are analysed one at a time here.
 void analyse_side_by_side(DataFileReader& reader, std::int32_t n_samples, std::int32_t n_initial,
-                          bool fast, std::int32_t threads, const SampleWriter& write);
+                          const AnalysisOptions& options, const SampleWriter& write);

@@ -9,6 +9,7 @@
 #include "pedigree/ped_db.h"
 #include "pedigree/phen_ped.h"
 #include "pedigree/small_gen.h"
+#include "support/analysis_options.h"
 
 // One population sample: its individuals and every database built from them.
 class TPopPedigree {
@@ -22,7 +23,8 @@ class TPopPedigree {
     static constexpr float kConvergence = 1e-7F;
     static constexpr std::int32_t kLocusInitialConditions = 2;
 
-    explicit TPopPedigree(std::string name) : Name(std::move(name)) {}
+    explicit TPopPedigree(std::string name, const AnalysisOptions& options = {})
+        : Name(std::move(name)), Options(options), PedDB(options.engine) {}
     TPopPedigree(const TPopPedigree&) = delete;
     TPopPedigree& operator=(const TPopPedigree&) = delete;
 
@@ -55,16 +57,16 @@ class TPopPedigree {
     SampleDescription describe_random_sample() const;
 
     std::string Name;
+    const AnalysisOptions Options;
     TAlleleDB AlleleDB;
     TPopHaploDB HaplDB;
     TSmallGenDB SmallGenDB;
     TPhenPedDB PhenPedDB;
     TPedDB PedDB;
     double EquilLnLHood = 0.0;
-    // Evaluate the likelihood by summing over passed-on haplotypes (the
-    // option --fast): no table of every genotype is built.
-    bool Fast = false;
-    // Read from the data file, not drawn by the simulation test: only such a
-    // sample is refused an allele named "#".
-    bool FromDataFile = true;
+
+  private:
+    // Whether the table of every pair of haplotypes is built: when the
+    // engine lists genotypes and some family needs it.
+    bool builds_pair_table() const;
 };
