@@ -30,24 +30,42 @@ OutputCapture::~OutputCapture() {
     set_message_capture(nullptr);
 }
 
+std::exception_ptr analyse_captured(const RandomState& start, RandomState& finished,
+                                    std::string& console, MessageCapture& messages,
+                                    const std::function<void()>& analyse) {
+    std::ostringstream console_text;
+    std::exception_ptr failure;
+    {
+        const OutputCapture capture(console_text, messages);
+        current_random_state() = start;
+        try {
+            analyse();
+        } catch (const FatalError&) {
+            // Kept in the capture; the replay stops the run there.
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        finished = current_random_state();
+    }
+    console = console_text.str();
+    return failure;
+}
+
 void analyse_buffered(SimulatedSample& sample, std::int32_t n_initial) {
     // The workers are busy with samples: each sample's EM runs on its thread.
     AnalysisOptions options = sample.options;
     options.restart_threads = 1;
-    std::ostringstream console_text;
-    {
-        const OutputCapture capture(console_text, sample.messages);
-        current_random_state() = sample.start;
-        try {
+    const std::exception_ptr failure =
+        analyse_captured(sample.start, sample.finished, sample.console, sample.messages, [&] {
             sample.result = analyse_sample(sample.sample, n_initial, options);
-        } catch (const FatalError&) {
-            // Kept in the capture; the replay stops the run there.
+        });
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
         } catch (const std::bad_alloc&) {
             sample.out_of_memory = true;
         }
-        sample.finished = current_random_state();
     }
-    sample.console = console_text.str();
 }
 
 void analyse_pulled(std::vector<SimulatedSample>& batch, std::atomic<std::int32_t>& next,

@@ -143,20 +143,9 @@ class Workers {
     }
 
     void analyse(Observed& s) const {
-        std::ostringstream console_text;
-        {
-            const OutputCapture capture(console_text, s.messages);
-            current_random_state() = s.start;
-            try {
-                s.pop = analyse_observed(s.sample, _n_initial, _options);
-            } catch (const FatalError&) {
-                // Kept in the capture; the replay stops the run there.
-            } catch (...) {
-                s.failure = std::current_exception(); // thrown again in its turn
-            }
-            s.finished = current_random_state();
-        }
-        s.console = console_text.str();
+        s.failure = analyse_captured(s.start, s.finished, s.console, s.messages, [&] {
+            s.pop = analyse_observed(s.sample, _n_initial, _options);
+        });
     }
 
     const std::int32_t _n_initial;
