@@ -1,7 +1,10 @@
 #include "app/driver.h"
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
+#include "app/bootstrap.h"
 #include "app/results_collector.h"
 #include "app/sample_batch.h"
 #include "app/side_by_side.h"
@@ -55,12 +58,21 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
     results.n_initial = run.n_initial;
     ReportWriter writer(report);
     std::int32_t without_estimate = 0;
-    auto write = [&](TPopPedigree& pop, const SampleDescription& sample,
-                     std::int32_t n_individuals) {
+    auto write = [&](TPopPedigree& pop, const SampleDescription& sample, std::int32_t n_individuals,
+                     std::int32_t k) {
         writer.sample_header(pop.Name, n_individuals, run.n_initial);
         SampleResults& described =
             results.samples.emplace_back(collect_sample(pop, sample, n_individuals));
         described.n_simulated = run.n_simulated;
+        if (results.hardy_weinberg_requested) {
+            described.hardy_weinberg = hardy_weinberg_per_locus(sample, results.seed, k + 1);
+        }
+        if (results.phases_requested && has_estimate(pop)) {
+            // Before the simulation test, which draws over the individuals' genotypes.
+            auto phases = collect_phases(pop);
+            described.phases_missing = !phases;
+            described.phases = phases ? std::move(*phases) : std::vector<IndividualPhaseRows>{};
+        }
         described.estimated = has_estimate(pop);
         if (!has_estimate(pop)) {
             // No random sample is drawn: there are no frequencies to draw from.
@@ -93,6 +105,10 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
             run_simulation(pop, estimate.ratio(), run.n_simulated, run.n_initial, report,
                            &described, progress);
         }
+        if (results.bootstrap_replicates > 0) {
+            bootstrap_intervals(sample, described, run.n_initial, results.seed, k + 1,
+                                results.bootstrap_replicates, options.threads);
+        }
         described.complete = true;
         report.flush();
     };
@@ -107,7 +123,7 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
             read_or_stop([&] { return reader.read_individual_count(k + 1); });
         const SampleDescription sample = reader.read_sample(n_individuals);
         const std::unique_ptr<TPopPedigree> pop = analyse_observed(sample, run.n_initial, observed);
-        write(*pop, sample, n_individuals);
+        write(*pop, sample, n_individuals, k);
     }
     return without_estimate;
 }

@@ -8,6 +8,18 @@
 
 #include "population/pop_pedigree.h"
 
+CapturedOutput::CapturedOutput() : _saved_log(log_stream) {
+    set_console(&console);
+    set_message_capture(&messages);
+    log_stream = &messages.progress;
+}
+
+CapturedOutput::~CapturedOutput() {
+    log_stream = _saved_log;
+    set_console(nullptr);
+    set_message_capture(nullptr);
+}
+
 EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_initial,
                             const AnalysisOptions& options) {
     AnalysisOptions drawn = options;
@@ -17,37 +29,22 @@ EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_init
     return {simulated.PedDB._ln_likelihood, simulated.EquilLnLHood, simulated.PedDB._n_maxima};
 }
 
-OutputCapture::OutputCapture(std::ostringstream& console, MessageCapture& messages)
-    : _saved_log(log_stream) {
-    set_console(&console);
-    set_message_capture(&messages);
-    log_stream = &messages.progress;
-}
-
-OutputCapture::~OutputCapture() {
-    log_stream = _saved_log;
-    set_console(nullptr);
-    set_message_capture(nullptr);
-}
-
 std::exception_ptr analyse_captured(const RandomState& start, RandomState& finished,
                                     std::string& console, MessageCapture& messages,
                                     const std::function<void()>& analyse) {
-    std::ostringstream console_text;
     std::exception_ptr failure;
-    {
-        const OutputCapture capture(console_text, messages);
-        current_random_state() = start;
-        try {
-            analyse();
-        } catch (const FatalError&) {
-            // Kept in the capture; the replay stops the run there.
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        finished = current_random_state();
+    CapturedOutput capture;
+    current_random_state() = start;
+    try {
+        analyse();
+    } catch (const FatalError&) {
+        // Kept in the capture; the replay stops the run there.
+    } catch (...) {
+        failure = std::current_exception();
     }
-    console = console_text.str();
+    finished = current_random_state();
+    console = capture.console.str();
+    messages = std::move(capture.messages);
     return failure;
 }
 

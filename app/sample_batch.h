@@ -29,14 +29,18 @@ struct SimulatedSample {
     bool out_of_memory = false;
 };
 
-// While alive, routes the calling thread's console text, log messages and log
-// progress lines into buffers, for a replay in order on the main thread.
-class OutputCapture {
+// While alive, the calling thread's console text, log messages and log
+// progress go to buffers of their own, which the owner may read or drop:
+// work beside the run (its extras) leaves the console and the log as they were.
+class CapturedOutput {
   public:
-    OutputCapture(std::ostringstream& console, MessageCapture& messages);
-    ~OutputCapture();
-    OutputCapture(const OutputCapture&) = delete;
-    OutputCapture& operator=(const OutputCapture&) = delete;
+    CapturedOutput();
+    ~CapturedOutput();
+    CapturedOutput(const CapturedOutput&) = delete;
+    CapturedOutput& operator=(const CapturedOutput&) = delete;
+
+    std::ostringstream console;
+    MessageCapture messages;
 
   private:
     std::ostream* _saved_log;

@@ -51,24 +51,22 @@ struct Observed {
 // breaks off still has the samples before the break written first. False
 // when the reading failed.
 bool read_next(DataFileReader& reader, std::int32_t number, Observed& s) {
-    std::ostringstream console_text;
-    {
-        const OutputCapture capture(console_text, s.read_messages);
+    CapturedOutput capture;
+    try {
         try {
-            try {
-                s.announced = reader.read_individual_count(number);
-                s.sample = reader.read_sample(s.announced);
-                s.read = true;
-            } catch (const InputError& e) {
-                fatal_input_error(e.message()); // as a read on the main thread stops
-            }
-        } catch (const FatalError&) {
-            // Kept in the capture: its replay stops the run.
-        } catch (const std::bad_alloc&) {
-            s.read_failure = std::current_exception();
+            s.announced = reader.read_individual_count(number);
+            s.sample = reader.read_sample(s.announced);
+            s.read = true;
+        } catch (const InputError& e) {
+            fatal_input_error(e.message()); // as a read on the main thread stops
         }
+    } catch (const FatalError&) {
+        // Kept in the capture: its replay stops the run.
+    } catch (const std::bad_alloc&) {
+        s.read_failure = std::current_exception();
     }
-    s.read_console = console_text.str();
+    s.read_console = capture.console.str();
+    s.read_messages = std::move(capture.messages);
     return s.read;
 }
 
@@ -210,7 +208,7 @@ void analyse_side_by_side(DataFileReader& reader, std::int32_t n_samples, std::i
         } else {
             s.pop = analyse_observed(s.sample, n_initial, options);
         }
-        write(*s.pop, s.sample, s.announced);
+        write(*s.pop, s.sample, s.announced, static_cast<std::int32_t>(i));
         s.pop.reset();
         if (workers) {
             workers->written(i + 1);

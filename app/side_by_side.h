@@ -11,9 +11,10 @@
 class TPopPedigree;
 
 // What is done with an analysed observed sample, in file order on the calling
-// thread: the pedigree, the sample as read and its announced count.
-using SampleWriter =
-    std::function<void(TPopPedigree&, const SampleDescription&, std::int32_t announced)>;
+// thread: the pedigree, the sample as read, its announced count and its index
+// in the file (from 0).
+using SampleWriter = std::function<void(TPopPedigree&, const SampleDescription&,
+                                        std::int32_t announced, std::int32_t index)>;
 
 // Analyses an observed sample on the calling thread with `options`.
 std::unique_ptr<TPopPedigree> analyse_observed(const SampleDescription& sample,

