@@ -7,6 +7,7 @@
 #include "app/bootstrap.h"
 #include "app/results_collector.h"
 #include "app/sample_batch.h"
+#include "app/side_by_side.h"
 #include "app/simulation.h"
 #include "io/data_file_reader.h"
 #include "io/input_error.h"
@@ -57,12 +58,8 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
     results.n_initial = run.n_initial;
     ReportWriter writer(report);
     std::int32_t without_estimate = 0;
-    for (std::int32_t k = 0; k < run.n_samples; ++k) {
-        const std::int32_t n_individuals =
-            read_or_stop([&] { return reader.read_individual_count(k + 1); });
-        const SampleDescription sample = reader.read_sample(n_individuals);
-        TPopPedigree pop("Brand new pop", observed);
-        pop.analyse(sample, run.n_initial);
+    auto write = [&](TPopPedigree& pop, const SampleDescription& sample, std::int32_t n_individuals,
+                     std::int32_t k) {
         writer.sample_header(pop.Name, n_individuals, run.n_initial);
         SampleResults& described =
             results.samples.emplace_back(collect_sample(pop, sample, n_individuals));
@@ -91,7 +88,7 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
                 described.test = TestStatus::kNoEstimate;
             }
             described.complete = true;
-            continue;
+            return;
         }
         const EstimateLine estimate{pop.PedDB._ln_likelihood, pop.EquilLnLHood,
                                     pop.PedDB._n_maxima};
@@ -114,6 +111,19 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
         }
         described.complete = true;
         report.flush();
+    };
+    if (run.n_simulated == 0 && options.threads > 1 && run.n_samples > 1) {
+        // Without simulated samples a sample's analysis is all its work, and
+        // the samples are independent but for the random stream.
+        analyse_side_by_side(reader, run.n_samples, run.n_initial, observed, write);
+        return without_estimate;
+    }
+    for (std::int32_t k = 0; k < run.n_samples; ++k) {
+        const std::int32_t n_individuals =
+            read_or_stop([&] { return reader.read_individual_count(k + 1); });
+        const SampleDescription sample = reader.read_sample(n_individuals);
+        const std::unique_ptr<TPopPedigree> pop = analyse_observed(sample, run.n_initial, observed);
+        write(*pop, sample, n_individuals, k);
     }
     return without_estimate;
 }

@@ -22,6 +22,7 @@
 #include "app/run_outputs.h"
 #include "app/run_summary.h"
 #include "report/html_report.h"
+#include "report/panel.h"
 #include "report/report_writer.h"
 #include "report/tables.h"
 #include "support/clock.h"
@@ -123,6 +124,15 @@ bool write_outputs(const app::CommandLine& command, RunOutputs& outputs, const s
                 table.write(*os, results);
             }
             names += (names.empty() ? "" : ", ") + table.file_name;
+        }
+        const std::vector<panel::Panel> panels = panel::find_panels(results);
+        if (!panels.empty()) {
+            const std::string pairs = base + ".pairs.tsv";
+            std::string reason;
+            if (std::ostream* os = outputs.open("table", pairs, reason)) {
+                panel::write_pairs_table(*os, results, panels);
+            }
+            names += ", " + pairs;
         }
         files.emplace_back("Tables", names);
     }

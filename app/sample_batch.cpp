@@ -29,28 +29,40 @@ EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_init
     return {simulated.PedDB._ln_likelihood, simulated.EquilLnLHood, simulated.PedDB._n_maxima};
 }
 
+std::exception_ptr analyse_captured(const RandomState& start, RandomState& finished,
+                                    std::string& console, MessageCapture& messages,
+                                    const std::function<void()>& analyse) {
+    std::exception_ptr failure;
+    CapturedOutput capture;
+    current_random_state() = start;
+    try {
+        analyse();
+    } catch (const FatalError&) {
+        // Kept in the capture; the replay stops the run there.
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    finished = current_random_state();
+    console = capture.console.str();
+    messages = std::move(capture.messages);
+    return failure;
+}
+
 void analyse_buffered(SimulatedSample& sample, std::int32_t n_initial) {
     // The workers are busy with samples: each sample's EM runs on its thread.
     AnalysisOptions options = sample.options;
     options.restart_threads = 1;
-    std::ostringstream console_text;
-    set_console(&console_text);
-    set_message_capture(&sample.messages);
-    std::ostream* saved_log = log_stream;
-    log_stream = &sample.messages.progress;
-    current_random_state() = sample.start;
-    try {
-        sample.result = analyse_sample(sample.sample, n_initial, options);
-    } catch (const FatalError&) {
-        // Kept in the capture; the replay stops the run there.
-    } catch (const std::bad_alloc&) {
-        sample.out_of_memory = true;
+    const std::exception_ptr failure =
+        analyse_captured(sample.start, sample.finished, sample.console, sample.messages, [&] {
+            sample.result = analyse_sample(sample.sample, n_initial, options);
+        });
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::bad_alloc&) {
+            sample.out_of_memory = true;
+        }
     }
-    sample.finished = current_random_state();
-    sample.console = console_text.str();
-    log_stream = saved_log;
-    set_console(nullptr);
-    set_message_capture(nullptr);
 }
 
 void analyse_pulled(std::vector<SimulatedSample>& batch, std::atomic<std::int32_t>& next,

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -45,6 +46,14 @@ class CapturedOutput {
   private:
     std::ostream* _saved_log;
 };
+
+// Runs `analyse` on the calling thread from generator state `start`, leaving
+// in `finished` the state it ends with, its console text in `console` and its
+// log in `messages`, for an ordered replay. A fatal stop stays in `messages`,
+// whose replay stops the run there; any other exception is returned.
+std::exception_ptr analyse_captured(const RandomState& start, RandomState& finished,
+                                    std::string& console, MessageCapture& messages,
+                                    const std::function<void()>& analyse);
 
 // Analyses a simulated sample exactly like an observed one, with `options`
 // (whatever they say, the sample was not read from a data file).

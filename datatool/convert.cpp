@@ -9,6 +9,7 @@
 
 #include "datatool/command_line.h"
 #include "datatool/usage.h"
+#include "io/pair_name.h"
 #include "io/ped_file.h"
 #include "io/table_file.h"
 #include "population/sample_families.h"
@@ -276,6 +277,42 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
     return result;
 }
 
+std::vector<Conversion> convert_pairs(const GenotypeTable& table, const std::string& missing,
+                                      const std::string& panel) {
+    for (const std::string& marker : table.markers) {
+        if (!pair_marker_name_ok(marker)) {
+            throw InputError(table.file, 0,
+                             "marker \"" + marker +
+                                 "\" cannot name a pair's sample (PANEL: MARKER1 x MARKER2): "
+                                 "it holds a blank");
+        }
+    }
+    std::vector<Conversion> pairs;
+    for (std::size_t first = 0; first < table.markers.size(); ++first) {
+        for (std::size_t second = first + 1; second < table.markers.size(); ++second) {
+            GenotypeTable pair{table.file, {table.markers[first], table.markers[second]}, {}};
+            pair.individuals = table.individuals;
+            for (TableIndividual& x : pair.individuals) {
+                x.genotypes = {x.genotypes[first], x.genotypes[second]};
+            }
+            try {
+                pairs.push_back(convert_table(pair, missing));
+            } catch (const InputError& e) {
+                // Only the empty pair is refused for the whole file (line 0):
+                // say which pair it is.
+                if (e.line() != 0) {
+                    throw;
+                }
+                throw InputError(e.file(), 0,
+                                 "markers " + pair.markers[0] + " and " + pair.markers[1] + ": " +
+                                     e.message());
+            }
+            pairs.back().sample.name = pair_sample_name(panel, pair.markers[0], pair.markers[1]);
+        }
+    }
+    return pairs;
+}
+
 void print_summary(std::ostream& os, const ConversionSummary& s) {
     os << "Individuals read: " << s.read << "\n"
        << "Individuals written: " << s.written << "\n"
@@ -375,7 +412,9 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
         input, line.option("map"), std::filesystem::path(input).replace_extension(".map").string()};
     check_output_target(output, inputs);
     if (line.option("loci").empty()) {
-        throw UsageError("convert needs the markers to keep: --loci L1,L2 (or one marker)");
+        throw UsageError(
+            "convert needs the markers to keep: --loci L1,L2 (one marker, or more for every "
+            "pair of them, or all)");
     }
     const std::vector<std::string> loci = split_commas(line.option("loci"));
     const std::string missing = line.option("missing", "0");
@@ -412,17 +451,40 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
     } else {
         table = read_table_file(is, input, loci);
     }
-    Conversion conversion = convert_table(table, missing);
-    conversion.sample.name = name;
+    std::vector<Conversion> conversions;
+    if (table.markers.size() <= 2) {
+        conversions.push_back(convert_table(table, missing));
+        conversions.back().sample.name = name;
+    } else {
+        conversions = convert_pairs(table, missing, name);
+    }
     DataFileContent content;
     content.n_simulated = simulations;
     content.n_initial = starts;
-    content.samples.push_back(conversion.sample);
+    for (const Conversion& conversion : conversions) {
+        content.samples.push_back(conversion.sample);
+    }
     save_mbd(output, content, inputs);
-    out << "Wrote " << output << ": sample \"" << name << "\", " << conversion.sample.records.size()
-        << " individuals, " << table.markers.size()
-        << (table.markers.size() == 1 ? " locus, " : " loci, ") << simulations
-        << " simulated samples, " << starts << " initial conditions\n";
-    print_summary(out, conversion.summary);
+    const std::string run_parameters = std::to_string(simulations) + " simulated samples, " +
+                                       std::to_string(starts) + " initial conditions\n";
+    if (conversions.size() == 1) {
+        const Conversion& conversion = conversions.front();
+        out << "Wrote " << output << ": sample \"" << conversion.sample.name << "\", "
+            << conversion.sample.records.size() << " individuals, " << table.markers.size()
+            << (table.markers.size() == 1 ? " locus, " : " loci, ") << run_parameters;
+        print_summary(out, conversion.summary);
+        return 0;
+    }
+    out << "Wrote " << output << ": " << conversions.size() << " samples, one per pair of "
+        << table.markers.size() << " markers (";
+    for (std::size_t m = 0; m < table.markers.size(); ++m) {
+        out << (m == 0 ? "" : ", ") << table.markers[m];
+    }
+    out << "), " << run_parameters;
+    for (const Conversion& conversion : conversions) {
+        out << "\nSample \"" << conversion.sample.name << "\": " << conversion.sample.records.size()
+            << " individuals\n";
+        print_summary(out, conversion.summary);
+    }
     return 0;
 }

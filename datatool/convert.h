@@ -37,6 +37,13 @@ struct Conversion {
 // otherwise. Throws InputError naming the line of what cannot be written.
 Conversion convert_table(const GenotypeTable& table, const std::string& missing);
 
+// Every pair of the table's markers in marker order (1-2, 1-3, ..., 2-3, ...),
+// each converted exactly as the pair alone and named by pair_sample_name.
+// Throws InputError when a marker name cannot stand in a sample name or a
+// pair has nobody typed at both markers.
+std::vector<Conversion> convert_pairs(const GenotypeTable& table, const std::string& missing,
+                                      const std::string& panel);
+
 void print_summary(std::ostream& os, const ConversionSummary& summary);
 
 // The `convert` command; `args` follow the command's name.

@@ -14,12 +14,16 @@ choose_markers(std::size_t count,
                const std::function<std::optional<std::size_t>(const std::string&)>& find,
                const std::function<std::string(std::size_t)>& name_of,
                const std::vector<std::string>& wanted, const std::string& file, std::int64_t line) {
-    if (wanted.empty() || wanted.size() > 2) {
-        throw InputError(file, 0,
-                         "choose one or two markers with --loci (" + std::to_string(wanted.size()) +
-                             " given)");
+    if (wanted.empty()) {
+        throw InputError(file, 0, "choose the markers with --loci (none given)");
     }
     std::vector<std::size_t> chosen;
+    if (every_marker(wanted) && !find(kAllMarkers)) {
+        for (std::size_t m = 0; m < count; ++m) {
+            chosen.push_back(m);
+        }
+        return chosen;
+    }
     for (const std::string& w : wanted) {
         std::size_t index = 0;
         if (const std::optional<std::size_t> named = find(w)) {

@@ -28,8 +28,15 @@ struct GenotypeTable {
     std::vector<TableIndividual> individuals;
 };
 
+inline constexpr const char* kAllMarkers = "all";
+// Whether `wanted` is `all` alone.
+inline bool every_marker(const std::vector<std::string>& wanted) {
+    return wanted.size() == 1 && wanted[0] == kAllMarkers;
+}
+
 // Positions in `names` of the markers asked for, each by name or by number
-// from 1 (a name wins over a number). One or two distinct markers.
+// from 1 (a name wins over a number), distinct; `all` alone (unless a marker
+// has that name) takes every marker in file order.
 std::vector<std::size_t> choose_markers(const std::vector<std::string>& names,
                                         const std::vector<std::string>& wanted,
                                         const std::string& file, std::int64_t line);

@@ -33,6 +33,10 @@ MarkerMap read_map_file(std::istream& is, const std::string& file_name,
                                  std::to_string(n));
         }
         const std::size_t position = map.count++;
+        if (every_marker(wanted)) {
+            map.kept.emplace_back(position, name);
+            continue;
+        }
         for (const std::string& w : wanted) {
             if (w == name || marker_number(w) == position + 1) {
                 map.kept.emplace_back(position, name);
@@ -61,6 +65,8 @@ GenotypeTable read_ped_file(std::istream& is, const std::string& file_name, cons
             keep.push_back(marker_number(w) - 1);
         }
     }
+    // `all`: every column until the first line has said what `all` picks.
+    bool every = every_marker(wanted);
     std::vector<std::size_t> chosen;
     std::size_t expected = 0;
     std::size_t marker_count = 0;
@@ -91,7 +97,8 @@ GenotypeTable read_ped_file(std::istream& is, const std::string& file_name, cons
         for (; lines.next_column(column); ++n) {
             if (n < kFixedColumns) {
                 fixed[n] = column;
-            } else if (std::find(keep.begin(), keep.end(), (n - kFixedColumns) / 2) != keep.end()) {
+            } else if (every ||
+                       std::find(keep.begin(), keep.end(), (n - kFixedColumns) / 2) != keep.end()) {
                 alleles[n - kFixedColumns] = column;
             }
         }
@@ -119,6 +126,7 @@ GenotypeTable read_ped_file(std::istream& is, const std::string& file_name, cons
                 table.markers.push_back(name_of(m));
             }
             keep = chosen;
+            every = false;
         }
         if (n != expected) {
             const std::string source =

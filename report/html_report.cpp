@@ -9,6 +9,7 @@
 
 #include "report/ld_measures.h"
 #include "report/number_format.h"
+#include "report/panel.h"
 #include "report/tables.h"
 #include "support/display_text.h"
 
@@ -43,6 +44,10 @@ svg rect.bin { fill: #9db7d5; stroke: #6d8fb8; stroke-width: 0.5; }
 svg line.observed { stroke: #c0392b; stroke-width: 2.5; }
 svg path.density { fill: none; stroke: #222; stroke-width: 1.6; stroke-dasharray: 5 3; }
 svg rect.cell { stroke: #fff; stroke-width: 1; }
+table.panel-matrix td { text-align: center; min-width: 4.2em; border: 1px solid #fff; }
+table.panel-matrix td a { color: inherit; text-decoration: none; display: block; }
+table.panel-matrix td.light { color: #fff; }
+table.panel-matrix span.p { font-size: 0.85em; }
 )";
 
 std::string num(double value, int decimals) {
@@ -80,6 +85,13 @@ std::string diverging_colour(double value) {
     std::ostringstream os;
     os << "rgb(" << mix(end_r) << "," << mix(end_g) << "," << mix(end_b) << ")";
     return os.str();
+}
+
+// "Locus 1", with the marker's name when the sample's name carries it.
+std::string locus_label(const SampleResults& sample, std::size_t locus) {
+    const std::vector<std::string> markers = panel::locus_names(sample);
+    const std::string label = "Locus " + std::to_string(locus + 1);
+    return locus < markers.size() ? label + " (" + escape(markers[locus]) + ")" : label;
 }
 
 void settings(std::ostream& os, const RunResults& run, const SampleResults& sample) {
@@ -129,6 +141,10 @@ void summary(std::ostream& os, const SampleResults& sample, const std::optional<
                 std::to_string(sample.families) + " / " + std::to_string(sample.singles) + " / " +
                     std::to_string(sample.absent_parents));
     summary_row(os, "Loci", std::to_string(sample.loci));
+    const std::vector<std::string> markers = panel::locus_names(sample);
+    if (!markers.empty()) {
+        summary_row(os, "Markers", escape(markers[0]) + " &times; " + escape(markers[1]));
+    }
     if (sample.estimated) {
         summary_row(os, "Sample log-likelihood", num(sample.sample_ln_l, 8));
         summary_row(os, "Equilibrium log-likelihood", num(sample.equilibrium_ln_l, 8));
@@ -181,7 +197,7 @@ void allele_bars(std::ostream& os, const SampleResults& sample) {
            << "\" text-anchor=\"middle\">" << num(tick / 4.0, 2) << "</text>\n";
     }
     for (std::size_t k = 0; k < sample.alleles.size(); ++k) {
-        os << "<text x=\"0\" y=\"" << y + 14 << "\" font-weight=\"bold\">Locus " << k + 1
+        os << "<text x=\"0\" y=\"" << y + 14 << "\" font-weight=\"bold\">" << locus_label(sample, k)
            << "</text>\n";
         y += row_height;
         for (const AlleleResult& allele : sample.alleles[k]) {
@@ -264,10 +280,10 @@ void heatmap(std::ostream& os, const SampleResults& sample, const SampleLd& ld_t
        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
        << "\" role=\"img\" aria-label=\"D-prime heatmap\">\n"
        << "<text x=\"" << left + columns * cell / 2 << "\" y=\"12\" text-anchor=\"middle\" "
-       << "font-weight=\"bold\">Locus 2</text>\n"
+       << "font-weight=\"bold\">" << locus_label(sample, 1) << "</text>\n"
        << "<text x=\"12\" y=\"" << top + rows * cell / 2 << "\" text-anchor=\"middle\" "
-       << "font-weight=\"bold\" transform=\"rotate(-90 12 " << top + rows * cell / 2
-       << ")\">Locus 1</text>\n";
+       << "font-weight=\"bold\" transform=\"rotate(-90 12 " << top + rows * cell / 2 << ")\">"
+       << locus_label(sample, 0) << "</text>\n";
     for (int c = 0; c < columns; ++c) {
         const auto& allele = sample.alleles[1][static_cast<std::size_t>(
             ld_table.columns[static_cast<std::size_t>(column_order[static_cast<std::size_t>(c)])])];
@@ -411,6 +427,63 @@ void histogram(std::ostream& os, const SampleResults& sample, const SampleTest& 
           "frequencies and family structure). Red line: the observed ratio. Dashed curve: the "
           "chi-square density with "
        << test.df << " degrees of freedom, scaled to the counts.</figcaption>\n</figure>\n";
+}
+
+// How strongly a P-value rejects equilibrium, as stars.
+std::string stars(double p) {
+    return p < 0.01 ? "**" : p < 0.05 ? "*" : "";
+}
+
+// The markers of a panel against each other: overall D' above the diagonal,
+// Wn below it, each cell with its pair's P-value and a link to its section.
+void panel_matrix(std::ostream& os, const RunResults& run, const panel::Panel& p) {
+    const std::size_t n = p.markers.size();
+    std::vector<std::vector<const panel::Pair*>> cell(n, std::vector<const panel::Pair*>(n));
+    for (const panel::Pair& pair : p.pairs) {
+        // A pair given twice: the first sample stands for it.
+        if (cell[pair.marker_1][pair.marker_2] == nullptr) {
+            cell[pair.marker_1][pair.marker_2] = cell[pair.marker_2][pair.marker_1] = &pair;
+        }
+    }
+    os << "<section class=\"panel\">\n<h2>Panel " << escape(p.name) << ": " << n << " markers, "
+       << p.pairs.size() << " pairs</h2>\n<table class=\"panel-matrix\">\n<tr><th></th>";
+    for (const std::string& marker : p.markers) {
+        os << "<th>" << escape(marker) << "</th>";
+    }
+    os << "</tr>\n";
+    for (std::size_t i = 0; i < n; ++i) {
+        os << "<tr><th class=\"name\">" << escape(p.markers[i]) << "</th>";
+        for (std::size_t j = 0; j < n; ++j) {
+            if (i == j || cell[i][j] == nullptr) {
+                os << "<td>" << (i == j ? "" : "&ndash;") << "</td>";
+                continue;
+            }
+            const SampleResults& sample = run.samples[cell[i][j]->sample];
+            const panel::Figures f = panel::figures(sample);
+            const double value = i < j ? f.overall_d_prime : f.wn;
+            const bool chi = std::string(f.p_source) == "chi-square";
+            os << "<td" << (value > 0.6 ? " class=\"light\"" : "") << " style=\"background:"
+               << diverging_colour(std::isnan(value) ? value : std::clamp(value, 0.0, 1.0))
+               << "\"><a href=\"#sample-" << cell[i][j]->sample + 1 << "\" title=\""
+               << escape(sample.name) << ": overall D&prime; = " << num(f.overall_d_prime, 4)
+               << ", Wn = " << num(f.wn, 4);
+            if (*f.p_source != '\0') {
+                os << ", " << f.p_source << " P = " << num(f.p, 5);
+            }
+            os << "\">" << num(value, 2) << "<br><span class=\"p\">";
+            if (*f.p_source != '\0') {
+                os << (chi ? "&chi;&sup2; " : "P ") << (f.p < 0.001 ? "&lt;0.001" : num(f.p, 3))
+                   << stars(f.p);
+            }
+            os << "</span></a></td>";
+        }
+        os << "</tr>\n";
+    }
+    os << "</table>\n<p class=\"caption\">Above the diagonal the overall D&prime; of each pair "
+          "of markers, below it W<sub>n</sub>, white at 0 and red at 1. Under each figure the "
+          "pair's P-value: simulated (P) when its test ran, otherwise asymptotic "
+          "(&chi;&sup2;); * below 0.05, ** below 0.01. Each cell leads to its pair's "
+          "section.</p>\n</section>\n";
 }
 
 void hardy_weinberg_table(std::ostream& os, const SampleResults& sample) {
@@ -601,6 +674,9 @@ void write(std::ostream& os, const RunResults& run) {
        << "<h1>Haplotype frequencies and linkage equilibrium</h1>\n"
        << "<p>" << escape(run.data_file) << ", seed " << run.seed << ", " << run.samples.size()
        << (run.samples.size() == 1 ? " sample" : " samples") << ".</p>\n";
+    for (const panel::Panel& p : panel::find_panels(run)) {
+        panel_matrix(os, run, p);
+    }
     for (std::size_t s = 0; s < run.samples.size(); ++s) {
         sample_section(os, run, run.samples[s], s + 1);
     }

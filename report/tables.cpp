@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "report/number_format.h"
+#include "report/panel.h"
 #include "support/display_text.h"
 
 namespace tables {
@@ -22,6 +23,11 @@ std::string integer(std::int64_t value) {
 }
 
 const char* const kNoEstimate = "no estimate: the likelihood of the sample is zero";
+
+// The marker of a sample's locus (0 or 1) as its name carries it, or "".
+std::string marker(const std::vector<std::string>& names, std::size_t locus) {
+    return locus < names.size() ? field(names[locus]) : "";
+}
 
 } // namespace
 
@@ -103,13 +109,16 @@ void write_summary(std::ostream& os, const RunResults& run) {
              "overall_d_prime_low",
              "overall_d_prime_high",
              "wn_low",
-             "wn_high"});
+             "wn_high",
+             "locus_1",
+             "locus_2"});
     for (std::size_t s = 0; s < run.samples.size(); ++s) {
         const SampleResults& sample = run.samples[s];
         const std::optional<SampleLd> ld_table = sample_ld(sample);
         const SampleTest test = sample_test(sample, ld_table);
         const bool est = sample.estimated;
         const bool sim = sample.test == TestStatus::kRun;
+        const std::vector<std::string> markers = panel::locus_names(sample);
         row(os, {field(run.program),
                  run.version,
                  field(run.data_file),
@@ -153,7 +162,9 @@ void write_summary(std::ostream& os, const RunResults& run) {
                  shortest(sample.overall_d_prime_low),
                  shortest(sample.overall_d_prime_high),
                  shortest(sample.wn_low),
-                 shortest(sample.wn_high)});
+                 shortest(sample.wn_high),
+                 marker(markers, 0),
+                 marker(markers, 1)});
     }
 }
 
@@ -178,16 +189,17 @@ void write_alleles(std::ostream& os, const RunResults& run) {
 }
 
 void write_haplotypes(std::ostream& os, const RunResults& run) {
-    row(os,
-        {"sample_number", "sample", "haplotype_number", "allele_1", "allele_2", "frequency",
-         "product_of_allele_frequencies", "d", "d_prime", "r_squared", "note", "allele_1_marginal",
-         "allele_2_marginal", "frequency_low", "frequency_high", "d_prime_low", "d_prime_high"});
+    row(os, {"sample_number", "sample", "haplotype_number", "allele_1", "allele_2", "frequency",
+             "product_of_allele_frequencies", "d", "d_prime", "r_squared", "note",
+             "allele_1_marginal", "allele_2_marginal", "frequency_low", "frequency_high",
+             "d_prime_low", "d_prime_high", "locus_1", "locus_2"});
     for (std::size_t s = 0; s < run.samples.size(); ++s) {
         const SampleResults& sample = run.samples[s];
         const std::string number = integer(static_cast<std::int64_t>(s) + 1);
+        const std::vector<std::string> markers = panel::locus_names(sample);
         if (!sample.estimated) {
             row(os, {number, field(sample.name), "", "", "", "", "", "", "", "", kNoEstimate, "",
-                     "", "", "", "", ""});
+                     "", "", "", "", "", marker(markers, 0), marker(markers, 1)});
             continue;
         }
         const std::optional<SampleLd> ld_table = sample_ld(sample);
@@ -220,7 +232,7 @@ void write_haplotypes(std::ostream& os, const RunResults& run) {
                      h.alleles.size() < 2 ? "" : field(h.alleles[1]), shortest(h.frequency),
                      shortest(h.product), d, d_prime, r_squared, note, marginal[0], marginal[1],
                      shortest(h.frequency_low), shortest(h.frequency_high), shortest(h.d_prime_low),
-                     shortest(h.d_prime_high)});
+                     shortest(h.d_prime_high), marker(markers, 0), marker(markers, 1)});
         }
     }
 }

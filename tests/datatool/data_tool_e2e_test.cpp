@@ -121,7 +121,8 @@ TEST(DataToolConvert, CommandLineMistakesPointToHelp) {
     const Files files{{"x.ped", "f a 0 0 0 0 1 2\n"}};
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"convert", "x.ped", "-o", "y.mbd"},
-         "convert needs the markers to keep: --loci L1,L2 (or one marker)"},
+         "convert needs the markers to keep: --loci L1,L2 (one marker, or more for every pair of "
+         "them, or all)"},
         {{"convert", "x.ped", "--loci", "1"}, "convert needs the output file: -o OUTPUT.mbd"},
         {{"convert", "x.ped", "-o", "y.mbd", "--loci", "1", "--starts", "-2"},
          "--starts takes a whole number from 0 to 999999999, not \"-2\""},

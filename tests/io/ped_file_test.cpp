@@ -48,6 +48,15 @@ TEST(PedFile, BlanksTabsAndCarriageReturnsSeparateTheSameColumns) {
               b.genotypes);
 }
 
+TEST(PedFile, AllTakesEveryMarkerUnlessAMarkerIsNamedSo) {
+    const std::string line = "f a 0 0 0 0 1 2 3 4 5 6\n";
+    EXPECT_EQ((std::vector<std::string>{"1", "2", "3"}), read(line, {"all"}).markers);
+    EXPECT_EQ((std::vector<std::string>{"3", "1", "2"}), read(line, {"3", "1", "2"}).markers);
+    const GenotypeTable named = read(line, {"all"}, "1 x 0 1\n1 all 0 2\n1 y 0 3\n");
+    EXPECT_EQ((std::vector<std::string>{"all"}), named.markers);
+    EXPECT_EQ("3", named.individuals[0].genotypes[0].first);
+}
+
 TEST(PedFile, WideLinesKeepTheChosenMarkersOnly) {
     // Marker m holds alleles "m" and "m'": only the columns asked for are kept,
     // whether the markers are numbered or named by a map (whose first lines
@@ -106,7 +115,6 @@ TEST(PedFile, RefusedFilesNameTheirLine) {
          "",
          "x.ped: unknown marker name \"3\" (the file has 2 markers: give a name it "
          "lists or a number from 1 to 2)"},
-        {good, {"1", "2", "1"}, "", "x.ped: choose one or two markers with --loci (3 given)"},
         {good, {"2", "2"}, "", "x.ped: marker \"2\" is chosen twice"},
         {good,
          {"1"},

@@ -44,17 +44,18 @@ TEST(Tables, HaplotypesOfNonZeroFrequencyWithTheirMeasures) {
     EXPECT_EQ(
         "sample_number\tsample\thaplotype_number\tallele_1\tallele_2\tfrequency\t"
         "product_of_allele_frequencies\td\td_prime\tr_squared\tnote\tallele_1_marginal\t"
-        "allele_2_marginal\tfrequency_low\tfrequency_high\td_prime_low\td_prime_high\n"
+        "allele_2_marginal\tfrequency_low\tfrequency_high\td_prime_low\td_prime_high\tlocus_"
+        "1\tlocus_2\n"
         "1\tTwo loci <A&B>\t4\tA1\tB1\t0.5\t0.375\t0.125\t1\t0.3333333333333333\t\t0.75\t0.5\t"
-        "0.375\t0.625\t0.5\t1\n"
+        "0.375\t0.625\t0.5\t1\t\t\n"
         "1\tTwo loci <A&B>\t5\tA1\tB2\t0.25\t0.375\t-0.125\t-1\t0.3333333333333333\t\t0.75\t"
-        "0.5\t\t\t\t\n"
+        "0.5\t\t\t\t\t\t\n"
         "1\tTwo loci <A&B>\t8\tA2\tB2\t0.25\t0.125\t0.125\t1\t0.3333333333333333\t\t0.25\t0.5"
-        "\t\t\t\t\n"
+        "\t\t\t\t\t\t\n"
         "2\tMendelian error\t\t\t\t\t\t\t\t\tno estimate: the likelihood of the sample is "
-        "zero\t\t\t\t\t\t\n"
-        "3\t\"One\tlocus\"\t1\tC1\t\t0.5\t0.5\t\t\t\tone locus\t\t\t\t\t\t\n"
-        "3\t\"One\tlocus\"\t2\tC2\t\t0.5\t0.5\t\t\t\tone locus\t\t\t\t\t\t\n",
+        "zero\t\t\t\t\t\t\t\t\n"
+        "3\t\"One\tlocus\"\t1\tC1\t\t0.5\t0.5\t\t\t\tone locus\t\t\t\t\t\t\t\t\n"
+        "3\t\"One\tlocus\"\t2\tC2\t\t0.5\t0.5\t\t\t\tone locus\t\t\t\t\t\t\t\t\n",
         written(tables::write_haplotypes));
 }
 
@@ -152,8 +153,26 @@ TEST(Tables, SummaryHasTheRunAndOneRowPerSample) {
     EXPECT_EQ("0", rows[2].at("likelihood_ratio"));
     EXPECT_EQ("not run: one locus", rows[2].at("test"));
     EXPECT_EQ("One\tlocus", rows[2].at("sample"));
-    for (const char* column : {"df", "chi_square_p", "monte_carlo_p", "overall_d_prime", "wn"}) {
+    for (const char* column :
+         {"df", "chi_square_p", "monte_carlo_p", "overall_d_prime", "wn", "locus_1", "locus_2"}) {
         EXPECT_EQ("", rows[2].at(column)) << column;
+    }
+}
+
+TEST(Tables, APairsNameGivesItsMarkersToEveryRow) {
+    RunResults run = hand_built_run();
+    run.samples[0].name = "Panel 7: D6S105 x HLA-A";
+    run.samples[1].name = "Panel 7: D6S105 x HLA-B";
+    for (const auto writer : {tables::write_summary, tables::write_haplotypes}) {
+        std::ostringstream os;
+        writer(os, run);
+        const auto rows = e2e::parse_table(os.str());
+        for (const auto& row : rows) {
+            const bool named = row.at("sample").starts_with("Panel 7");
+            EXPECT_EQ(named ? "D6S105" : "", row.at("locus_1"));
+            EXPECT_EQ(named ? std::string("HLA-") + row.at("sample").back() : "",
+                      row.at("locus_2"));
+        }
     }
 }
 
