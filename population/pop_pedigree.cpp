@@ -13,6 +13,10 @@
 #include "support/memory_limit.h"
 
 void TPopPedigree::analyse(const SampleDescription& sample, std::int32_t n_initial) {
+    if (Whole) {
+        analyse_whole(sample, n_initial);
+        return;
+    }
     load_sample(sample);
     set_pseudo_haplotypes(PhenPedDB, ' ');
     PhenPedDB.add_missing_parents();
@@ -39,6 +43,22 @@ void TPopPedigree::load_sample(const SampleDescription& sample) {
     if (const auto error = first_record_error(sample, FromDataFile)) {
         fatal_input_error(error->message, error->hint);
     }
+    if (!Whole) {
+        // A stored file must not change meaning: "?" is an unknown allele to
+        // the whole-pedigree model only.
+        for (const SampleRecord& r : sample.records) {
+            for (const std::string& line : r.allele_lines) {
+                const auto pieces = split_allele_line(line);
+                if (std::find(pieces.begin(), pieces.end(), WholePedigreeSample::kUnknownAllele) !=
+                    pieces.end()) {
+                    fatal_input_error("TPopPedigree::read_pedigrees : individual " + r.id +
+                                      " has an unknown allele ?, which only "
+                                      "--whole-pedigrees reads; nuclear families need every "
+                                      "allele");
+                }
+            }
+        }
+    }
     try {
         Name = sample.name;
         for (const SampleRecord& r : sample.records) {
@@ -59,17 +79,27 @@ void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
     // The lines passed first_record_error when the sample was loaded.
     static const float kOne = 1.0F;
     for (const auto& record : db.records()) {
+        // A record with an unknown allele ("?", whole pedigrees only) keeps
+        // no pseudo-haplotypes: the nuclear tables never see it.
+        bool unknown = false;
+        TPopHaplotype working[2];
         for (std::int32_t slot = 0; slot < 2; ++slot) {
-            TPopHaplotype working;
-            working._separator = separator;
+            working[slot]._separator = separator;
             const std::vector<std::string> pieces =
                 split_allele_line(record->_allele_lines[slot], separator);
             for (std::int32_t l = 0; l < static_cast<std::int32_t>(pieces.size()); ++l) {
-                const std::int32_t index =
-                    AlleleDB.add_allele(l, pieces[static_cast<std::size_t>(l)], kOne);
-                working.append(AlleleDB.locus(l).allele(index));
+                const std::string& piece = pieces[static_cast<std::size_t>(l)];
+                if (piece == WholePedigreeSample::kUnknownAllele) {
+                    AlleleDB.add_locus(l);
+                    unknown = true;
+                    continue;
+                }
+                const std::int32_t index = AlleleDB.add_allele(l, piece, kOne);
+                working[slot].append(AlleleDB.locus(l).allele(index));
             }
-            record->set_pseudo_hapl(working, slot);
+        }
+        for (std::int32_t slot = 0; slot < 2 && !unknown; ++slot) {
+            record->set_pseudo_hapl(working[slot], slot);
         }
         record->_observed_typed = record->typed();
     }
@@ -102,10 +132,10 @@ void TPopPedigree::check_table_sizes() const {
     // that table: for both loci together and for each locus alone (the
     // allele-frequency step).
     const double haplotype_bytes = sizeof(TPopHaplotype) + 2 * sizeof(void*);
-    const double genotype_bytes = !Fast && needs_pair_table() ? sizeof(TSmallGen) : 0.0;
+    const double genotype_bytes = !Fast && !Whole && needs_pair_table() ? sizeof(TSmallGen) : 0.0;
     // Without the genotype table, the summed likelihood keeps four numbers per haplotype.
     auto table_bytes = [&](double haplotypes) {
-        if (Fast) {
+        if (Fast || Whole) {
             return haplotypes * (haplotype_bytes + 4.0 * sizeof(double));
         }
         return haplotypes * haplotype_bytes +
@@ -127,7 +157,7 @@ void TPopPedigree::check_table_sizes() const {
         text << std::fixed << std::setprecision(0) << "TPopPedigree::analyse : sample " << Name
              << " has " << alleles.str() << " alleles (with \"#\") at its loci, which make "
              << haplotypes << " haplotypes";
-        if (Fast || genotype_bytes > 0.0) {
+        if ((Fast && !Whole) || genotype_bytes > 0.0) {
             text << " and " << haplotypes * (haplotypes + 1.0) / 2.0 << " genotypes";
         }
         text << ": " << mebibytes(static_cast<std::uint64_t>(std::min(needed, 1.8e19)))

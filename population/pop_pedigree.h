@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "genetics/allele.h"
@@ -9,6 +10,8 @@
 #include "pedigree/ped_db.h"
 #include "pedigree/phen_ped.h"
 #include "pedigree/small_gen.h"
+#include "pedigree/whole_pedigrees.h"
+#include "population/whole_pedigree_sample.h"
 
 // One population sample: its individuals and every database built from them.
 class TPopPedigree {
@@ -48,6 +51,17 @@ class TPopPedigree {
     // its alleles (with "#"), then one draw per haplotype per initial condition.
     static std::int64_t deviates_needed(const SampleDescription& sample, std::int32_t n_initial);
 
+    // The analysis as whole pedigrees (population/pop_pedigree_whole.cpp).
+    void analyse_whole(const SampleDescription& sample, std::int32_t n_initial);
+    // EM over `engine` from `n_initial` random starts side by side; leaves the
+    // best estimates in `haplotypes`, their log-likelihood in `best` and the
+    // number of distinct maxima in `maxima`.
+    void calc_whole_frequencies(const WholePedigrees& engine, TPopHaploDB& haplotypes,
+                                std::int32_t n_initial, double& best, std::int32_t& maxima) const;
+    // Log-likelihood at the frequencies of `haplotypes`; the floor, after a
+    // warning naming its members, when a pedigree has zero probability.
+    double whole_ln_likelihood(const WholePedigrees& engine, const TPopHaploDB& haplotypes) const;
+
     // Draws new genotypes for every typed individual, in linkage equilibrium.
     void draw_random_sample();
     // The drawn sample as it would read back from a data file: its typed
@@ -67,4 +81,9 @@ class TPopPedigree {
     // Read from the data file, not drawn by the simulation test: only such a
     // sample is refused an allele named "#".
     bool FromDataFile = true;
+    // Analyse each pedigree whole, jointly (the option --whole-pedigrees).
+    bool Whole = false;
+    // The sample as whole pedigrees see it, and the last sample drawn from it.
+    std::unique_ptr<WholePedigreeSample> WholeSample;
+    SampleDescription WholeDrawn;
 };
