@@ -1,5 +1,5 @@
 # Convenience front end over CMake.
-#   make run    build the program and analyse the bundled example
+#   make run    build the programs and analyse the bundled example
 #   make test   build and run the whole test suite
 BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
@@ -21,9 +21,9 @@ configure:
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# The program alone: a compiler, CMake and make are all it needs.
+# The two programs: a compiler, CMake and make are all they need.
 run: configure
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target tovaquor
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target tovaquor tovaquor-data
 	cd examples && ../$(BUILD_DIR)/app/tovaquor --tables --html $(EXAMPLE) $(SEED)
 	@echo
 	@echo "Report written to examples/$(EXAMPLE).mbr, tables to examples/$(EXAMPLE).*.tsv,"

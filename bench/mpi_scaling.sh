@@ -4,7 +4,7 @@
 # run by tovaquor on one thread and by tovaquor-mpi on 1 and 2 ranks of one
 # thread each; the reports must match byte for byte (times masked). Prints
 # wall and processor time per run, and the per-sample time and the gather
-# cost from which the README's scaling estimate is worked out.
+# cost from which the scaling estimate of docs/cluster.md is worked out.
 #
 #   bench/mpi_scaling.sh [--samples N] [--ranks "1 2"]
 #
