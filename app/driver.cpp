@@ -1,6 +1,7 @@
 #include "app/driver.h"
 
 #include <cstdint>
+#include <iostream>
 
 #include "app/results_collector.h"
 #include "app/sample_batch.h"
@@ -46,6 +47,9 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, Run
             // The observed sample's EM runs its initial conditions side by side.
             RestartThreads restarts(worker_threads());
             pop.analyse(sample, run.n_initial);
+        }
+        if (!pop.NuclearNotice.empty()) {
+            std::cerr << pop.NuclearNotice << "\n";
         }
         writer.sample_header(pop.Name, n_individuals, run.n_initial);
         SampleResults& described =

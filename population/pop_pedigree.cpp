@@ -18,6 +18,7 @@ void TPopPedigree::analyse(const SampleDescription& sample, std::int32_t n_initi
         return;
     }
     load_sample(sample);
+    note_nuclear_losses(sample);
     set_pseudo_haplotypes(PhenPedDB, ' ');
     PhenPedDB.add_missing_parents();
     AlleleDB.add_to_all_loci(TAllele{"#", 1.0F});
@@ -37,6 +38,34 @@ void TPopPedigree::analyse(const SampleDescription& sample, std::int32_t n_initi
     }
     build_pedigrees();
     calc_sample_likelihoods(n_initial);
+}
+
+void TPopPedigree::note_nuclear_losses(const SampleDescription& sample) {
+    if (!FromDataFile) {
+        return;
+    }
+    const auto losses = WholePedigreeSample(sample, PhenPedDB._unknown_id).nuclear_losses();
+    if (losses.middle == 0 && losses.one_parent == 0) {
+        return;
+    }
+    auto count = [](std::int32_t n, const char* one, const char* many) {
+        return std::to_string(n) + (n == 1 ? one : many);
+    };
+    std::string what;
+    if (losses.middle > 0) {
+        what = count(losses.middle,
+                     " typed individual who is both child and parent as an untyped parent",
+                     " typed individuals who are both child and parent as untyped parents");
+    }
+    if (losses.one_parent > 0) {
+        what += (what.empty() ? "" : ", and ") +
+                count(losses.one_parent, " individual with one known parent",
+                      " individuals with one known parent") +
+                " as unrelated to that parent";
+    }
+    NuclearNotice = "TPopPedigree::analyse : sample " + Name + ": the nuclear-family model takes " +
+                    what + "; --whole-pedigrees gives the joint likelihood of whole pedigrees";
+    error_log.report(NuclearNotice, Errors::kInfo);
 }
 
 void TPopPedigree::load_sample(const SampleDescription& sample) {

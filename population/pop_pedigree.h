@@ -34,6 +34,9 @@ class TPopPedigree {
     // Makes the individuals of `sample`, refusing duplicate identifiers and
     // individuals that are their own parent.
     void load_sample(const SampleDescription& sample);
+    // Says, in the log and in NuclearNotice, how many individuals of a sample
+    // read from a file the nuclear-family model cannot link as they are.
+    void note_nuclear_losses(const SampleDescription& sample);
     void set_pseudo_haplotypes(TPhenPedDB& db, char separator);
     bool build_pedigrees();
     // Stops with a message when the haplotype and genotype tables the alleles
@@ -81,6 +84,8 @@ class TPopPedigree {
     // Read from the data file, not drawn by the simulation test: only such a
     // sample is refused an allele named "#".
     bool FromDataFile = true;
+    // Set by note_nuclear_losses, for standard error.
+    std::string NuclearNotice;
     // Analyse each pedigree whole, jointly (the option --whole-pedigrees).
     bool Whole = false;
     // The sample as whole pedigrees see it, and the last sample drawn from it.

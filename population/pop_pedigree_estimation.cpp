@@ -212,7 +212,10 @@ std::int64_t TPopPedigree::deviates_needed(const SampleDescription& sample,
             const std::vector<std::string> pieces = split_allele_line(line);
             names.resize(std::max(names.size(), pieces.size()));
             for (std::size_t locus = 0; locus < pieces.size(); ++locus) {
-                names[locus].insert(pieces[locus]);
+                // An unknown allele registers nothing.
+                if (pieces[locus] != WholePedigreeSample::kUnknownAllele) {
+                    names[locus].insert(pieces[locus]);
+                }
             }
         }
     }
