@@ -7,6 +7,7 @@
 #include "app/sample_batch.h"
 #include "app/simulation.h"
 #include "io/data_file_reader.h"
+#include "io/input_error.h"
 #include "pedigree/compact_combinations.h"
 #include "population/pop_pedigree.h"
 #include "report/report_writer.h"
@@ -21,6 +22,16 @@ bool has_estimate(const TPopPedigree& pop) {
     return pop.PedDB._ln_likelihood > kFloorLnLikelihood && pop.EquilLnLHood > kFloorLnLikelihood;
 }
 
+// The reader refuses a data file without printing; the run stops with the
+// message on the console and in the log.
+template <class Read> auto read_or_stop(Read read) {
+    try {
+        return read();
+    } catch (const InputError& e) {
+        fatal_input_error(e.message());
+    }
+}
+
 } // namespace
 
 std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast) {
@@ -31,15 +42,19 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast) {
 std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, RunResults& results,
                           Progress* progress) {
     DataFileReader reader(is);
-    const RunParameters run = reader.read_run_parameters();
-    check_run_parameters(run);
+    const RunParameters run = read_or_stop([&] {
+        const RunParameters read = reader.read_run_parameters();
+        reader.check_run_parameters(read);
+        return read;
+    });
     results.n_samples = run.n_samples;
     results.n_simulated = run.n_simulated;
     results.n_initial = run.n_initial;
     ReportWriter writer(report);
     std::int32_t without_estimate = 0;
     for (std::int32_t k = 0; k < run.n_samples; ++k) {
-        const std::int32_t n_individuals = reader.read_individual_count(k + 1);
+        const std::int32_t n_individuals =
+            read_or_stop([&] { return reader.read_individual_count(k + 1); });
         const SampleDescription sample = reader.read_sample(n_individuals);
         TPopPedigree pop("Brand new pop");
         pop.Fast = fast;

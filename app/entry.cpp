@@ -114,7 +114,7 @@ std::int64_t steady_ms() {
 
 // The tables and the page of a finished run, and the summary on standard
 // error; false when a file could not be written.
-bool write_outputs(const CommandLine& command, const std::string& base,
+bool write_outputs(const app::CommandLine& command, const std::string& base,
                    const std::string& report_name, const RunResults& results) {
     std::vector<std::pair<std::string, std::string>> files = {{"Report", report_name}};
     bool written = true;
@@ -144,7 +144,7 @@ bool write_outputs(const CommandLine& command, const std::string& base,
 
 } // namespace
 
-CommandLine parse_command_line(int argc, char** argv) {
+app::CommandLine app::parse_command_line(int argc, char** argv) {
     CommandLine command;
     // --fast may stand anywhere before "--"; the other options lead.
     std::vector<char*> kept;
@@ -203,7 +203,7 @@ struct RunState {
     RunResults results;
 };
 
-int run(const CommandLine& command, RunState& state) {
+int run(const app::CommandLine& command, RunState& state) {
     const std::vector<std::string>& args = command.arguments;
     if (args.size() == 1 && !command.options_ended) {
         const std::string& arg = args[0];
@@ -295,7 +295,7 @@ int run(const CommandLine& command, RunState& state) {
 } // namespace
 
 int tovaquor_main(int argc, char** argv) {
-    const CommandLine command = parse_command_line(argc, argv);
+    const app::CommandLine command = app::parse_command_line(argc, argv);
     if (!command.unknown.empty()) {
         std::cerr << "tovaquor: unknown option " << command.unknown
                   << " (tovaquor --help lists the options)\n";

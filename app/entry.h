@@ -10,6 +10,8 @@ int tovaquor_main(int argc, char** argv);
 // The seed argument: converted like strtol into 64 bits, low 32 bits kept.
 std::int32_t parse_seed_argument(const std::string& text);
 
+namespace app {
+
 // The options before the two arguments, and the arguments.
 struct CommandLine {
     bool tables = false;
@@ -21,3 +23,5 @@ struct CommandLine {
 };
 
 CommandLine parse_command_line(int argc, char** argv);
+
+} // namespace app

@@ -1,44 +1,13 @@
 #include "app/results_collector.h"
 
 #include <algorithm>
-#include <set>
 #include <string>
 #include <utility>
 
 #include "population/pop_pedigree.h"
+#include "population/sample_families.h"
 
 namespace {
-
-// Families, singles and absent parents as the likelihood sees them: a family
-// is a pair of known parents with their children; an individual with one
-// unknown parent counts as having none.
-void count_structure(const SampleDescription& sample, SampleResults& out) {
-    const std::string unknown = "0";
-    std::set<std::pair<std::string, std::string>> families;
-    std::set<std::string> parents;
-    std::set<std::string> present;
-    for (const SampleRecord& record : sample.records) {
-        present.insert(record.id);
-        if (record.parent1 != unknown && record.parent2 != unknown) {
-            families.insert(std::minmax(record.parent1, record.parent2));
-            parents.insert(record.parent1);
-            parents.insert(record.parent2);
-        }
-    }
-    out.individuals = static_cast<std::int32_t>(sample.records.size());
-    out.families = static_cast<std::int32_t>(families.size());
-    for (const SampleRecord& record : sample.records) {
-        const bool has_parents = record.parent1 != unknown && record.parent2 != unknown;
-        if (!has_parents && parents.count(record.id) == 0) {
-            ++out.singles;
-        }
-    }
-    for (const std::string& parent : parents) {
-        if (present.count(parent) == 0) {
-            ++out.absent_parents;
-        }
-    }
-}
 
 std::int32_t allele_index(const TLocus& locus, const TAllele* allele) {
     for (std::int32_t j = 0; j < locus.size(); ++j) {
@@ -56,7 +25,11 @@ SampleResults collect_sample(const TPopPedigree& pop, const SampleDescription& s
     SampleResults out;
     out.name = pop.Name;
     out.announced = announced;
-    count_structure(sample, out);
+    const FamilyStructure structure = family_structure(sample);
+    out.individuals = static_cast<std::int32_t>(sample.records.size());
+    out.families = static_cast<std::int32_t>(structure.families());
+    out.singles = static_cast<std::int32_t>(structure.singles);
+    out.absent_parents = static_cast<std::int32_t>(structure.absent_parents);
     out.loci = pop.AlleleDB.n_loci();
     out.sample_ln_l = pop.PedDB._ln_likelihood;
     out.equilibrium_ln_l = pop.EquilLnLHood;

@@ -1,18 +1,11 @@
 #include "datatool/check_command.h"
 
 #include <fstream>
-#include <sstream>
 
 #include "datatool/command_line.h"
 #include "datatool/usage.h"
 #include "io/genotype_table.h"
 #include "support/errors.h"
-
-namespace {
-[[noreturn]] void refuse(const std::string& path, const DataFileError& e) {
-    throw InputError(path, e.line, e.message + (e.hint.empty() ? "" : "\n" + e.hint));
-}
-} // namespace
 
 CheckedFile check_data_file(const std::string& path) {
     std::ifstream is(path, std::ios::binary);
@@ -20,30 +13,26 @@ CheckedFile check_data_file(const std::string& path) {
         throw InputError(path, 0, "cannot open the file");
     }
     CheckedFile file;
-    file.input = read_data_file(is);
+    file.input = read_data_file(is, path);
     // Sample by sample, as the analysis reads one and analyses it before the next.
     for (const SampleDescription& sample : file.input.samples) {
-        if (const auto error = sample_error(sample)) {
-            refuse(path, *error);
+        if (const auto error = sample_error(sample, path)) {
+            throw *error;
         }
-        std::ostringstream quiet;
-        set_console(&quiet);
         try {
             file.samples.push_back(check_sample(sample));
         } catch (const FatalError& e) {
-            set_console(nullptr);
             throw InputError(path, 0, e.what());
         }
-        set_console(nullptr);
     }
     if (file.input.stop) {
-        refuse(path, *file.input.stop);
+        throw *file.input.stop;
     }
     return file;
 }
 
 int run_check(const std::vector<std::string>& args, std::ostream& out, std::ostream& /*err*/) {
-    const CommandLine line = parse_command_line(args, {});
+    const datatool::CommandLine line = datatool::parse_command_line(args, {});
     if (line.help) {
         out << kCheckUsage;
         return 0;

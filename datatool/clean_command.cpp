@@ -82,7 +82,7 @@ CleanedFile remove_incompatible_families(const CheckedFile& file) {
 }
 
 int run_clean(const std::vector<std::string>& args, std::ostream& out, std::ostream& /*err*/) {
-    const CommandLine line = parse_command_line(args, {"output"});
+    const datatool::CommandLine line = datatool::parse_command_line(args, {"output"});
     if (line.help) {
         out << kCleanUsage;
         return 0;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <limits>
 
+namespace datatool {
+
 std::string CommandLine::option(const std::string& name, const std::string& fallback) const {
     const auto it = options.find(name);
     return it == options.end() ? fallback : it->second;
@@ -66,3 +68,5 @@ CommandLine parse_command_line(const std::vector<std::string>& args,
     }
     return line;
 }
+
+} // namespace datatool

@@ -12,6 +12,8 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+namespace datatool {
+
 struct CommandLine {
     std::vector<std::string> positional;
     std::map<std::string, std::string> options; // long names without "--"
@@ -26,3 +28,5 @@ struct CommandLine {
 // Only the names in `known` are accepted.
 CommandLine parse_command_line(const std::vector<std::string>& args,
                                const std::set<std::string>& known);
+
+} // namespace datatool

@@ -11,6 +11,7 @@
 #include "datatool/usage.h"
 #include "io/ped_file.h"
 #include "io/table_file.h"
+#include "population/sample_families.h"
 
 namespace {
 
@@ -42,6 +43,36 @@ std::string joined_id(const std::string& family, const std::string& id) {
 
 bool unknown_parent(const std::string& parent) {
     return parent.empty() || parent == kUnknownParent;
+}
+
+// Who a joined identifier stands for: the family and identifier as written,
+// and the first line that yields it.
+struct JoinedSource {
+    std::string family;
+    std::string id;
+    std::string role; // "individual", "father" or "mother"
+    std::int64_t line = 0;
+};
+
+std::string describe(const JoinedSource& s) {
+    return s.role + " " + s.id + (s.family.empty() ? "" : " of family " + s.family);
+}
+
+// Refuses a joined identifier that another family's name also yields
+// (family x_y, individual dad and family x, father y_dad both give x_y_dad):
+// the data file would make them one individual.
+void refuse_collision(const GenotypeTable& table,
+                      std::unordered_map<std::string, JoinedSource>& sources,
+                      const std::string& joined, JoinedSource source) {
+    const auto [known, inserted] = sources.emplace(joined, source);
+    const JoinedSource& first = known->second;
+    if (inserted || (first.family == source.family && first.id == source.id)) {
+        return;
+    }
+    throw InputError(table.file, source.line,
+                     describe(source) + " becomes " + joined + ", as does " + describe(first) +
+                         " on line " + std::to_string(first.line) +
+                         ": the two would be one individual; rename one of them");
 }
 
 struct Row {
@@ -121,6 +152,7 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
 
     std::vector<Row> rows;
     std::unordered_map<std::string, std::size_t> row_of;
+    std::unordered_map<std::string, JoinedSource> sources;
     for (const TableIndividual& x : table.individuals) {
         const std::string where = x.family.empty() ? "" : " of family " + x.family;
         if (!x.family.empty()) {
@@ -148,6 +180,13 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
             throw InputError(table.file, x.line,
                              "individual " + row.id + " has " + row.father +
                                  " as both father and mother");
+        }
+        refuse_collision(table, sources, row.id, {x.family, x.id, "individual", x.line});
+        if (!row.father.empty()) {
+            refuse_collision(table, sources, row.father, {x.family, x.father, "father", x.line});
+        }
+        if (!row.mother.empty()) {
+            refuse_collision(table, sources, row.mother, {x.family, x.mother, "mother", x.line});
         }
         const auto [seen, inserted] = row_of.emplace(row.id, rows.size());
         if (!inserted) {
@@ -187,8 +226,6 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
             }
         }
     }
-    std::map<std::pair<std::string, std::string>, std::size_t> sibs_of;
-    std::set<std::string> heads;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];
         const TableIndividual& x = table.individuals[i];
@@ -222,27 +259,15 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
         if (row.father.empty() != row.mother.empty()) {
             ++summary.one_known_parent;
         }
-        if (!row.father.empty() && !row.mother.empty()) {
-            ++sibs_of[std::minmax(row.father, row.mother)];
-            heads.insert(row.father);
-            heads.insert(row.mother);
-        }
     }
     for (const std::string& id : named_by_written) {
         if (row_of.count(id) == 0) {
             ++summary.parents_not_read;
         }
     }
-    for (const auto& [parents, sibs] : sibs_of) {
-        ++summary.families_by_sibs[sibs];
-    }
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const Row& row = rows[i];
-        const bool has_parents = !row.father.empty() && !row.mother.empty();
-        if (row.typed && !has_parents && heads.count(row.id) == 0) {
-            ++summary.singles;
-        }
-    }
+    const FamilyStructure structure = family_structure(result.sample);
+    summary.families_by_sibs = structure.families_by_sibs;
+    summary.singles = structure.singles;
     summary.written = result.sample.records.size();
     if (summary.written == 0) {
         throw InputError(table.file, 0,
@@ -309,7 +334,7 @@ std::ifstream open_input(const std::string& path) {
     return is;
 }
 
-std::string format_of(const CommandLine& line, const std::string& input) {
+std::string format_of(const datatool::CommandLine& line, const std::string& input) {
     const std::string given = line.option("format");
     if (!given.empty()) {
         if (given != "ped" && given != "tsv") {
@@ -331,7 +356,7 @@ std::string format_of(const CommandLine& line, const std::string& input) {
 } // namespace
 
 int run_convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& /*err*/) {
-    const CommandLine line = parse_command_line(
+    const datatool::CommandLine line = datatool::parse_command_line(
         args, {"output", "loci", "format", "map", "missing", "simulations", "starts", "name"});
     if (line.help) {
         out << kConvertUsage;
@@ -374,12 +399,12 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
                 map_name = beside;
             }
         }
-        std::vector<std::string> markers;
+        MarkerMap markers;
         if (!map_name.empty()) {
             std::ifstream map = open_input(map_name);
-            markers = read_map_file(map, map_name);
+            markers = read_map_file(map, map_name, loci);
         }
-        table = read_ped_file(is, input, markers, map_name, loci);
+        table = read_ped_file(is, input, markers, loci);
     } else {
         table = read_table_file(is, input, loci);
     }

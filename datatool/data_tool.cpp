@@ -52,9 +52,11 @@ const char* const kConvertUsage =
     "Table: tab-separated with a header row: id, father, mother, optional family,\n"
     "and per marker two columns M_1 and M_2 or one column M holding a/b.\n"
     "\n"
-    "Identifiers become FAMILY_INDIVIDUAL. An individual missing any allele at the\n"
-    "chosen markers is untyped: left out of the file, named as an absent parent by\n"
-    "its children, or dropped when it has none.\n";
+    "Identifiers become FAMILY_INDIVIDUAL; two different names that would join to\n"
+    "the same one (family x_y, individual dad and family x, father y_dad) are\n"
+    "refused. An individual missing any allele at the chosen markers is untyped:\n"
+    "left out of the file, named as an absent parent by its children, or dropped\n"
+    "when it has none.\n";
 
 const char* const kCheckUsage =
     "Usage: tovaquor-data check INPUT.mbd\n"

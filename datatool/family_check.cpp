@@ -3,25 +3,14 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "pedigree/ped_db.h"
-#include "population/pop_pedigree.h"
+#include "io/sample_checks.h"
+#include "population/sample_families.h"
 
 namespace {
 
-std::vector<std::string> alleles_of(const std::string& line) {
-    std::vector<std::string> names;
-    std::size_t at = 0;
-    while ((at = line.find_first_not_of(' ', at)) != std::string::npos) {
-        const std::size_t end = std::min(line.find(' ', at), line.size());
-        names.push_back(line.substr(at, end - at));
-        at = end;
-    }
-    return names;
-}
-
 std::string genotype_text(const SampleRecord& r) {
-    const std::vector<std::string> a = alleles_of(r.allele_lines[0]);
-    const std::vector<std::string> b = alleles_of(r.allele_lines[1]);
+    const std::vector<std::string> a = split_allele_line(r.allele_lines[0]);
+    const std::vector<std::string> b = split_allele_line(r.allele_lines[1]);
     std::string text;
     for (std::size_t l = 0; l < a.size() && l < b.size(); ++l) {
         text += (l == 0 ? "" : " ") + a[l] + "/" + b[l];
@@ -29,47 +18,46 @@ std::string genotype_text(const SampleRecord& r) {
     return text;
 }
 
-// Pedigrees (by position) with no genotypic combination after a build.
-std::vector<bool> without_combinations(const TPedDB& peds) {
-    std::vector<bool> empty;
-    for (const TPedigree& p : peds._pedigrees) {
-        empty.push_back(p._gen_comb.empty() && !p._released);
-    }
-    return empty;
-}
-
 // Longest chain of parent and child (an individual with an unknown parent
-// starts a chain, as it has no parents for the analysis). The walk keeps its
-// own stack, as a pedigree may be deeper than the call stack; a cycle in the
-// file is cut where the walk meets it again.
-std::int32_t count_generations(const TPhenPedDB& db) {
-    std::unordered_map<const TPhenPed*, std::int32_t> depth; // 0: being walked
-    auto parents = [&](const TPhenPed* x) {
-        std::vector<const TPhenPed*> found;
-        if (!db.is_unknown(x->_parent1_id) && !db.is_unknown(x->_parent2_id)) {
-            for (const std::string* id : {x->_parent1_id, x->_parent2_id}) {
-                if (const TPhenPed* parent = db.find(id)) {
-                    found.push_back(parent);
-                }
+// starts a chain, as it has no parents for the analysis; an absent parent is
+// a chain of one). The walk keeps its own stack, as a pedigree may be deeper
+// than the call stack; a cycle in the file is cut where the walk meets it again.
+std::int32_t count_generations(const SampleDescription& sample) {
+    constexpr std::size_t kAbsent = static_cast<std::size_t>(-1);
+    const std::vector<SampleRecord>& records = sample.records;
+    std::unordered_map<std::string, std::size_t> index;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        index.emplace(records[i].id, i);
+    }
+    auto parents = [&](std::size_t i) {
+        std::vector<std::size_t> found;
+        const SampleRecord& r = records[i];
+        if (r.parent1 != "0" && r.parent2 != "0") {
+            for (const std::string* id : {&r.parent1, &r.parent2}) {
+                const auto it = index.find(*id);
+                found.push_back(it == index.end() ? kAbsent : it->second);
             }
         }
         return found;
     };
+    std::vector<std::int32_t> depth(records.size(), -1); // -1: not seen, 0: being walked
     std::int32_t most = 0;
-    std::vector<const TPhenPed*> stack;
-    for (const auto& record : db.records()) {
-        stack.push_back(record.get());
+    std::vector<std::size_t> stack;
+    // Newest record first, the order in which the analysis holds them.
+    for (std::size_t start = records.size(); start-- > 0;) {
+        stack.push_back(start);
         while (!stack.empty()) {
-            const TPhenPed* x = stack.back();
-            const auto [at, first_visit] = depth.emplace(x, 0);
-            if (!first_visit && at->second > 0) {
+            const std::size_t x = stack.back();
+            const bool first_visit = depth[x] < 0;
+            if (!first_visit && depth[x] > 0) {
                 stack.pop_back();
                 continue;
             }
-            const std::vector<const TPhenPed*> up = parents(x);
+            depth[x] = 0;
+            const std::vector<std::size_t> up = parents(x);
             bool waiting = false;
-            for (const TPhenPed* p : up) {
-                if (first_visit && depth.count(p) == 0) {
+            for (const std::size_t p : up) {
+                if (first_visit && p != kAbsent && depth[p] < 0) {
                     stack.push_back(p);
                     waiting = true;
                 }
@@ -78,9 +66,8 @@ std::int32_t count_generations(const TPhenPedDB& db) {
                 continue;
             }
             std::int32_t d = 1;
-            for (const TPhenPed* p : up) {
-                const auto known = depth.find(p);
-                d = std::max(d, (known == depth.end() ? 0 : known->second) + 1);
+            for (const std::size_t p : up) {
+                d = std::max(d, (p == kAbsent ? 1 : std::max(depth[p], 0)) + 1);
             }
             depth[x] = d;
             most = std::max(most, d);
@@ -100,29 +87,25 @@ SampleCheck check_sample(const SampleDescription& sample) {
     if (sample.records.empty()) {
         return check;
     }
-    TPopPedigree pop(sample.name);
-    pop.load_sample(sample);
+    const FamilyStructure structure = family_structure(sample);
+    check.absent_parents = structure.absent_parents;
+    check.families_by_sibs = structure.families_by_sibs;
+    check.singles = structure.singles;
+    check.generations = count_generations(sample);
+    const CombinationCheck combinations = families_without_combinations(sample);
+
+    // Allele counts in the order the report lists the alleles.
+    for (const std::vector<std::string>& names : combinations.alleles) {
+        auto& counted = check.alleles.emplace_back();
+        for (const std::string& name : names) {
+            counted.emplace_back(name, 0);
+        }
+    }
     std::unordered_map<std::string, const SampleRecord*> record_of;
     for (const SampleRecord& r : sample.records) {
         record_of[r.id] = &r;
-    }
-    pop.set_pseudo_haplotypes(pop.PhenPedDB, ' ');
-    pop.PhenPedDB.add_missing_parents();
-    check.absent_parents = pop.PhenPedDB.size() - sample.records.size();
-    check.generations = count_generations(pop.PhenPedDB);
-
-    // Allele counts in the order the report lists the alleles.
-    const TAlleleDB& alleles = pop.AlleleDB;
-    check.alleles.resize(static_cast<std::size_t>(alleles.n_loci()));
-    for (std::int32_t k = 0; k < alleles.n_loci(); ++k) {
-        for (std::int32_t j = 0; j < alleles.locus(k).size(); ++j) {
-            check.alleles[static_cast<std::size_t>(k)].emplace_back(
-                alleles.locus(k).allele(j)->_name, 0);
-        }
-    }
-    for (const SampleRecord& r : sample.records) {
         for (const std::string& line : r.allele_lines) {
-            const std::vector<std::string> names = alleles_of(line);
+            const std::vector<std::string> names = split_allele_line(line);
             for (std::size_t k = 0; k < names.size() && k < check.alleles.size(); ++k) {
                 for (auto& [name, count] : check.alleles[k]) {
                     count += name == names[k] ? 1 : 0;
@@ -131,68 +114,24 @@ SampleCheck check_sample(const SampleDescription& sample) {
         }
     }
 
-    // The same steps as the analysis: each locus alone, then both.
-    pop.AlleleDB.add_to_all_loci(TAllele{"#", 1.0F});
-    pop.check_table_sizes();
-    // The table of all pairs of haplotypes only where some family needs it.
-    const bool pair_table = pop.needs_pair_table();
-    std::vector<std::vector<bool>> locus_failures;
-    for (std::int32_t k = 0; k < pop.AlleleDB.n_loci(); ++k) {
-        TPopHaploDB locus_haplotypes;
-        locus_haplotypes.build_locus_haplotypes(pop.AlleleDB, k);
-        TSmallGenDB locus_genotypes;
-        if (pair_table) {
-            locus_genotypes.build_all_valid_gen(locus_haplotypes);
-        }
-        TPedDB locus_peds;
-        locus_peds._sample_name = pop.Name;
-        locus_peds._release_combinations = true;
-        locus_peds.build_pedigree_structures(pop.PhenPedDB);
-        locus_peds.build_all_genotypic_combinations(locus_haplotypes, locus_genotypes, k, 0);
-        locus_failures.push_back(without_combinations(locus_peds));
-        pop.PhenPedDB.reset_parent_flags();
-    }
-    pop.HaplDB.build_all_haplotypes(pop.AlleleDB);
-    if (pair_table) {
-        pop.SmallGenDB.build_all_valid_gen(pop.HaplDB);
-    }
-    pop.build_pedigrees();
-    pop.PedDB.build_all_genotypic_combinations(pop.HaplDB, pop.SmallGenDB, -1, 0);
-    const std::vector<bool> failures = without_combinations(pop.PedDB);
-
-    auto member = [&](const std::string& role, const TPhenPed& x) {
-        FamilyMember m{role, *x._id, 0, ""};
-        const auto it = record_of.find(*x._id);
+    auto member = [&](const std::string& role, const std::string& id) {
+        FamilyMember m{role, id, 0, ""};
+        const auto it = record_of.find(id);
         if (it != record_of.end()) {
             m.line = it->second->line;
             m.genotype = genotype_text(*it->second);
         }
         return m;
     };
-    for (std::size_t i = 0; i < pop.PedDB._pedigrees.size(); ++i) {
-        const TPedigree& p = pop.PedDB._pedigrees[i];
-        if (p._parent2 == nullptr) {
-            ++check.singles;
-        } else {
-            ++check.families_by_sibs[p._sibs.size()];
+    for (const FamilyWithoutCombination& found : combinations.families) {
+        IncompatibleFamily& family = check.incompatible.emplace_back();
+        for (const std::string& parent : found.parents) {
+            family.members.push_back(member("parent", parent));
         }
-        if (!failures[i]) {
-            continue;
+        for (const std::string& sib : found.sibs) {
+            family.members.push_back(member("sib", sib));
         }
-        IncompatibleFamily family;
-        family.members.push_back(member("parent", *p._parent1->_phen));
-        if (p._parent2 != nullptr) {
-            family.members.push_back(member("parent", *p._parent2->_phen));
-        }
-        for (const TPhenPed* sib : p._sibs) {
-            family.members.push_back(member("sib", *sib));
-        }
-        for (std::size_t k = 0; k < locus_failures.size(); ++k) {
-            if (locus_failures[k][i]) {
-                family.failing_loci.push_back(static_cast<std::int32_t>(k + 1));
-            }
-        }
-        check.incompatible.push_back(std::move(family));
+        family.failing_loci = found.failing_loci;
     }
     // In file order: the pedigrees are built from the last record to the first.
     auto first_line = [](const IncompatibleFamily& f) {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "datatool/data_file_input.h"
+#include "io/sample_description.h"
 
 // One member of a family as the check shows it.
 struct FamilyMember {
@@ -37,10 +37,10 @@ struct SampleCheck {
     std::vector<IncompatibleFamily> incompatible;
 };
 
-// Builds the sample's genotypic combinations as the analysis does, each locus
-// alone and both together; a family with no combination is incompatible.
-// The sample must have passed `sample_error`; other stops of the analysis
-// (tables beyond the memory limit) throw its FatalError.
+// The sample's structure and the families the analysis would find without any
+// genotypic combination (families_without_combinations). The sample must have
+// passed `sample_error`; other stops of the analysis (tables beyond the memory
+// limit) throw its FatalError.
 SampleCheck check_sample(const SampleDescription& sample);
 
 void print_sample_check(std::ostream& os, const SampleCheck& check, std::size_t number);

@@ -1,32 +1,52 @@
 #include "io/data_file_reader.h"
 
 #include <algorithm>
-#include <iterator>
 
+#include "io/input_error.h"
 #include "io/record_reader.h"
-#include "support/errors.h"
 
-DataFileReader::DataFileReader(std::istream& is)
-    : _text(std::istreambuf_iterator<char>(is), std::istreambuf_iterator<char>()), _is(_text) {}
+std::int64_t DataFileReader::LineCounter::line() const {
+    if (_counted == nullptr) {
+        _counted = eback();
+    }
+    if (gptr() > _counted) {
+        _counted_lines += std::count(_counted, static_cast<const char*>(gptr()), '\n');
+        _counted = gptr();
+    }
+    return _lines_before + _counted_lines;
+}
+
+DataFileReader::LineCounter::int_type DataFileReader::LineCounter::underflow() {
+    if (gptr() < egptr()) {
+        return traits_type::to_int_type(*gptr());
+    }
+    if (eback() != nullptr) {
+        setg(eback(), egptr(), egptr());
+        line();
+        _lines_before += _counted_lines;
+    }
+    char* const block = _block.data();
+    const std::streamsize got =
+        _source == nullptr ? 0 : _source->sgetn(block, static_cast<std::streamsize>(_block.size()));
+    setg(block, block, block + std::max<std::streamsize>(got, 0));
+    _counted = block;
+    _counted_lines = 0;
+    return got > 0 ? traits_type::to_int_type(*gptr()) : traits_type::eof();
+}
+
+DataFileReader::DataFileReader(std::istream& is, std::string file)
+    : _file(std::move(file)), _counting(is.rdbuf()), _is(&_counting) {}
+
+void DataFileReader::refuse(const std::string& message) const {
+    throw InputError(_file, current_line(), message);
+}
 
 std::int32_t DataFileReader::read_number(const std::string& what) {
     std::int32_t value = 0;
     if (!record_reader::read_int(_is, value)) {
-        fatal_input_error("run_analysis : expected " + what + " in the data file");
+        refuse("run_analysis : expected " + what + " in the data file");
     }
     return value;
-}
-
-void check_run_parameters(const RunParameters& run) {
-    if (run.n_samples < 1) {
-        fatal_input_error("run_analysis : the number of samples must be at least 1");
-    }
-    if (run.n_simulated < 0) {
-        fatal_input_error("run_analysis : the number of simulated samples must not be negative");
-    }
-    if (run.n_initial < 1) {
-        fatal_input_error("run_analysis : the number of initial conditions must be at least 1");
-    }
 }
 
 RunParameters DataFileReader::read_run_parameters() {
@@ -37,21 +57,20 @@ RunParameters DataFileReader::read_run_parameters() {
     return run;
 }
 
-std::int32_t DataFileReader::read_individual_count(std::int32_t number) {
-    return read_number("the individual count of sample " + std::to_string(number));
+void DataFileReader::check_run_parameters(const RunParameters& run) const {
+    if (run.n_samples < 1) {
+        refuse("run_analysis : the number of samples must be at least 1");
+    }
+    if (run.n_simulated < 0) {
+        refuse("run_analysis : the number of simulated samples must not be negative");
+    }
+    if (run.n_initial < 1) {
+        refuse("run_analysis : the number of initial conditions must be at least 1");
+    }
 }
 
-std::int64_t DataFileReader::current_line() {
-    // Asked of the buffer: the stream's own position query may set its state.
-    const auto pos = _is.rdbuf()->pubseekoff(0, std::ios::cur, std::ios::in);
-    const std::size_t at =
-        pos < 0 ? _text.size() : std::min(_text.size(), static_cast<std::size_t>(pos));
-    if (at > _counted_to) {
-        _line += std::count(_text.begin() + static_cast<std::ptrdiff_t>(_counted_to),
-                            _text.begin() + static_cast<std::ptrdiff_t>(at), '\n');
-        _counted_to = at;
-    }
-    return _line;
+std::int32_t DataFileReader::read_individual_count(std::int32_t number) {
+    return read_number("the individual count of sample " + std::to_string(number));
 }
 
 SampleDescription DataFileReader::read_sample(std::int32_t announced) {

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
+#include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "io/input_error.h"
 
 // Genotypes as pedigree files and spreadsheets hold them, before any rule of
 // the data file applies: one row per individual, identifiers unique within a
@@ -25,27 +28,18 @@ struct GenotypeTable {
     std::vector<TableIndividual> individuals;
 };
 
-// A refused input: which file, which line (0: the file as a whole) and why.
-class InputError : public std::runtime_error {
-  public:
-    InputError(std::string file, std::int64_t line, const std::string& message);
-    const std::string& file() const { return _file; }
-    std::int64_t line() const { return _line; }
-    const std::string& message() const { return _message; }
-
-  private:
-    std::string _file;
-    std::int64_t _line;
-    std::string _message;
-};
-
-// Splits a line at runs of blanks and tabs.
-std::vector<std::string> split_blanks(const std::string& line);
-// Drops the carriage return of a CR LF line ending.
-void drop_carriage_return(std::string& line);
-
 // Positions in `names` of the markers asked for, each by name or by number
 // from 1 (a name wins over a number). One or two distinct markers.
 std::vector<std::size_t> choose_markers(const std::vector<std::string>& names,
                                         const std::vector<std::string>& wanted,
                                         const std::string& file, std::int64_t line);
+// The same for `count` markers: `find` gives the position of a name (none:
+// the marker can only be asked for by number), `name_of` the name of a
+// position chosen.
+std::vector<std::size_t>
+choose_markers(std::size_t count,
+               const std::function<std::optional<std::size_t>(const std::string&)>& find,
+               const std::function<std::string(std::size_t)>& name_of,
+               const std::vector<std::string>& wanted, const std::string& file, std::int64_t line);
+// Whether `text` asks for a marker by its number from 1: the number, or 0.
+std::size_t marker_number(const std::string& text);

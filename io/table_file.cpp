@@ -5,24 +5,9 @@
 #include <map>
 #include <optional>
 
-namespace {
+#include "io/line_columns.h"
 
-// Cells split at tabs, each without the blanks around it (a spreadsheet may pad).
-std::vector<std::string> split_cells(const std::string& line) {
-    std::vector<std::string> cells;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = std::min(line.find('\t', start), line.size());
-        std::string cell = line.substr(start, end - start);
-        const std::size_t first = cell.find_first_not_of(' ');
-        const std::size_t last = cell.find_last_not_of(' ');
-        cells.push_back(first == std::string::npos ? "" : cell.substr(first, last - first + 1));
-        if (end == line.size()) {
-            return cells;
-        }
-        start = end + 1;
-    }
-}
+namespace {
 
 std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -43,16 +28,22 @@ GenotypeTable read_table_file(std::istream& is, const std::string& file_name,
                               const std::vector<std::string>& wanted) {
     GenotypeTable table;
     table.file = file_name;
-    std::string line;
-    std::int64_t number = 0;
+    LineColumns lines(is, LineColumns::Split::kTabs);
+    std::string cell;
+    // The header's names are kept (markers are found by name); the rows keep
+    // only the cells of their chosen columns.
     std::vector<std::string> header;
     std::int64_t header_line = 0;
-    while (header.empty() && std::getline(is, line)) {
-        ++number;
-        drop_carriage_return(line);
-        if (line.find_first_not_of(" \t") != std::string::npos) {
-            header = split_cells(line);
-            header_line = number;
+    while (header.empty() && lines.next_line()) {
+        bool blank = true;
+        while (lines.next_column(cell)) {
+            blank = blank && cell.empty();
+            header.push_back(cell);
+        }
+        if (blank) {
+            header.clear();
+        } else {
+            header_line = lines.line();
         }
     }
     if (header.empty()) {
@@ -107,17 +98,37 @@ GenotypeTable read_table_file(std::istream& is, const std::string& file_name,
         table.markers.push_back(names[m]);
     }
     const auto family = role.find("family");
-    while (std::getline(is, line)) {
-        ++number;
-        drop_carriage_return(line);
-        if (line.find_first_not_of(" \t") == std::string::npos) {
+    std::vector<std::size_t> wanted_columns = {role.at("id"), role.at("father"), role.at("mother")};
+    if (family != role.end()) {
+        wanted_columns.push_back(family->second);
+    }
+    for (const std::size_t m : chosen) {
+        wanted_columns.push_back(markers[m].first);
+        if (markers[m].second) {
+            wanted_columns.push_back(*markers[m].second);
+        }
+    }
+    std::map<std::size_t, std::string> cells;
+    while (lines.next_line()) {
+        cells.clear();
+        std::size_t n = 0;
+        bool blank = true;
+        for (; lines.next_column(cell); ++n) {
+            blank = blank && cell.empty();
+            if (std::find(wanted_columns.begin(), wanted_columns.end(), n) !=
+                wanted_columns.end()) {
+                cells[n] = cell;
+            }
+        }
+        // Cells lose their blanks, so only a line of blanks and tabs has no text.
+        if (blank) {
             continue;
         }
-        const std::vector<std::string> cells = split_cells(line);
-        if (cells.size() != header.size()) {
+        const std::int64_t number = lines.line();
+        if (n != header.size()) {
             throw InputError(file_name, number,
-                             "wrong number of columns: " + std::to_string(cells.size()) +
-                                 ", expected " + std::to_string(header.size()) +
+                             "wrong number of columns: " + std::to_string(n) + ", expected " +
+                                 std::to_string(header.size()) +
                                  " as in the header (columns are separated by tabs)");
         }
         TableIndividual individual;
@@ -132,17 +143,17 @@ GenotypeTable read_table_file(std::istream& is, const std::string& file_name,
                 individual.genotypes.emplace_back(cells[columns.first], cells[*columns.second]);
                 continue;
             }
-            const std::string& cell = cells[columns.first];
-            const std::size_t slash = cell.find('/');
-            if (cell.empty()) {
+            const std::string& text = cells[columns.first];
+            const std::size_t slash = text.find('/');
+            if (text.empty()) {
                 individual.genotypes.emplace_back("", "");
             } else if (slash == std::string::npos ||
-                       cell.find('/', slash + 1) != std::string::npos) {
+                       text.find('/', slash + 1) != std::string::npos) {
                 throw InputError(file_name, number,
-                                 "marker " + columns.name + ": \"" + cell +
+                                 "marker " + columns.name + ": \"" + text +
                                      "\" is not a genotype written a/b");
             } else {
-                individual.genotypes.emplace_back(cell.substr(0, slash), cell.substr(slash + 1));
+                individual.genotypes.emplace_back(text.substr(0, slash), text.substr(slash + 1));
             }
         }
         table.individuals.push_back(std::move(individual));

@@ -20,6 +20,14 @@ void set_console(std::ostream* stream) {
     console_stream = stream;
 }
 
+ScopedConsole::ScopedConsole(std::ostream* stream) : _previous(console_stream) {
+    console_stream = stream;
+}
+
+ScopedConsole::~ScopedConsole() {
+    console_stream = _previous;
+}
+
 void set_message_capture(MessageCapture* capture) {
     message_capture = capture;
 }

@@ -75,6 +75,19 @@ extern thread_local std::ostream* log_stream;
 std::ostream& console();
 void set_console(std::ostream* stream);
 
+// Routes the calling thread's console into `stream` while it lives, then
+// back to where it went before, whatever ends the scope.
+class ScopedConsole {
+  public:
+    explicit ScopedConsole(std::ostream* stream);
+    ~ScopedConsole();
+    ScopedConsole(const ScopedConsole&) = delete;
+    ScopedConsole& operator=(const ScopedConsole&) = delete;
+
+  private:
+    std::ostream* _previous;
+};
+
 // What a worker thread would have written to the log, in order, so that the
 // main thread can replay it with the right message numbers.
 struct MessageCapture {

@@ -15,7 +15,7 @@ namespace {
 Conversion convert_ped(const std::string& text, const std::vector<std::string>& loci,
                        const std::string& missing = "0") {
     std::istringstream is(text);
-    return convert_table(read_ped_file(is, "x.ped", {}, "", loci), missing);
+    return convert_table(read_ped_file(is, "x.ped", {}, loci), missing);
 }
 
 std::string records(const SampleDescription& sample) {
@@ -90,7 +90,7 @@ TEST(Convert, TableWithoutFamilyKeepsIdentifiers) {
 std::string refusal(const std::string& text, const std::string& format = "ped") {
     try {
         std::istringstream is(text);
-        const GenotypeTable t = format == "ped" ? read_ped_file(is, "x.ped", {}, "", {"1"})
+        const GenotypeTable t = format == "ped" ? read_ped_file(is, "x.ped", {}, {"1"})
                                                 : read_table_file(is, "x.tsv", {"1"});
         convert_table(t, "0");
     } catch (const InputError& e) {
@@ -108,9 +108,16 @@ TEST(Convert, RefusalsNameTheLine) {
     const std::vector<Case> cases = {
         {"f a 0 0 0 0 1 2\n\nf a 0 0 0 0 1 2\n", "ped",
          "x.ped:3: duplicate identifier f_a (also on line 1)"},
-        // Joined identifiers must be unique too.
+        // Joined identifiers must not meet across families, as rows or as parents.
         {"a_b c 0 0 0 0 1 2\na b_c 0 0 0 0 1 2\n", "ped",
-         "x.ped:2: duplicate identifier a_b_c (also on line 1)"},
+         "x.ped:2: individual b_c of family a becomes a_b_c, as does individual c of family a_b "
+         "on line 1: the two would be one individual; rename one of them"},
+        {"x_y dad 0 0 0 0 1 2\nx kid y_dad 0 0 0 1 2\n", "ped",
+         "x.ped:2: father y_dad of family x becomes x_y_dad, as does individual dad of family x_y "
+         "on line 1: the two would be one individual; rename one of them"},
+        {"x kid 0 y_mum 0 0 1 2\nx_y mum 0 0 0 0 1 2\n", "ped",
+         "x.ped:2: individual mum of family x_y becomes x_y_mum, as does mother y_mum of family x "
+         "on line 1: the two would be one individual; rename one of them"},
         {"f a 0 0 0 0 1 2\nf b 0 b 0 0 1 2\n", "ped", "x.ped:2: individual f_b is its own parent"},
         {"f a b b 0 0 1 2\n", "ped", "x.ped:1: individual f_a has f_b as both father and mother"},
         {"f a b c 0 0 1 2\nf c 0 0 0 0 1 2\nf b a c 0 0 1 2\n", "ped",

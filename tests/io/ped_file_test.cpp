@@ -13,12 +13,12 @@ namespace {
 GenotypeTable read(const std::string& text, const std::vector<std::string>& loci,
                    const std::string& map = "") {
     std::istringstream ped(text);
-    std::vector<std::string> markers;
+    MarkerMap markers;
     if (!map.empty()) {
         std::istringstream is(map);
-        markers = read_map_file(is, "x.map");
+        markers = read_map_file(is, "x.map", loci);
     }
-    return read_ped_file(ped, "x.ped", markers, "x.map", loci);
+    return read_ped_file(ped, "x.ped", markers, loci);
 }
 
 std::string refusal(const std::string& text, const std::vector<std::string>& loci,
@@ -54,6 +54,25 @@ TEST(PedFile, MapNamesTheMarkersAndNumbersStillWork) {
     EXPECT_EQ((std::vector<std::string>{"rs2", "rs1"}), t.markers);
     EXPECT_EQ("3", t.individuals[0].genotypes[0].first);
     EXPECT_EQ("2", t.individuals[0].genotypes[1].second);
+}
+
+TEST(PedFile, WideLinesKeepTheChosenMarkersOnly) {
+    // Marker m holds alleles "m" and "m'": only the columns asked for are kept,
+    // whether the markers are numbered or named by a map.
+    std::string line = "f a 0 0 1 -9";
+    std::string map;
+    for (int m = 1; m <= 100000; ++m) {
+        line += " " + std::to_string(m) + " " + std::to_string(m) + "'";
+        map += "1 rs" + std::to_string(m) + " 0\n";
+    }
+    const GenotypeTable numbered = read(line + "\n" + line, {"100000", "2"});
+    ASSERT_EQ(2U, numbered.individuals.size());
+    EXPECT_EQ(
+        (std::vector<std::pair<std::string, std::string>>{{"100000", "100000'"}, {"2", "2'"}}),
+        numbered.individuals[1].genotypes);
+    const GenotypeTable named = read(line, {"rs7", "99999"}, map);
+    EXPECT_EQ((std::vector<std::string>{"rs7", "rs99999"}), named.markers);
+    EXPECT_EQ("99999'", named.individuals[0].genotypes[1].second);
 }
 
 TEST(PedFile, RefusedFilesNameTheirLine) {

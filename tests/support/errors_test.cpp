@@ -123,11 +123,20 @@ TEST_F(ErrorsTest, FatalWritesItsLineAndThrowsStatus255) {
     }
     EXPECT_EQ("***1::WARNING[1]first\n***2::ERROR[1]Stop here\n***3\n", log());
 
-    std::ostringstream console;
-    set_console(&console);
-    EXPECT_THROW(fatal_input_error("bad input", "a hint"), FatalError);
+    // A scoped console takes the lines while it lives and gives the console
+    // back however its scope ends.
+    std::ostringstream outer;
+    std::ostringstream inner;
+    set_console(&outer);
+    try {
+        const ScopedConsole quiet(&inner);
+        fatal_input_error("bad input", "a hint");
+    } catch (const FatalError&) {
+    }
+    console() << "after\n";
     set_console(nullptr);
-    EXPECT_EQ("bad input\na hint\n", console.str());
+    EXPECT_EQ("bad input\na hint\n", inner.str());
+    EXPECT_EQ("after\n", outer.str());
 }
 
 } // namespace
