@@ -48,23 +48,7 @@ void TPopPedigree::note_nuclear_losses(const SampleDescription& sample) {
     if (losses.middle == 0 && losses.one_parent == 0) {
         return;
     }
-    auto count = [](std::int32_t n, const char* one, const char* many) {
-        return std::to_string(n) + (n == 1 ? one : many);
-    };
-    std::string what;
-    if (losses.middle > 0) {
-        what = count(losses.middle,
-                     " typed individual who is both child and parent as an untyped parent",
-                     " typed individuals who are both child and parent as untyped parents");
-    }
-    if (losses.one_parent > 0) {
-        what += (what.empty() ? "" : ", and ") +
-                count(losses.one_parent, " individual with one known parent",
-                      " individuals with one known parent") +
-                " as unrelated to that parent";
-    }
-    NuclearNotice = "TPopPedigree::analyse : sample " + Name + ": the nuclear-family model takes " +
-                    what + "; --whole-pedigrees gives the joint likelihood of whole pedigrees";
+    NuclearNotice = "TPopPedigree::analyse : sample " + Name + ": " + losses.text();
     error_log.report(NuclearNotice, Errors::kInfo);
 }
 

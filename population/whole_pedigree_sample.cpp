@@ -225,3 +225,22 @@ WholePedigreeSample::NuclearLosses WholePedigreeSample::nuclear_losses() const {
     }
     return losses;
 }
+
+std::string WholePedigreeSample::NuclearLosses::text() const {
+    auto count = [](std::int32_t n, const char* one, const char* many) {
+        return std::to_string(n) + (n == 1 ? one : many);
+    };
+    std::string what;
+    if (middle > 0) {
+        what = count(middle, " typed individual who is both child and parent as an untyped parent",
+                     " typed individuals who are both child and parent as untyped parents");
+    }
+    if (one_parent > 0) {
+        what += (what.empty() ? "" : ", and ") +
+                count(one_parent, " individual with one known parent",
+                      " individuals with one known parent") +
+                " as unrelated to that parent";
+    }
+    return "the nuclear-family model takes " + what +
+           "; --whole-pedigrees gives the joint likelihood of whole pedigrees";
+}

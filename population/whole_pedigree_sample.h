@@ -45,6 +45,8 @@ class WholePedigreeSample {
     struct NuclearLosses {
         std::int32_t middle = 0;
         std::int32_t one_parent = 0;
+        // "the nuclear-family model takes ...; --whole-pedigrees gives ...".
+        std::string text() const;
     };
     NuclearLosses nuclear_losses() const;
 
