@@ -31,6 +31,9 @@ std::string sample_summary_line(const SampleResults& sample) {
 
 void write_run_summary(std::ostream& os, const RunResults& run,
                        const std::vector<std::pair<std::string, std::string>>& files) {
+    if (!run.model.empty()) {
+        os << "Model: " << run.model << "\n";
+    }
     for (const SampleResults& sample : run.samples) {
         os << sample_summary_line(sample) << "\n";
     }

@@ -143,9 +143,14 @@ void refuse_cycles(const GenotypeTable& table, const std::vector<Row>& rows,
 
 } // namespace
 
-Conversion convert_table(const GenotypeTable& table, const std::string& missing) {
+Conversion convert_table(const GenotypeTable& table, const std::string& missing,
+                         bool keep_partial) {
     Conversion result;
     ConversionSummary& summary = result.summary;
+    summary.keep_partial = keep_partial;
+    auto is_missing = [&](const std::string& allele) {
+        return allele.empty() || allele == missing;
+    };
     summary.read = table.individuals.size();
     summary.markers = table.markers;
     summary.alleles.resize(table.markers.size());
@@ -197,7 +202,7 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
         std::size_t present = 0;
         for (std::size_t m = 0; m < x.genotypes.size(); ++m) {
             for (const std::string* allele : {&x.genotypes[m].first, &x.genotypes[m].second}) {
-                if (allele->empty() || *allele == missing) {
+                if (is_missing(*allele)) {
                     continue;
                 }
                 check_name(table, x, "marker " + table.markers[m] + ": allele", *allele);
@@ -207,6 +212,7 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
         row.typed = present == 2 * x.genotypes.size();
         if (present > 0 && !row.typed) {
             ++summary.partly_typed;
+            row.typed = keep_partial;
         }
         rows.push_back(std::move(row));
     }
@@ -229,7 +235,11 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];
         const TableIndividual& x = table.individuals[i];
-        if (!row.typed) {
+        const bool links = keep_partial && named_by_written.count(row.id) != 0 &&
+                           (!row.father.empty() || !row.mother.empty());
+        if (links && !row.typed) {
+            ++summary.listed_untyped;
+        } else if (!row.typed) {
             if (named_by_written.count(row.id) != 0) {
                 ++summary.made_absent;
             } else if (named.count(row.id) != 0) {
@@ -244,13 +254,13 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
         record.parent1 = row.father.empty() ? kUnknownParent : row.father;
         record.parent2 = row.mother.empty() ? kUnknownParent : row.mother;
         for (std::size_t m = 0; m < x.genotypes.size(); ++m) {
-            const std::string& a = x.genotypes[m].first;
-            const std::string& b = x.genotypes[m].second;
+            const std::string& a = is_missing(x.genotypes[m].first) ? "?" : x.genotypes[m].first;
+            const std::string& b = is_missing(x.genotypes[m].second) ? "?" : x.genotypes[m].second;
             record.allele_lines[0] += (m == 0 ? "" : " ") + a;
             record.allele_lines[1] += (m == 0 ? "" : " ") + b;
             for (const std::string* allele : {&a, &b}) {
                 auto& seen = summary.alleles[m];
-                if (std::find(seen.begin(), seen.end(), *allele) == seen.end()) {
+                if (*allele != "?" && std::find(seen.begin(), seen.end(), *allele) == seen.end()) {
                     seen.push_back(*allele);
                 }
             }
@@ -285,11 +295,18 @@ void print_summary(std::ostream& os, const ConversionSummary& s) {
        << "Individuals dropped: " << s.dropped_no_children + s.dropped_children_dropped << "\n"
        << "  untyped, without children: " << s.dropped_no_children << "\n"
        << "  untyped, whose children were all dropped: " << s.dropped_children_dropped << "\n"
-       << "Individuals typed at some alleles but not all (made untyped): " << s.partly_typed
-       << "\n";
+       << "Individuals typed at some alleles but not all ("
+       << (s.keep_partial ? "written with ? for the missing ones" : "made untyped")
+       << "): " << s.partly_typed << "\n";
+    if (s.keep_partial) {
+        os << "Untyped individuals written as ? ? to link their parents and children: "
+           << s.listed_untyped << "\n";
+    }
     if (s.one_known_parent > 0) {
-        os << "Individuals with one known parent (analysed as without parents): "
-           << s.one_known_parent << "\n";
+        os << "Individuals with one known parent ("
+           << (s.keep_partial ? "kept linked to it; --whole-pedigrees reads the link"
+                              : "analysed as without parents")
+           << "): " << s.one_known_parent << "\n";
     }
     std::size_t families = 0;
     for (const auto& [sibs, count] : s.families_by_sibs) {
@@ -357,7 +374,8 @@ std::string format_of(const datatool::CommandLine& line, const std::string& inpu
 
 int run_convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& /*err*/) {
     const datatool::CommandLine line = datatool::parse_command_line(
-        args, {"output", "loci", "format", "map", "missing", "simulations", "starts", "name"});
+        args, {"output", "loci", "format", "map", "missing", "simulations", "starts", "name"},
+        {"keep-partial"});
     if (line.help) {
         out << kConvertUsage;
         return 0;
@@ -408,7 +426,7 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
     } else {
         table = read_table_file(is, input, loci);
     }
-    Conversion conversion = convert_table(table, missing);
+    Conversion conversion = convert_table(table, missing, line.flags.count("keep-partial") != 0);
     conversion.sample.name = name;
     DataFileContent content;
     content.n_simulated = simulations;
