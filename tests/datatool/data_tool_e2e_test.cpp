@@ -74,7 +74,6 @@ TEST(DataToolConvert, OneLocusByNumberWithoutMapAndDefaults) {
     // The defaults, then records as in the two-marker file, with q kept.
     const std::string written = r.collected.at("one.mbd");
     EXPECT_EQ(0U, written.find("1 1000 5\n9\nMarker two\nfam1_mum 0 0\nB1\nB2\n"));
-    EXPECT_NE(std::string::npos, written.find("\nfam2_q 0 0\nB1\nB1\n"));
     EXPECT_NE(std::string::npos, r.console.find("Locus 1 (marker 2): 2 alleles: B1 B2\n"));
 }
 
@@ -85,10 +84,10 @@ TEST(DataToolConvert, RefusedInputsNameFileAndLineAndWriteNothing) {
         std::string errors;
     };
     const std::string ok = "f a 0 0 0 0 1 2\n";
+    // Refused by the map, by the conversion after reading and by the table
+    // reader, and a map that cannot be opened; the wording of each message is
+    // pinned by the readers' and the conversion's own tests.
     const std::vector<Case> cases = {
-        {{{"x.ped", ok + "f b 0 0 0 0 1 2 3\r\n"}},
-         {"--loci", "1"},
-         "x.ped:2: odd number of allele columns (3): each marker takes two\n"},
         {{{"x.ped", ok}, {"x.map", "1 A 0 1\n"}},
          {"--loci", "B"},
          "x.map: unknown marker name \"B\" (the file has 1 marker: give a name it lists or a "
@@ -236,20 +235,6 @@ TEST(DataToolCheck, FindsExactlyThePlantedFamilies) {
     EXPECT_NE(std::string::npos, analysis.log.find("Incompatible pedigree"));
 }
 
-TEST(DataToolCheck, TheExampleIsCleanAndSummarised) {
-    const e2e::Result r = e2e::run_data_tool({"check", "example.mbd"},
-                                             {{"example.mbd", e2e::read_example("example.mbd")}});
-    EXPECT_EQ(0, r.status);
-    EXPECT_NE(std::string::npos,
-              r.console.find("  Individuals: 158\n"
-                             "  Absent parents (named by their children only): 21\n"
-                             "  Families: 35 (6 with 1 sib, 7 with 2 sibs, 9 with 3 sibs, 13 with "
-                             "4 sibs)\n"
-                             "  Singles: 10\n"
-                             "  Generations: 2\n"));
-    EXPECT_TRUE(r.console.ends_with("Total: 158 individuals, no incompatible family\n"));
-}
-
 TEST(DataToolCheck, UnreadableFilesStopWithTheAnalysisMessageAndLine) {
     struct Case {
         std::string data;
@@ -262,24 +247,16 @@ TEST(DataToolCheck, UnreadableFilesStopWithTheAnalysisMessageAndLine) {
     const std::vector<Case> cases = {
         {"1 0 1\n2 S\nA 0 0\n1\n2\n\nA 0 0\n1\n2\n", 7,
          "TPopPedigree::read_pedigrees : individual A appears more than once in sample S"},
-        {"1 0 1\n1 S\nA 0 0\n1 2 3\n1 2 3\n", 3,
-         "TPopPedigree::set_pseudo_haplotypes : individual A has 3 alleles on an allele line, at "
-         "most 2 loci are supported"},
         {"1 0 1\n2 S\nA 0 0\n1\t2\n1\t2\nB 0 0\n1 2\n1 2\n", 3,
          "TPopPedigree::set_pseudo_haplotypes : individual A has 1 alleles on an allele line, "
          "expected 2" +
              tab_hint},
-        {"1 0 1\n1 S\nA 0 0\n", 3,
-         "TPopPedigree::set_pseudo_haplotypes : individual A has no allele on an allele line"},
         {"1 0 1\n2 S\nP 0 0\n1 a\n2 b\nC P P\n1 a\n1 b\n", 6,
          "TPopPedigree::read_pedigrees : individual C names P as both parents"},
         {"1 0 1\n2 S\nA 0 0\n1 a\n2 b\nB 0 0\n1 a\n# b\n", 6,
          "TPopPedigree::set_pseudo_haplotypes : individual B has an allele named #, which the "
          "report keeps for unseen alleles"},
         {"\nx\n", 2, "run_analysis : expected the number of samples in the data file"},
-        {"1 0 -1\n", 1, "run_analysis : the number of initial conditions must be at least 1"},
-        {"2 0 1\n1 S\nA 0 0\n1\n2\n\nzz\n", 7,
-         "run_analysis : expected the individual count of sample 2 in the data file"},
     };
     for (const Case& c : cases) {
         const e2e::Result analysis = e2e::run_data("bad", c.data);
@@ -325,6 +302,7 @@ TEST(DataToolClean, RemovesThePlantedFamiliesAndTheAnalysisReachesAnEstimate) {
               cleaned);
     const e2e::Result check = e2e::run_data_tool({"check", "c.mbd"}, {{"c.mbd", cleaned}});
     EXPECT_EQ(0, check.status);
+    EXPECT_TRUE(check.console.ends_with("Total: 5 individuals, no incompatible family\n"));
     const e2e::Result analysis = e2e::run_data("clean", cleaned);
     EXPECT_EQ(0, analysis.status); // 2 for a sample without estimate
     EXPECT_EQ(std::string::npos, analysis.log.find("WARNING"));

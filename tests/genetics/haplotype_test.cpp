@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -44,9 +43,6 @@ TEST(Haplotype, EqualityByAlleleIdentityAndTextWithSeparator) {
     EXPECT_EQ("12 A ", text(h));
     h._separator = 0;
     EXPECT_EQ("12A", text(h));
-    std::ostringstream line;
-    h.print_line(line);
-    EXPECT_EQ("12 A \n", line.str());
 }
 
 TEST(HaploDB, AddHaplotypeAddsToTheEntryOfTheSameAlleleObjects) {

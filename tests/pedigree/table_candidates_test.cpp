@@ -46,21 +46,15 @@ std::string generated_sample(std::uint32_t seed, double absent_share) {
     };
     std::vector<Person> people;
     for (int f = 0; f < 8; ++f) {
-        people.push_back({"F" + std::to_string(f),
-                          "0",
-                          "0",
-                          {haplotype(), haplotype()},
-                          std::uniform_real_distribution<double>(0, 1)(random) < absent_share});
+        const Genotype g{haplotype(), haplotype()};
+        const bool absent = std::uniform_real_distribution<double>(0, 1)(random) < absent_share;
+        people.push_back({"F" + std::to_string(f), "0", "0", g, absent});
     }
     auto child = [&](std::size_t a, std::size_t b, const std::string& id) {
         const Genotype& ga = people[a].genotype;
         const Genotype& gb = people[b].genotype;
-        people.push_back(
-            {id,
-             people[a].id,
-             people[b].id,
-             {pick(2) == 0 ? ga.first : ga.second, pick(2) == 0 ? gb.first : gb.second},
-             false});
+        const Genotype g{pick(2) == 0 ? ga.first : ga.second, pick(2) == 0 ? gb.first : gb.second};
+        people.push_back({id, people[a].id, people[b].id, g, false});
     };
     // Second generation: founder pairs, some founders with two partners.
     for (int k = 0; k < 6; ++k) {

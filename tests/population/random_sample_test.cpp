@@ -135,11 +135,12 @@ class Draw : public ::testing::TestWithParam<Transmission> {
         log_stream = saved_log_;
     }
 
-    std::unique_ptr<TPopPedigree> analysed(const std::string& records) {
+    std::unique_ptr<TPopPedigree> analysed(const std::string& records, bool from_file = true) {
         std::istringstream is(data(records));
         DataFileReader reader(is);
         const std::int32_t n = reader.read_individual_count(1);
         auto pop = std::make_unique<TPopPedigree>("Brand new pop");
+        pop->FromDataFile = from_file;
         pop->analyse(reader.read_sample(n), 1);
         return pop;
     }
@@ -153,14 +154,9 @@ class Draw : public ::testing::TestWithParam<Transmission> {
 // A drawn sample may carry the unseen allele "#" (an absent parent can draw
 // it): its analysis goes on, where a sample read from the data file stops.
 TEST_F(Draw, DrawnSampleWithTheUnseenAlleleIsAnalysed) {
-    std::istringstream is(data("A 0 0|# a|1 b;B 0 0|1 a|1 a"));
-    DataFileReader reader(is);
-    const std::int32_t n = reader.read_individual_count(1);
-    TPopPedigree drawn("Brand new pop");
-    drawn.FromDataFile = false;
-    drawn.analyse(reader.read_sample(n), 1);
-    EXPECT_LT(drawn.PedDB._ln_likelihood, 0.0);
-    EXPECT_GT(drawn.PedDB._ln_likelihood, kFloorLnLikelihood);
+    const auto drawn = analysed("A 0 0|# a|1 b;B 0 0|1 a|1 a", false);
+    EXPECT_LT(drawn->PedDB._ln_likelihood, 0.0);
+    EXPECT_GT(drawn->PedDB._ln_likelihood, kFloorLnLikelihood);
 }
 
 // Each draw matches its recomputation, and its text reads back as the typed
