@@ -2,23 +2,18 @@
 
 #include <fstream>
 #include <initializer_list>
+#include <sstream>
 
 #include "report/number_format.h"
 
 namespace tables {
 namespace {
 
-// `last`, when not empty, is one more field: the model of a run that is not
-// the default one, so that default tables keep their columns.
-void row(std::ostream& os, std::initializer_list<std::string> fields,
-         const std::string& last = "") {
+void row(std::ostream& os, std::initializer_list<std::string> fields) {
     bool first = true;
     for (const std::string& f : fields) {
         os << (first ? "" : "\t") << f;
         first = false;
-    }
-    if (!last.empty()) {
-        os << "\t" << last;
     }
     os << "\n";
 }
@@ -62,79 +57,88 @@ std::string test_text(const SampleResults& sample) {
     return "not run: no simulated samples requested";
 }
 
-void write_summary(std::ostream& os, const RunResults& run) {
-    row(os,
-        {"program",
-         "version",
-         "data_file",
-         "seed",
-         "initial_conditions",
-         "simulated_requested",
-         "sample_number",
-         "sample",
-         "announced_individuals",
-         "individuals",
-         "families",
-         "singles",
-         "absent_parents",
-         "loci",
-         "estimate",
-         "sample_ln_likelihood",
-         "equilibrium_ln_likelihood",
-         "likelihood_ratio",
-         "maxima",
-         "df",
-         "chi_square_p",
-         "test",
-         "simulated",
-         "valid",
-         "at_least_observed",
-         "report_p",
-         "monte_carlo_p",
-         "p_lower_95",
-         "p_upper_95",
-         "overall_d_prime",
-         "wn"},
-        run.model.empty() ? "" : "model");
+void write_summary(std::ostream& out, const RunResults& run) {
+    std::ostringstream os;
+    row(os, {"program",
+             "version",
+             "data_file",
+             "seed",
+             "initial_conditions",
+             "simulated_requested",
+             "sample_number",
+             "sample",
+             "announced_individuals",
+             "individuals",
+             "families",
+             "singles",
+             "absent_parents",
+             "loci",
+             "estimate",
+             "sample_ln_likelihood",
+             "equilibrium_ln_likelihood",
+             "likelihood_ratio",
+             "maxima",
+             "df",
+             "chi_square_p",
+             "test",
+             "simulated",
+             "valid",
+             "at_least_observed",
+             "report_p",
+             "monte_carlo_p",
+             "p_lower_95",
+             "p_upper_95",
+             "overall_d_prime",
+             "wn"});
     for (std::size_t s = 0; s < run.samples.size(); ++s) {
         const SampleResults& sample = run.samples[s];
         const std::optional<SampleLd> ld_table = sample_ld(sample);
         const SampleTest test = sample_test(sample, ld_table);
         const bool est = sample.estimated;
         const bool sim = sample.test == TestStatus::kRun;
-        row(os,
-            {field(run.program),
-             run.version,
-             field(run.data_file),
-             integer(run.seed),
-             integer(run.n_initial),
-             integer(sample.n_simulated),
-             integer(static_cast<std::int64_t>(s) + 1),
-             field(sample.name),
-             integer(sample.announced),
-             integer(sample.individuals),
-             integer(sample.families),
-             integer(sample.singles),
-             integer(sample.absent_parents),
-             integer(sample.loci),
-             est ? "estimated" : kNoEstimate,
-             est ? shortest(sample.sample_ln_l) : "",
-             est ? shortest(sample.equilibrium_ln_l) : "",
-             est ? shortest(sample.ratio()) : "",
-             est ? integer(sample.n_maxima) : "",
-             test.df > 0 ? integer(test.df) : "",
-             shortest(test.chi_square_p),
-             test_text(sample),
-             sim ? integer(static_cast<std::int64_t>(sample.simulated.size())) : "",
-             sim ? integer(sample.valid) : "",
-             sim ? integer(sample.tail) : "",
-             shortest(test.report_p),
-             shortest(test.monte_carlo_p),
-             shortest(test.interval.lower),
-             shortest(test.interval.upper),
-             ld_table ? shortest(ld_table->table.overall_d_prime) : "",
-             ld_table ? shortest(ld_table->table.wn) : ""},
-            field(run.model));
+        row(os, {field(run.program),
+                 run.version,
+                 field(run.data_file),
+                 integer(run.seed),
+                 integer(run.n_initial),
+                 integer(sample.n_simulated),
+                 integer(static_cast<std::int64_t>(s) + 1),
+                 field(sample.name),
+                 integer(sample.announced),
+                 integer(sample.individuals),
+                 integer(sample.families),
+                 integer(sample.singles),
+                 integer(sample.absent_parents),
+                 integer(sample.loci),
+                 est ? "estimated" : kNoEstimate,
+                 est ? shortest(sample.sample_ln_l) : "",
+                 est ? shortest(sample.equilibrium_ln_l) : "",
+                 est ? shortest(sample.ratio()) : "",
+                 est ? integer(sample.n_maxima) : "",
+                 test.df > 0 ? integer(test.df) : "",
+                 shortest(test.chi_square_p),
+                 test_text(sample),
+                 sim ? integer(static_cast<std::int64_t>(sample.simulated.size())) : "",
+                 sim ? integer(sample.valid) : "",
+                 sim ? integer(sample.tail) : "",
+                 shortest(test.report_p),
+                 shortest(test.monte_carlo_p),
+                 shortest(test.interval.lower),
+                 shortest(test.interval.upper),
+                 ld_table ? shortest(ld_table->table.overall_d_prime) : "",
+                 ld_table ? shortest(ld_table->table.wn) : ""});
+    }
+    // A run of another model than the default one says so in one more
+    // column; default tables keep theirs.
+    const std::string text = os.str();
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos;
+         start = end + 1, end = text.find('\n', start)) {
+        out << text.substr(start, end - start);
+        if (!run.model.empty()) {
+            out << "\t" << (start == 0 ? "model" : field(run.model));
+        }
+        out << "\n";
     }
 }
 
