@@ -9,17 +9,22 @@
 #include <iostream>
 #include <limits>
 #include <new>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/driver.h"
 #include "app/progress.h"
+#include "app/run_outputs.h"
 #include "app/run_summary.h"
 #include "report/html_report.h"
 #include "report/report_writer.h"
 #include "report/tables.h"
 #include "support/clock.h"
+#include "support/display_text.h"
 #include "support/errors.h"
+#include "support/folder_lock.h"
 #include "support/random.h"
 #include "support/run_stats.h"
 
@@ -112,33 +117,35 @@ std::int64_t steady_ms() {
         .count();
 }
 
-// The tables and the page of a finished run, and the summary on standard
-// error; false when a file could not be written.
-bool write_outputs(const app::CommandLine& command, const std::string& base,
+// Writes the tables and the page of a run, puts every file of the run in
+// place, and writes the summary on standard error; false when a file could
+// not be written.
+bool write_outputs(const app::CommandLine& command, RunOutputs& outputs, const std::string& base,
                    const std::string& report_name, const RunResults& results) {
     std::vector<std::pair<std::string, std::string>> files = {{"Report", report_name}};
-    bool written = true;
     if (command.tables) {
-        const std::vector<std::string> failed = tables::write_all(base, results);
-        for (const std::string& name : failed) {
-            std::cerr << "Unable to write the table " << name << "\n";
-        }
-        written = written && failed.empty();
         std::string names;
-        for (const std::string& name : tables::file_names(base)) {
-            names += (names.empty() ? "" : ", ") + name;
+        for (const tables::Table& table : tables::all(base)) {
+            std::string reason;
+            if (std::ostream* os = outputs.open("table", table.file_name, reason)) {
+                table.write(*os, results);
+            }
+            names += (names.empty() ? "" : ", ") + table.file_name;
         }
         files.emplace_back("Tables", names);
     }
     if (command.html) {
         const std::string page = base + ".html";
-        if (!html_report::write_file(page, results)) {
-            std::cerr << "Unable to write the page " << page << "\n";
-            written = false;
+        std::string reason;
+        if (std::ostream* os = outputs.open("page", page, reason)) {
+            html_report::write(*os, results);
         }
         files.emplace_back("Page", page);
     }
-    write_run_summary(std::cerr, results, files);
+    std::ostringstream failures;
+    const bool written = outputs.commit(failures);
+    write_run_summary(std::cerr, results, written ? files : decltype(files){});
+    std::cerr << failures.str() << std::flush;
     return written;
 }
 
@@ -201,6 +208,8 @@ struct RunState {
     std::string report_name;
     bool analysing = false; // the report is open and the analysis has begun
     RunResults results;
+    RunOutputs outputs;
+    std::optional<FolderLock> lock;
 };
 
 int run(const app::CommandLine& command, RunState& state) {
@@ -216,10 +225,17 @@ int run(const app::CommandLine& command, RunState& state) {
             return 0;
         }
     }
-    error_log.open(log_file_name);
-    if (!error_log.stream()) {
+    // The log and the reports have fixed names: one run per folder at a time.
+    if (!state.lock.emplace(".").acquired()) {
+        std::cerr << "tovaquor: another run is using this folder (its mirbo.log); nothing was "
+                     "written. Wait for it to end, or run in another folder.\n";
+        return 1;
+    }
+    std::string reason;
+    error_log.open(state.outputs.open("log", log_file_name, reason));
+    if (!reason.empty()) {
         std::cerr << "Warning: unable to create the log file " << log_file_name
-                  << "; messages will not be kept\n";
+                  << "; messages will not be kept (" << reason << ")\n";
     }
     log_stream = &error_log.stream();
     print_banner();
@@ -249,12 +265,18 @@ int run(const app::CommandLine& command, RunState& state) {
     }
 
     const std::string report_name = base + ".mbr";
-    std::ofstream report(report_name, std::ios::out | std::ios::trunc);
-    if (!report.is_open()) {
+    state.outputs.protect(base + ".mbd");
+    std::ostream* opened = nullptr;
+    try {
+        opened = &state.outputs.open_report(report_name);
+    } catch (const OutputError& e) {
         std::cout << "Unable to create report file " << report_name << ", program terminated !"
                   << "\n";
+        std::cout.flush();
+        std::cerr << "tovaquor: " << display_text::for_terminal(e.what()) << "\n";
         return 1;
     }
+    std::ostream& report = *opened;
     error_log.flush_on_fatal(&report);
 
     // Seeding takes the magnitude, so the lowest value is passed as it is.
@@ -279,14 +301,13 @@ int run(const app::CommandLine& command, RunState& state) {
         error_log.report("run_analysis : unable to allocate memory", Errors::kFatal);
     }
     ReportWriter(report).computing_time(elapsed_ms(start));
-    report.close();
     data.close();
     if (run_stats_wanted()) {
         run_stats().print(std::cerr);
     }
     error_log.flush_on_fatal(nullptr);
     state.analysing = false;
-    if (!write_outputs(command, base, report_name, results)) {
+    if (!write_outputs(command, state.outputs, base, report_name, results)) {
         return 1;
     }
     return without_estimate > 0 ? kNoEstimateStatus : 0;
@@ -296,28 +317,38 @@ int run(const app::CommandLine& command, RunState& state) {
 
 int tovaquor_main(int argc, char** argv) {
     const app::CommandLine command = app::parse_command_line(argc, argv);
+    remove_temporaries_on_signal();
     if (!command.unknown.empty()) {
-        std::cerr << "tovaquor: unknown option " << command.unknown
+        std::cerr << "tovaquor: unknown option " << display_text::for_terminal(command.unknown)
                   << " (tovaquor --help lists the options)\n";
         return 1;
     }
     // The one place a fatal condition ends up: its message is written and
     // the report flushed where it was raised; what is left is the status.
     RunState state;
+    int status = 1;
     try {
-        return run(command, state);
+        status = run(command, state);
     } catch (const FatalError& e) {
         error_log.flush_on_fatal(nullptr);
         std::cout.flush();
+        status = e.status();
         if (state.analysing) {
             // Like the report, the tables and the page keep the samples
             // finished before the stop.
             std::vector<SampleResults>& samples = state.results.samples;
             std::erase_if(samples, [](const SampleResults& s) { return !s.complete; });
-            write_outputs(command, state.base, state.report_name, state.results);
+            write_outputs(command, state.outputs, state.base, state.report_name, state.results);
         }
-        return e.status();
     } catch (const NoInput&) {
-        return 1;
+        status = 1;
     }
+    // A run that stopped early has its log still to put in place.
+    if (!state.outputs.commit(std::cerr) && status == 0) {
+        status = 1;
+    }
+    // The log's stream went with its file.
+    error_log.open(static_cast<std::ostream*>(nullptr));
+    log_stream = &error_log.stream();
+    return status;
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "support/display_text.h"
+
 namespace {
 
 // Redrawing more often than this only costs time on a slow terminal.
@@ -45,8 +47,9 @@ void Progress::advance(std::int32_t done) {
 
 void Progress::show(std::int32_t done) {
     const std::int64_t elapsed = _clock() - _started;
-    std::string line = "Sample " + _sample + ": simulated " + std::to_string(done) + " of " +
-                       std::to_string(_total) + ", " + duration(elapsed) + " elapsed";
+    std::string line = "Sample " + display_text::for_terminal(_sample) + ": simulated " +
+                       std::to_string(done) + " of " + std::to_string(_total) + ", " +
+                       duration(elapsed) + " elapsed";
     if (done > 0) {
         const std::int64_t left = elapsed * (_total - done) / done;
         line += ", about " + duration(left) + " left";

@@ -4,6 +4,7 @@
 
 #include "report/number_format.h"
 #include "report/tables.h"
+#include "support/display_text.h"
 
 std::string sample_summary_line(const SampleResults& sample) {
     std::string line = "Sample " + sample.name + ": ";
@@ -35,10 +36,10 @@ void write_run_summary(std::ostream& os, const RunResults& run,
         os << "Model: " << run.model << "\n";
     }
     for (const SampleResults& sample : run.samples) {
-        os << sample_summary_line(sample) << "\n";
+        os << display_text::for_terminal(sample_summary_line(sample)) << "\n";
     }
     for (const auto& [what, name] : files) {
-        os << what << ": " << name << "\n";
+        os << what << ": " << display_text::for_terminal(name) << "\n";
     }
     os.flush();
 }

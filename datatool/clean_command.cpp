@@ -94,9 +94,10 @@ int run_clean(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (output.empty()) {
         throw UsageError("clean needs the output file: -o OUTPUT.mbd");
     }
+    check_output_target(output, {line.positional[0]});
     const CheckedFile file = check_data_file(line.positional[0]);
     const CleanedFile cleaned = remove_incompatible_families(file);
-    save_mbd(output, cleaned.content);
+    save_mbd(output, cleaned.content, {line.positional[0]});
     std::size_t kept = 0;
     for (const SampleDescription& s : cleaned.content.samples) {
         kept += s.records.size();

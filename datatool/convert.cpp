@@ -388,6 +388,10 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
     if (output.empty()) {
         throw UsageError("convert needs the output file: -o OUTPUT.mbd");
     }
+    // Every file read, the map beside the input too, must stay as it is.
+    const std::vector<std::string> inputs = {
+        input, line.option("map"), std::filesystem::path(input).replace_extension(".map").string()};
+    check_output_target(output, inputs);
     if (line.option("loci").empty()) {
         throw UsageError("convert needs the markers to keep: --loci L1,L2 (or one marker)");
     }
@@ -432,7 +436,7 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
     content.n_simulated = simulations;
     content.n_initial = starts;
     content.samples.push_back(conversion.sample);
-    save_mbd(output, content);
+    save_mbd(output, content, inputs);
     out << "Wrote " << output << ": sample \"" << name << "\", " << conversion.sample.records.size()
         << " individuals, " << table.markers.size()
         << (table.markers.size() == 1 ? " locus, " : " loci, ") << simulations

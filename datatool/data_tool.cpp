@@ -11,6 +11,8 @@
 #include "datatool/convert.h"
 #include "datatool/usage.h"
 #include "io/genotype_table.h"
+#include "support/atomic_output_file.h"
+#include "support/display_text.h"
 #include "support/errors.h"
 
 const char* const kToolUsage =
@@ -77,7 +79,18 @@ const char* const kCleanUsage =
     "and those of their parents that belong to no other family. Lists what it\n"
     "removed.\n";
 
+namespace {
+
+// Messages quote names and lines from the files: no control character of
+// theirs reaches the terminal.
+std::string shown(const std::string& text) {
+    return display_text::for_terminal(text, true);
+}
+
+} // namespace
+
 int data_tool_main(int argc, char** argv) {
+    remove_temporaries_on_signal();
     const std::vector<std::string> all(argv + 1, argv + argc);
     if (all.empty()) {
         std::cerr << kToolUsage;
@@ -103,20 +116,20 @@ int data_tool_main(int argc, char** argv) {
         if (command == "clean") {
             return run_clean(args, std::cout, std::cerr);
         }
-        std::cerr << "tovaquor-data: unknown command \"" << command
+        std::cerr << "tovaquor-data: unknown command \"" << shown(command)
                   << "\" (convert, check or clean)\nTry: tovaquor-data --help\n";
         return 1;
     } catch (const UsageError& e) {
-        std::cerr << "tovaquor-data: " << e.what() << "\n"
-                  << "Try: tovaquor-data " << command << " --help\n";
+        std::cerr << "tovaquor-data: " << shown(e.what()) << "\n"
+                  << "Try: tovaquor-data " << shown(command) << " --help\n";
     } catch (const InputError& e) {
-        std::cerr << e.what() << "\n";
+        std::cerr << shown(e.what()) << "\n";
     } catch (const FatalError& e) {
-        std::cerr << "tovaquor-data: " << e.what() << "\n";
+        std::cerr << "tovaquor-data: " << shown(e.what()) << "\n";
     } catch (const std::bad_alloc&) {
         std::cerr << "tovaquor-data: out of memory\n";
     } catch (const std::exception& e) {
-        std::cerr << "tovaquor-data: " << e.what() << "\n";
+        std::cerr << "tovaquor-data: " << shown(e.what()) << "\n";
     }
     return 1;
 }

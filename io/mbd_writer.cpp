@@ -1,13 +1,6 @@
 #include "io/mbd_writer.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <stdexcept>
-#include <system_error>
-#include <unistd.h>
+#include "support/atomic_output_file.h"
 
 void write_mbd(std::ostream& os, const DataFileContent& content) {
     os << content.samples.size() << " " << content.n_simulated << " " << content.n_initial << "\n";
@@ -21,30 +14,10 @@ void write_mbd(std::ostream& os, const DataFileContent& content) {
     }
 }
 
-void save_mbd(const std::string& path, const DataFileContent& content) {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".part-" +
-                                                       std::to_string(::getpid()));
-    {
-        std::ofstream os(temporary, std::ios::binary | std::ios::trunc);
-        if (!os) {
-            throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
-        }
-        write_mbd(os, content);
-        os.flush();
-        if (!os) {
-            os.close();
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            throw std::runtime_error("cannot write " + path);
-        }
-    }
-    std::error_code failed;
-    fs::rename(temporary, target, failed);
-    if (failed) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw std::runtime_error("cannot write " + path + ": " + failed.message());
-    }
+void save_mbd(const std::string& path, const DataFileContent& content,
+              const std::vector<std::string>& inputs) {
+    check_output_target(path, inputs);
+    AtomicOutputFile file(path);
+    write_mbd(file.stream(), content);
+    file.commit();
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "io/sample_description.h"
+#include "support/atomic_output_file.h"
 
 // What a data file holds, as the writer takes it: the run parameters and the
 // samples (their announced counts are not written: each count written is the
@@ -21,7 +22,9 @@ struct DataFileContent {
 // own line may start with a digit), then three lines per record.
 void write_mbd(std::ostream& os, const DataFileContent& content);
 
-// Writes `content` to `path` through a temporary file beside it, renamed into
-// place only once complete: an error never leaves a partial data file. Throws
-// std::runtime_error naming the file when it cannot be written.
-void save_mbd(const std::string& path, const DataFileContent& content);
+// Writes `content` to `path` whole or not at all (AtomicOutputFile). Throws
+// OutputError, naming the file, when it cannot be written or when `path`
+// may not be replaced: a directory or other non-regular file, a read-only
+// file, or one of `inputs`.
+void save_mbd(const std::string& path, const DataFileContent& content,
+              const std::vector<std::string>& inputs = {});

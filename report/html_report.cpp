@@ -10,6 +10,7 @@
 #include "report/ld_measures.h"
 #include "report/number_format.h"
 #include "report/tables.h"
+#include "support/display_text.h"
 
 namespace html_report {
 namespace {
@@ -415,24 +416,32 @@ void sample_section(std::ostream& os, const RunResults& run, const SampleResults
 } // namespace
 
 std::string escape(const std::string& text) {
+    const std::string marked = display_text::marked_utf8(text);
     std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&':
+    const std::string_view all(marked);
+    for (std::size_t i = 0; i < all.size();) {
+        const std::size_t n = display_text::utf8_sequence(all.substr(i));
+        const char32_t c = display_text::code_point(all.substr(i), n);
+        if (c == '&') {
             out += "&amp;";
-            break;
-        case '<':
+        } else if (c == '<') {
             out += "&lt;";
-            break;
-        case '>':
+        } else if (c == '>') {
             out += "&gt;";
-            break;
-        case '"':
+        } else if (c == '"') {
             out += "&quot;";
-            break;
-        default:
-            out += c;
+        } else if (c < 0x20 || c == 0x7F) {
+            // A control character is shown as its picture (U+2400 block).
+            const char32_t picture = c == 0x7F ? 0x2421 : 0x2400 + c;
+            out += static_cast<char>(0xE0 | (picture >> 12));
+            out += static_cast<char>(0x80 | ((picture >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (picture & 0x3F));
+        } else if (c >= 0x80 && c <= 0x9F) {
+            out += display_text::kReplacement; // C1 controls have no picture
+        } else {
+            out += all.substr(i, n);
         }
+        i += n;
     }
     return out;
 }
@@ -450,16 +459,6 @@ void write(std::ostream& os, const RunResults& run) {
     os << "<p class=\"footer\">A small P-value rejects linkage equilibrium together with "
           "Hardy-Weinberg proportions: both likelihoods assume them, so inbreeding, population "
           "structure or genotyping error raise the ratio too.</p>\n</body>\n</html>\n";
-}
-
-bool write_file(const std::string& file_name, const RunResults& run) {
-    std::ofstream os(file_name, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!os.is_open()) {
-        return false;
-    }
-    write(os, run);
-    os.flush();
-    return static_cast<bool>(os);
 }
 
 } // namespace html_report

@@ -13,10 +13,9 @@ namespace html_report {
 
 void write(std::ostream& os, const RunResults& run);
 
-// Writes BASE.html; false when the file cannot be written.
-bool write_file(const std::string& file_name, const RunResults& run);
-
-// Text with the characters HTML gives a meaning escaped.
+// Text as the page shows it: valid UTF-8 (display_text::marked_utf8), the
+// characters HTML gives a meaning escaped, control characters as their
+// pictures (U+2400 to U+2421), C1 controls as U+FFFD.
 std::string escape(const std::string& text);
 
 } // namespace html_report

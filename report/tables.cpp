@@ -1,10 +1,10 @@
 #include "report/tables.h"
 
-#include <fstream>
 #include <initializer_list>
 #include <sstream>
 
 #include "report/number_format.h"
+#include "support/display_text.h"
 
 namespace tables {
 namespace {
@@ -32,15 +32,18 @@ std::vector<std::string> file_names(const std::string& base) {
 }
 
 std::string field(const std::string& name) {
-    std::string out;
-    for (char c : name) {
-        if (c == '\t') {
-            out += "\\t";
-        } else {
-            out += c;
-        }
+    const std::string text = display_text::marked_utf8(name);
+    if (text.find_first_of("\t\r\n\"") == std::string::npos) {
+        return text;
     }
-    return out;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') {
+            quoted += '"';
+        }
+        quoted += c;
+    }
+    return quoted + "\"";
 }
 
 std::string test_text(const SampleResults& sample) {
@@ -222,22 +225,12 @@ void write_simulated(std::ostream& os, const RunResults& run) {
     }
 }
 
-std::vector<std::string> write_all(const std::string& base, const RunResults& run) {
+std::vector<Table> all(const std::string& base) {
     const std::vector<std::string> names = file_names(base);
-    void (*const writers[])(std::ostream&, const RunResults&) = {write_summary, write_alleles,
-                                                                 write_haplotypes, write_simulated};
-    std::vector<std::string> failed;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        std::ofstream os(names[i], std::ios::out | std::ios::trunc | std::ios::binary);
-        if (os.is_open()) {
-            writers[i](os, run);
-            os.flush();
-        }
-        if (!os.is_open() || !os) {
-            failed.push_back(names[i]);
-        }
-    }
-    return failed;
+    return {{names[0], write_summary},
+            {names[1], write_alleles},
+            {names[2], write_haplotypes},
+            {names[3], write_simulated}};
 }
 
 } // namespace tables

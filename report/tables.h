@@ -19,11 +19,16 @@ void write_alleles(std::ostream& os, const RunResults& run);
 void write_haplotypes(std::ostream& os, const RunResults& run);
 void write_simulated(std::ostream& os, const RunResults& run);
 
-// Writes the four files; returns the names of those that could not be written.
-std::vector<std::string> write_all(const std::string& base, const RunResults& run);
+// Each file with the function that writes it.
+struct Table {
+    std::string file_name;
+    void (*write)(std::ostream&, const RunResults&);
+};
+std::vector<Table> all(const std::string& base);
 
-// A name as a field: a tab inside it would split the row, so it becomes the
-// two characters "\t".
+// A name as a field that tab-separated readers give back whole: in valid
+// UTF-8 (display_text::marked_utf8), and between double quotes, inner ones
+// doubled, when it holds a tab, a carriage return, a line feed or a quote.
 std::string field(const std::string& name);
 
 // What the test column says about a sample's simulation test.

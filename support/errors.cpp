@@ -42,6 +42,13 @@ void MessageCapture::replay(std::ostream& log) {
 
 void Errors::open(const char* file_name) {
     file.open(file_name, std::ios::out | std::ios::trunc);
+    out = &file;
+    opened = 1;
+}
+
+void Errors::open(std::ostream* target) {
+    static std::ostream lost(nullptr);
+    out = target != nullptr ? target : &lost;
     opened = 1;
 }
 

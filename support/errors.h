@@ -35,6 +35,9 @@ class Errors {
     // Creates or truncates the log file. The log counts as open even when the
     // file cannot be created; its output is then lost.
     void open(const char* file_name);
+    // Writes the log into `target` instead (a file that is put in place at the
+    // end of the run); a null target loses the output, as above.
+    void open(std::ostream* target);
     // Writes one numbered line; throws FatalError after a level-99 line. Before
     // the log is opened, reports of every level are ignored.
     void report(const std::string& text, int level);

@@ -340,7 +340,8 @@ TEST(Outputs, TableThatCannotBeWrittenFailsTheRunAfterTheReport) {
                                     {"data.summary.tsv"},
                                     true});
     EXPECT_EQ(1, r.status);
-    EXPECT_NE(std::string::npos, r.errors.find("Unable to write the table data.alleles.tsv\n"));
+    EXPECT_NE(std::string::npos,
+              r.errors.find("Unable to write the table data.alleles.tsv: it is a directory\n"));
     EXPECT_NE(std::string::npos, r.report.find("Total computing time"));
     EXPECT_EQ(1U, r.collected.size()); // the others are written
 }

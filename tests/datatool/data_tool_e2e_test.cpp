@@ -161,6 +161,13 @@ TEST(DataTool, CommandsAndOutputsThatCannotBeUsed) {
     EXPECT_EQ("tovaquor-data: cannot write no/out.mbd: No such file or directory\n",
               unwritable.errors);
     EXPECT_EQ(std::vector<std::string>{"in.mbd"}, unwritable.left);
+    // The input under another name (a link) is refused before it is read.
+    const std::string data = "1 0 1\n1 S\nA 0 0\n1\n2\n";
+    const e2e::Result itself =
+        e2e::run_data_tool({"clean", "in.mbd", "-o", "./in.mbd"}, {{"in.mbd", data}}, {"in.mbd"});
+    EXPECT_EQ(1, itself.status);
+    EXPECT_EQ("tovaquor-data: cannot write ./in.mbd: it is the input file in.mbd\n", itself.errors);
+    EXPECT_EQ(data, itself.collected.at("in.mbd"));
 }
 
 TEST(DataToolRoundTrip, ExamplePedigreeFileGivesTheExampleReport) {

@@ -1,6 +1,7 @@
 #include "tests/harness/e2e_harness.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -38,6 +39,37 @@ std::string read_file(const fs::path& path) {
 
 } // namespace
 
+Folder::Folder() {
+    std::string templ = (fs::temp_directory_path() / "tovaquor-folder-XXXXXX").string();
+    if (mkdtemp(templ.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary directory");
+    }
+    _path = templ;
+}
+
+Folder::~Folder() {
+    ::umount(_path.c_str());
+    std::error_code ignored;
+    fs::remove_all(_path, ignored);
+}
+
+void Folder::put(const std::string& name, const std::string& content) const {
+    write_file(path(name), content);
+}
+
+std::string Folder::content(const std::string& name) const {
+    return read_file(path(name));
+}
+
+std::vector<std::string> Folder::left() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(_path)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::string read_data(const std::string& relative) {
     return read_file(fs::path(TOVAQUOR_TEST_DATA) / relative);
 }
@@ -47,27 +79,47 @@ std::string read_example(const std::string& name) {
 }
 
 std::vector<Row> parse_table(const std::string& text) {
-    auto split = [](const std::string& line) {
-        std::vector<std::string> fields;
-        std::size_t start = 0;
-        for (std::size_t tab = line.find('\t'); tab != std::string::npos;
-             start = tab + 1, tab = line.find('\t', start)) {
-            fields.push_back(line.substr(start, tab - start));
+    // As tab-separated readers do: a field that opens with a double quote
+    // runs to the lone closing one, holding tabs and line breaks, with ""
+    // standing for one quote.
+    std::vector<std::vector<std::string>> records(1);
+    std::string field;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"' && field.empty()) {
+            quoted = true;
+        } else if (c == '\t' || c == '\n') {
+            records.back().push_back(field);
+            field.clear();
+            if (c == '\n') {
+                records.emplace_back();
+            }
+        } else {
+            field += c;
         }
-        fields.push_back(line.substr(start));
-        return fields;
-    };
-    std::istringstream is(text);
-    std::string line;
-    std::getline(is, line);
-    const std::vector<std::string> header = split(line);
+    }
+    EXPECT_FALSE(quoted) << "unterminated quoted field";
+    if (!field.empty() || !records.back().empty()) {
+        records.back().push_back(field);
+    } else {
+        records.pop_back();
+    }
     std::vector<Row> rows;
-    while (std::getline(is, line)) {
-        const std::vector<std::string> fields = split(line);
-        EXPECT_EQ(header.size(), fields.size()) << line;
+    for (std::size_t r = 1; r < records.size(); ++r) {
+        EXPECT_EQ(records[0].size(), records[r].size()) << "row " << r;
         Row& row = rows.emplace_back();
-        for (std::size_t i = 0; i < header.size() && i < fields.size(); ++i) {
-            row[header[i]] = fields[i];
+        for (std::size_t i = 0; i < records[0].size() && i < records[r].size(); ++i) {
+            row[records[0][i]] = records[r][i];
         }
     }
     return rows;

@@ -59,6 +59,26 @@ std::string read_data(const std::string& relative);
 // Content of a file under examples/, empty when absent.
 std::string read_example(const std::string& name);
 
+// A fresh temporary folder, removed with what it holds (after unmounting a
+// file system a test mounted there).
+class Folder {
+  public:
+    Folder();
+    ~Folder();
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    const std::string& path() const { return _path; }
+    std::string path(const std::string& name) const { return _path + "/" + name; }
+    void put(const std::string& name, const std::string& content) const;
+    std::string content(const std::string& name) const;
+    // The names of every entry, sorted.
+    std::vector<std::string> left() const;
+
+  private:
+    std::string _path;
+};
+
 // A tab-separated table with a header line, as rows of column name to field.
 using Row = std::map<std::string, std::string>;
 std::vector<Row> parse_table(const std::string& text);

@@ -1,17 +1,11 @@
-// The data file writer: exact bytes, and a file that appears only whole.
+// The data file writer: exact bytes.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <stdexcept>
 
 #include "io/mbd_writer.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 DataFileContent two_samples() {
     DataFileContent c;
@@ -39,24 +33,6 @@ TEST(MbdWriter, WritesParametersThenCountNameAndRecords) {
               "1\none\n"
               "s 0 0\n7\n9\n",
               os.str());
-}
-
-TEST(MbdWriter, SavesWholeAndLeavesNothingElseBehind) {
-    const fs::path dir = fs::temp_directory_path() / ("mbd-writer-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const fs::path target = dir / "out.mbd";
-    save_mbd(target.string(), two_samples());
-    std::ostringstream expected;
-    write_mbd(expected, two_samples());
-    std::ifstream is(target);
-    std::ostringstream written;
-    written << is.rdbuf();
-    EXPECT_EQ(expected.str(), written.str());
-    EXPECT_EQ(1, std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
-    // A folder that does not exist: refused with the file's name, nothing created.
-    EXPECT_THROW(save_mbd((dir / "no" / "out.mbd").string(), two_samples()), std::runtime_error);
-    EXPECT_FALSE(fs::exists(dir / "no"));
-    fs::remove_all(dir);
 }
 
 } // namespace

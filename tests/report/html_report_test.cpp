@@ -43,6 +43,13 @@ std::string section(const std::string& page, int number) {
     return page.substr(start, page.find("</section>", start) - start);
 }
 
+TEST(HtmlReport, NamesAreEscapedValidUtf8WithControlsShownAsPictures) {
+    EXPECT_EQ("&lt;b&gt; &amp; &quot;x&quot; \xE2\x90\x89\xE2\x90\x9B\xE2\x90\xA1 "
+              "\xEF\xBF\xBD"
+              "E9 \xEF\xBF\xBD \xC3\xA9",
+              html_report::escape("<b> & \"x\" \t\x1B\x7F \xE9 \xC2\x85 \xC3\xA9"));
+}
+
 TEST(HtmlReport, EachSampleGetsTheFiguresItsResultsAllow) {
     const std::string page = page_of(hand_built_run());
     EXPECT_EQ(3U, count(page, "<section class=\"sample\""));

@@ -30,9 +30,9 @@ TEST(Tables, AllelesListEveryEntryAndSayWhyASampleHasNone) {
               "1\tTwo loci <A&B>\t2\t2\tB2\t0.5\t\n"
               "1\tTwo loci <A&B>\t2\t3\t#\t1e-11\tunseen alleles\n"
               "2\tMendelian error\t\t\t\t\tno estimate: the likelihood of the sample is zero\n"
-              "3\tOne\\tlocus\t1\t1\tC1\t0.5\t\n"
-              "3\tOne\\tlocus\t1\t2\tC2\t0.5\t\n"
-              "3\tOne\\tlocus\t1\t3\t#\t0\tunseen alleles\n",
+              "3\t\"One\tlocus\"\t1\t1\tC1\t0.5\t\n"
+              "3\t\"One\tlocus\"\t1\t2\tC2\t0.5\t\n"
+              "3\t\"One\tlocus\"\t1\t3\t#\t0\tunseen alleles\n",
               written(tables::write_alleles));
 }
 
@@ -46,8 +46,8 @@ TEST(Tables, HaplotypesOfNonZeroFrequencyWithTheirMeasures) {
               "1\tTwo loci <A&B>\t8\tA2\tB2\t0.25\t0.125\t0.125\t1\t0.3333333333333333\t\n"
               "2\tMendelian error\t\t\t\t\t\t\t\t\tno estimate: the likelihood of the sample is "
               "zero\n"
-              "3\tOne\\tlocus\t1\tC1\t\t0.5\t0.5\t\t\t\tone locus\n"
-              "3\tOne\\tlocus\t2\tC2\t\t0.5\t0.5\t\t\t\tone locus\n",
+              "3\t\"One\tlocus\"\t1\tC1\t\t0.5\t0.5\t\t\t\tone locus\n"
+              "3\t\"One\tlocus\"\t2\tC2\t\t0.5\t0.5\t\t\t\tone locus\n",
               written(tables::write_haplotypes));
 }
 
@@ -59,8 +59,20 @@ TEST(Tables, SimulatedRowsAndSamplesWithoutATest) {
         "1\tTwo loci <A&B>\t2\t-10\t-12\t4\t2\t1\t1\t\n"
         "1\tTwo loci <A&B>\t3\t-5\t\t\t1\t0\t\t\n"
         "2\tMendelian error\t\t\t\t\t\t\t\tnot run: no estimate\n"
-        "3\tOne\\tlocus\t\t\t\t\t\t\t\tnot run: one locus\n",
+        "3\t\"One\tlocus\"\t\t\t\t\t\t\t\tnot run: one locus\n",
         written(tables::write_simulated));
+}
+
+// Quoted as tab-separated readers (Python's csv, pandas, R) expect: only
+// when a tab, a line break or a quote is inside, inner quotes doubled.
+TEST(Tables, FieldsQuotedOnlyWhereReadersNeedIt) {
+    EXPECT_EQ("plain \\t back\\slash =1+2", tables::field("plain \\t back\\slash =1+2"));
+    EXPECT_EQ("\"a\tb\"", tables::field("a\tb"));
+    EXPECT_EQ("\"cr\rlf\n\"", tables::field("cr\rlf\n"));
+    EXPECT_EQ("\"\"\"q\"\" x\"\"\"", tables::field("\"q\" x\""));
+    EXPECT_EQ("bad\xEF\xBF\xBD"
+              "FF",
+              tables::field("bad\xFF"));
 }
 
 TEST(Tables, SummaryHasTheRunAndOneRowPerSample) {
@@ -110,7 +122,7 @@ TEST(Tables, SummaryHasTheRunAndOneRowPerSample) {
     // One locus: likelihoods, no test, no disequilibrium.
     EXPECT_EQ("0", rows[2].at("likelihood_ratio"));
     EXPECT_EQ("not run: one locus", rows[2].at("test"));
-    EXPECT_EQ("One\\tlocus", rows[2].at("sample"));
+    EXPECT_EQ("One\tlocus", rows[2].at("sample"));
     for (const char* column : {"df", "chi_square_p", "monte_carlo_p", "overall_d_prime", "wn"}) {
         EXPECT_EQ("", rows[2].at(column)) << column;
     }
