@@ -1,7 +1,7 @@
 #include "report/tables.h"
 
 #include <initializer_list>
-#include <sstream>
+#include <vector>
 
 #include "report/number_format.h"
 #include "support/display_text.h"
@@ -9,13 +9,15 @@
 namespace tables {
 namespace {
 
-void row(std::ostream& os, std::initializer_list<std::string> fields) {
-    bool first = true;
-    for (const std::string& f : fields) {
-        os << (first ? "" : "\t") << f;
-        first = false;
+void write_fields(std::ostream& os, const std::string* begin, const std::string* end) {
+    for (const std::string* f = begin; f != end; ++f) {
+        os << (f == begin ? "" : "\t") << *f;
     }
     os << "\n";
+}
+
+void row(std::ostream& os, std::initializer_list<std::string> fields) {
+    write_fields(os, fields.begin(), fields.end());
 }
 
 std::string integer(std::int64_t value) {
@@ -60,8 +62,18 @@ std::string test_text(const SampleResults& sample) {
     return "not run: no simulated samples requested";
 }
 
-void write_summary(std::ostream& out, const RunResults& run) {
-    std::ostringstream os;
+void write_summary(std::ostream& os, const RunResults& run) {
+    // A run of another model than the default one says so in one more
+    // column; default tables keep theirs.
+    bool header = true;
+    auto row = [&](std::ostream& out, std::initializer_list<std::string> fields) {
+        std::vector<std::string> all(fields);
+        if (!run.model.empty()) {
+            all.push_back(header ? "model" : field(run.model));
+        }
+        header = false;
+        write_fields(out, all.data(), all.data() + all.size());
+    };
     row(os, {"program",
              "version",
              "data_file",
@@ -130,18 +142,6 @@ void write_summary(std::ostream& out, const RunResults& run) {
                  shortest(test.interval.upper),
                  ld_table ? shortest(ld_table->table.overall_d_prime) : "",
                  ld_table ? shortest(ld_table->table.wn) : ""});
-    }
-    // A run of another model than the default one says so in one more
-    // column; default tables keep theirs.
-    const std::string text = os.str();
-    std::size_t start = 0;
-    for (std::size_t end = text.find('\n'); end != std::string::npos;
-         start = end + 1, end = text.find('\n', start)) {
-        out << text.substr(start, end - start);
-        if (!run.model.empty()) {
-            out << "\t" << (start == 0 ? "model" : field(run.model));
-        }
-        out << "\n";
     }
 }
 
