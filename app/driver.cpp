@@ -12,7 +12,6 @@
 #include "population/pop_pedigree.h"
 #include "report/report_writer.h"
 #include "support/errors.h"
-#include "support/threads.h"
 
 namespace {
 
@@ -34,13 +33,17 @@ template <class Read> auto read_or_stop(Read read) {
 
 } // namespace
 
-std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast) {
+std::int32_t run_analysis(std::istream& is, std::ostream& report, const AnalysisOptions& options) {
     RunResults discarded;
-    return run_analysis(is, report, fast, discarded, nullptr);
+    return run_analysis(is, report, options, discarded, nullptr);
 }
 
-std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, RunResults& results,
-                          Progress* progress) {
+std::int32_t run_analysis(std::istream& is, std::ostream& report, const AnalysisOptions& options,
+                          RunResults& results, Progress* progress) {
+    // The observed sample's EM runs its initial conditions side by side.
+    AnalysisOptions observed = options;
+    observed.from_data_file = true;
+    observed.restart_threads = options.threads;
     DataFileReader reader(is);
     const RunParameters run = read_or_stop([&] {
         const RunParameters read = reader.read_run_parameters();
@@ -50,19 +53,18 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, bool fast, Run
     results.n_samples = run.n_samples;
     results.n_simulated = run.n_simulated;
     results.n_initial = run.n_initial;
+    if (options.whole_pedigrees) {
+        results.model = "whole pedigrees";
+        console() << "Model: whole pedigrees, the joint likelihood of each connected pedigree\n";
+    }
     ReportWriter writer(report);
     std::int32_t without_estimate = 0;
     for (std::int32_t k = 0; k < run.n_samples; ++k) {
         const std::int32_t n_individuals =
             read_or_stop([&] { return reader.read_individual_count(k + 1); });
         const SampleDescription sample = reader.read_sample(n_individuals);
-        TPopPedigree pop("Brand new pop");
-        pop.Fast = fast;
-        {
-            // The observed sample's EM runs its initial conditions side by side.
-            RestartThreads restarts(worker_threads());
-            pop.analyse(sample, run.n_initial);
-        }
+        TPopPedigree pop("Brand new pop", observed);
+        pop.analyse(sample, run.n_initial);
         if (!pop.NuclearNotice.empty()) {
             std::cerr << pop.NuclearNotice << "\n";
         }

@@ -3,8 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <limits>
@@ -41,32 +44,7 @@ void print_banner() {
 }
 
 void print_usage() {
-    std::cout << "Usage: tovaquor [--tables] [--html] [--fast] BASE SEED\n"
-                 "\n"
-                 "Estimates two-locus haplotype frequencies by maximum likelihood from the\n"
-                 "nuclear families and single individuals of BASE.mbd, and tests linkage and\n"
-                 "Hardy-Weinberg equilibrium by simulation. Writes the report BASE.mbr and the\n"
-                 "message log mirbo.log in the working directory.\n"
-                 "\n"
-                 "  BASE   data file name without its .mbd extension\n"
-                 "  SEED   integer seed of the random number generator (s and -s give the\n"
-                 "         same run)\n"
-                 "\n"
-                 "With any other number of arguments the program asks for both.\n"
-                 "  --tables     also write BASE.summary.tsv, BASE.alleles.tsv,\n"
-                 "               BASE.haplotypes.tsv and BASE.simulated.tsv\n"
-                 "  --html       also write the page BASE.html\n"
-                 "  --           end of options (for a BASE that starts with --)\n"
-                 "  -h, --help   show this text\n"
-                 "  --version    show the version\n"
-                 "  --fast       sum each family over the haplotypes its parents pass on\n"
-                 "               instead of listing every genotype of an absent parent:\n"
-                 "               the same estimates to about six digits, much quicker\n"
-                 "               when parents are absent and alleles many\n"
-                 "\n"
-                 "Exit status: 0 when every sample was analysed, 1 for a file problem, 2 when\n"
-                 "a sample got no estimate (its likelihood is zero, see mirbo.log), 255 for\n"
-                 "an error in the data.\n";
+    std::cout << app::usage_text();
 }
 
 // Ends the run when standard input closes before both answers were given.
@@ -111,6 +89,20 @@ bool show_progress() {
            fstat(STDERR_FILENO, &err) != 0 || out.st_rdev != err.st_rdev;
 }
 
+// A message as one line of standard error: surrounding line breaks dropped,
+// inner ones as blanks, other control bytes escaped, so that a name in it
+// cannot move the terminal's cursor or colours.
+std::string printable(const std::string& text) {
+    const std::size_t first = text.find_first_not_of("\r\n");
+    if (first == std::string::npos) {
+        return {};
+    }
+    std::string line = text.substr(first, text.find_last_not_of("\r\n") - first + 1);
+    std::replace_if(
+        line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    return display_text::for_terminal(line);
+}
+
 std::int64_t steady_ms() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -150,50 +142,6 @@ bool write_outputs(const app::CommandLine& command, RunOutputs& outputs, const s
 }
 
 } // namespace
-
-app::CommandLine app::parse_command_line(int argc, char** argv) {
-    CommandLine command;
-    // --fast may stand anywhere before "--"; the other options lead.
-    std::vector<char*> kept;
-    bool ended = false;
-    for (int k = 0; k < argc; ++k) {
-        const std::string arg = argv[k];
-        ended = ended || (k > 0 && arg == "--");
-        if (k > 0 && !ended && arg == "--fast") {
-            command.fast = true;
-        } else {
-            kept.push_back(argv[k]);
-        }
-    }
-    argc = static_cast<int>(kept.size());
-    argv = kept.data();
-    int i = 1;
-    for (; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--tables") {
-            command.tables = true;
-        } else if (arg == "--html") {
-            command.html = true;
-        } else if (arg == "--") {
-            command.options_ended = true;
-            ++i;
-            break;
-        } else {
-            break;
-        }
-    }
-    // After an option, a misspelt one must not be taken for the base name.
-    if (i > 1 && !command.options_ended && i < argc) {
-        const std::string arg = argv[i];
-        if (arg.starts_with("--") && arg != "--help" && arg != "--version") {
-            command.unknown = arg;
-        }
-    }
-    for (; i < argc; ++i) {
-        command.arguments.emplace_back(argv[i]);
-    }
-    return command;
-}
 
 std::int32_t parse_seed_argument(const std::string& text) {
     const long long value = std::strtoll(text.c_str(), nullptr, 10);
@@ -247,8 +195,12 @@ int run(const app::CommandLine& command, RunState& state) {
         base = args[0];
         data.open(base + ".mbd");
         if (!data.is_open()) {
+            const int error = errno;
             std::cout << "Invalid file name, program terminated !"
                       << "\n";
+            std::cerr << "tovaquor: cannot open the data file "
+                      << display_text::for_terminal(base + ".mbd")
+                      << (error != 0 ? std::string(": ") + std::strerror(error) : "") << "\n";
             return 1;
         }
         seed = parse_seed_argument(args[1]);
@@ -294,7 +246,7 @@ int run(const app::CommandLine& command, RunState& state) {
     const std::int32_t start = clock_ms();
     std::int32_t without_estimate = 0;
     try {
-        without_estimate = run_analysis(data, report, command.fast, results, &progress);
+        without_estimate = run_analysis(data, report, command.analysis, results, &progress);
     } catch (const std::bad_alloc&) {
         std::cout << "Out of memory, program terminated !"
                   << "\n";
@@ -316,11 +268,13 @@ int run(const app::CommandLine& command, RunState& state) {
 } // namespace
 
 int tovaquor_main(int argc, char** argv) {
-    const app::CommandLine command = app::parse_command_line(argc, argv);
+    app::CommandLine command = app::parse_command_line(argc, argv);
+    command.analysis.threads = app::threads_from_environment();
     remove_temporaries_on_signal();
     if (!command.unknown.empty()) {
         std::cerr << "tovaquor: unknown option " << display_text::for_terminal(command.unknown)
-                  << " (tovaquor --help lists the options)\n";
+                  << " (tovaquor --help lists the options)\n\n"
+                  << app::usage_text();
         return 1;
     }
     // The one place a fatal condition ends up: its message is written and
@@ -333,6 +287,8 @@ int tovaquor_main(int argc, char** argv) {
         error_log.flush_on_fatal(nullptr);
         std::cout.flush();
         status = e.status();
+        // The console may be redirected: the terminal hears of the stop too.
+        std::cerr << "tovaquor: stopped: " << printable(e.what()) << "\n";
         if (state.analysing) {
             // Like the report, the tables and the page keep the samples
             // finished before the stop.

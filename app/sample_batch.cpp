@@ -2,25 +2,25 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <new>
 #include <sstream>
 #include <thread>
 
 #include "population/pop_pedigree.h"
-#include "support/threads.h"
 
-EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_initial, bool fast) {
-    TPopPedigree simulated("Brand new pop");
-    simulated.Fast = fast;
-    simulated.FromDataFile = false;
+EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_initial,
+                            const AnalysisOptions& options) {
+    AnalysisOptions drawn = options;
+    drawn.from_data_file = false;
+    TPopPedigree simulated("Brand new pop", drawn);
     simulated.analyse(sample, n_initial);
     return {simulated.PedDB._ln_likelihood, simulated.EquilLnLHood, simulated.PedDB._n_maxima};
 }
 
 void analyse_buffered(SimulatedSample& sample, std::int32_t n_initial) {
     // The workers are busy with samples: each sample's EM runs on its thread.
-    RestartThreads one_thread(1);
+    AnalysisOptions options = sample.options;
+    options.restart_threads = 1;
     std::ostringstream console_text;
     set_console(&console_text);
     set_message_capture(&sample.messages);
@@ -28,7 +28,7 @@ void analyse_buffered(SimulatedSample& sample, std::int32_t n_initial) {
     log_stream = &sample.messages.progress;
     current_random_state() = sample.start;
     try {
-        sample.result = analyse_sample(sample.sample, n_initial, sample.fast);
+        sample.result = analyse_sample(sample.sample, n_initial, options);
     } catch (const FatalError&) {
         // Kept in the capture; the replay stops the run there.
     } catch (const std::bad_alloc&) {
@@ -63,16 +63,4 @@ void ThreadAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n
         helper.join();
     }
     current_random_state() = caller_state;
-}
-
-std::int32_t worker_threads() {
-    if (const char* value = std::getenv("TOVAQUOR_THREADS")) {
-        char* end = nullptr;
-        const long n = std::strtol(value, &end, 10);
-        if (end != value && *end == '\0' && n >= 1) {
-            return static_cast<std::int32_t>(std::min<long>(n, 256));
-        }
-    }
-    const unsigned hardware = std::thread::hardware_concurrency();
-    return hardware == 0 ? 1 : static_cast<std::int32_t>(hardware);
 }

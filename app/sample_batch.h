@@ -7,6 +7,7 @@
 
 #include "io/sample_description.h"
 #include "report/report_writer.h"
+#include "support/analysis_options.h"
 #include "support/errors.h"
 #include "support/random.h"
 
@@ -15,19 +16,20 @@
 // analysis gave, including everything it would have printed.
 struct SimulatedSample {
     SampleDescription sample;
-    bool fast = false;    // analysed with --fast
-    RandomState start;    // generator state its analysis starts from
-    RandomState expected; // state its analysis is predicted to leave
-    RandomState finished; // state its analysis did leave
+    AnalysisOptions options; // what it is analysed with
+    RandomState start;       // generator state its analysis starts from
+    RandomState expected;    // state its analysis is predicted to leave
+    RandomState finished;    // state its analysis did leave
     EstimateLine result;
     std::string console;
     MessageCapture messages;
     bool out_of_memory = false;
 };
 
-// Analyses a simulated sample exactly like an observed one (`fast`: with --fast).
+// Analyses a simulated sample exactly like an observed one, with `options`
+// (whatever they say, the sample was not read from a data file).
 EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_initial,
-                            bool fast = false);
+                            const AnalysisOptions& options = {});
 
 // Analyses `sample` from its own generator state on the calling thread, with
 // its console text and log messages kept in it for an ordered replay.
@@ -59,7 +61,3 @@ class ThreadAnalyser : public SampleAnalyser {
   private:
     std::int32_t _threads;
 };
-
-// TOVAQUOR_THREADS when it holds a count from 1 (at most 256), else the
-// number of hardware threads.
-std::int32_t worker_threads();

@@ -98,7 +98,7 @@ std::string encode_jobs(std::int32_t n_initial, const std::vector<const Simulate
     w.put(static_cast<std::uint64_t>(jobs.size()));
     for (const SimulatedSample* job : jobs) {
         put_sample(w, job->sample);
-        w.put(job->fast);
+        w.put(job->options);
         w.put(job->start);
     }
     return w.take();
@@ -112,7 +112,7 @@ std::int32_t decode_jobs(const std::string& bytes, std::vector<SimulatedSample>&
     for (std::uint64_t k = 0; k < n; ++k) {
         SimulatedSample job;
         job.sample = get_sample(r);
-        job.fast = r.get<bool>();
+        job.options = r.get<AnalysisOptions>();
         job.start = r.get<RandomState>();
         jobs.push_back(std::move(job));
     }

@@ -8,8 +8,8 @@
 #include "app/sample_batch.h"
 
 // Simulated samples as bytes, for analysis in another process: a job (the
-// sample and the generator state it starts from) goes out, an outcome (what
-// its analysis gave and printed) comes back. Both ends are this program, so
+// sample, its analysis options and the generator state it starts from) goes
+// out, an outcome (what its analysis gave and printed) comes back. Both ends are this program, so
 // the layout is the machine's own.
 namespace sample_codec {
 

@@ -15,7 +15,6 @@
 #include "support/errors.h"
 #include "support/random.h"
 #include "support/run_stats.h"
-#include "support/threads.h"
 
 namespace {
 
@@ -70,11 +69,12 @@ void record_sample(ReportWriter& report, std::int32_t row, const EstimateLine& r
 void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t first,
                     std::int32_t n_simulated, std::int32_t n_initial, ReportWriter& report,
                     SimulationTally& tally, const RowSinks& sinks, std::int32_t threads) {
-    const RestartThreads restarts(threads);
+    AnalysisOptions options = observed.Options;
+    options.restart_threads = threads;
     for (std::int32_t i = first; i < n_simulated; ++i) {
         const SampleDescription sample = draw_sample(observed);
-        record_sample(report, i + 1, analyse_sample(sample, n_initial, observed.Fast),
-                      observed_ratio, tally, sinks);
+        record_sample(report, i + 1, analyse_sample(sample, n_initial, options), observed_ratio,
+                      tally, sinks);
     }
 }
 
@@ -102,7 +102,7 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
         std::int32_t seed = 1;
         for (SimulatedSample& sample : samples) {
             sample.sample = draw_sample(observed);
-            sample.fast = observed.Fast;
+            sample.options = observed.Options;
             sample.start = current_random_state();
             const std::int64_t skip = TPopPedigree::deviates_needed(sample.sample, n_initial);
             for (std::int64_t k = 0; k < skip; ++k) {
@@ -155,7 +155,7 @@ void run_simulation(TPopPedigree& observed, double observed_ratio, std::int32_t 
     if (progress != nullptr) {
         progress->start(observed.Name, n_simulated);
     }
-    const std::int32_t threads = worker_threads();
+    const std::int32_t threads = observed.Options.threads;
     if (installed_analyser != nullptr && n_simulated > 1) {
         run_parallel(observed, observed_ratio, n_simulated, n_initial, writer, tally,
                      *installed_analyser, sinks, 1);

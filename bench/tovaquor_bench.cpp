@@ -88,8 +88,9 @@ std::unique_ptr<TPopPedigree> analyse_generated(const DataCase& c) {
     reader.read_run_parameters();
     const SampleDescription sample = reader.read_sample(reader.read_individual_count(1));
 
-    auto pop = std::make_unique<TPopPedigree>("Brand new pop");
-    pop->Fast = c.fast;
+    AnalysisOptions analysis;
+    analysis.engine = c.fast ? EngineKind::summed : EngineKind::listed;
+    auto pop = std::make_unique<TPopPedigree>("Brand new pop", analysis);
     const Silenced silenced;
     std::int32_t seed = -1;
     random_uniform(seed);
@@ -132,7 +133,7 @@ void BM_EmIteration(benchmark::State& state) {
         combinations, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-// The same iteration with --fast: a few phase configurations per family
+// The same iteration with the summed engine: a few phase configurations per family
 // instead of its combinations, then the free copies spread over every
 // haplotype, so the time per family, not per combination, is the measure.
 void BM_SummedEmIteration(benchmark::State& state) {

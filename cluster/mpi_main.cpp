@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "app/entry.h"
+#include "app/options.h"
 #include "app/sample_batch.h"
 #include "app/simulation.h"
 #include "cluster/mpi_analyser.h"
@@ -31,7 +32,7 @@ int main(int argc, char** argv) {
     int ranks = 1;
     MPI_Comm_rank(MPI_COMM_WORLD, &rank);
     MPI_Comm_size(MPI_COMM_WORLD, &ranks);
-    const std::int32_t threads = worker_threads();
+    const std::int32_t threads = app::threads_from_environment();
 
     if (rank != 0) {
         try {

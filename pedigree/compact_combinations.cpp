@@ -667,12 +667,7 @@ bool CompactCombinations::run_em(Workspace& w, const std::vector<TPedigree>& ped
         std::copy(w._accumulator.begin(), w._accumulator.begin() + static_cast<std::ptrdiff_t>(n),
                   frequencies.begin());
         ++run.iterations;
-        double change = 0.0;
-        for (std::size_t h = 0; h < n; ++h) {
-            change += std::fabs(frequencies[h] - previous[h]);
-            previous[h] = frequencies[h];
-        }
-        if (change < tolerance || t == max_iterations) {
+        if (LikelihoodEngine::converged(frequencies, previous, tolerance) || t == max_iterations) {
             run.ln_l = static_cast<float>(ln_likelihood(w, pedigrees));
             break;
         }

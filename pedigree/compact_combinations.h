@@ -6,10 +6,7 @@
 #include <vector>
 
 #include "genetics/haplotype.h"
-
-// The lowest finite single-precision value: the log-likelihood of a sample with
-// a pedigree of zero probability, and the starting best value of the EM.
-inline constexpr double kFloorLnLikelihood = -3.4028234663852886e+38;
+#include "pedigree/likelihood_engine.h"
 
 class TPedigree;
 struct TSmallGen;
@@ -85,10 +82,7 @@ class CompactCombinations {
     // Stops after max_iterations or when the frequencies moved by less than
     // `tolerance` in all. False if a pedigree had zero probability: such a
     // run must go through the database, which reports it.
-    struct EmRun {
-        float ln_l = 0.0F;
-        std::int64_t iterations = 0;
-    };
+    using EmRun = LikelihoodEngine::EmRun;
     bool run_em(Workspace& w, const std::vector<TPedigree>& pedigrees,
                 std::vector<double>& frequencies, std::int32_t max_iterations, double tolerance,
                 EmRun& run) const;

@@ -1,12 +1,9 @@
 #include "pedigree/ped_db.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cassert>
-#include <cmath>
 #include <cstring>
 #include <functional>
-#include <iomanip>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -14,7 +11,16 @@
 #include <unordered_set>
 
 #include "support/errors.h"
-#include "support/memory_limit.h"
+
+TPedDB::TPedDB() : TPedDB(EngineKind::listed) {}
+
+TPedDB::TPedDB(EngineKind engine) : _engine(make_engine(engine)) {}
+
+TPedDB::~TPedDB() = default;
+
+void TPedDB::set_engine(std::unique_ptr<LikelihoodEngine> engine) {
+    _engine = std::move(engine);
+}
 
 void TPedDB::build_pedigree_structures(TPhenPedDB& db) {
     // Individuals named as a parent by someone with two known parents: these
@@ -196,10 +202,6 @@ void TPedDB::normalise_weights() {
 }
 
 namespace {
-// What one stored combination costs: the record, its packed copy and the
-// growth slack of the arrays.
-constexpr std::uint64_t kBytesPerCombination = 96;
-
 std::string describe(const TPedigree& p) {
     std::ostringstream text;
     if (p._parent2 == nullptr) {
@@ -210,153 +212,34 @@ std::string describe(const TPedigree& p) {
          << p._sibs.size() << (p._sibs.size() == 1 ? " sib)" : " sibs)");
     return text.str();
 }
-
-// Past this many stored combinations an analysis with --fast takes a small
-// fraction of the time (see the README's measurements).
-constexpr double kSuggestFastFrom = 2e6;
-
-// Says once per run, on standard error, that --fast would serve better:
-// `combinations` were stored, or (`over_limit`) the memory limit stopped them.
-void suggest_fast(double combinations, bool over_limit) {
-    static std::atomic<bool> said{false};
-    if ((over_limit || combinations >= kSuggestFastFrom) && !said.exchange(true)) {
-        std::ostringstream text;
-        text << std::setprecision(0) << std::fixed << "tovaquor: ";
-        if (over_limit) {
-            text << "the genotypic combinations of a family pass the memory limit";
-        } else {
-            text << "this analysis stores " << combinations << " genotypic combinations";
-        }
-        text << " (a parent absent from the data takes every genotype the population allows); "
-                "the option --fast sums over the haplotypes parents pass on instead, with far "
-                "less time and memory\n";
-        std::cerr << text.str();
-    }
-}
 } // namespace
+
+void TPedDB::report_limit(const LikelihoodEngine::LimitExceeded& e) const {
+    std::ostringstream text;
+    text << "TPedDB::build_all_genotypic_combinations : pedigree #" << e.index + 1 << " of sample "
+         << _sample_name << " " << describe(_pedigrees[e.index]) << " needs " << e.needs
+         << " (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
+    fatal_input_error(text.str());
+}
 
 void TPedDB::build_all_genotypic_combinations(TPopHaploDB& haplotypes, TSmallGenDB& shared,
                                               std::int32_t locus, char build_flag) {
-    if (_fast) {
-        build_summed_pedigrees(haplotypes, shared, locus, build_flag);
-        return;
-    }
-    const std::uint64_t budget = memory_limit_bytes() / kBytesPerCombination;
-    // The sample builds the table of all pairs only when it foresees a
-    // parent taking every genotype; should one come unforeseen, it is built
-    // here.
-    const bool takes_all =
-        std::any_of(_pedigrees.begin(), _pedigrees.end(), [](const TPedigree& p) {
-            return p._unique &&
-                   (p._parent1->_typed == 0 || (p._parent2 != nullptr && p._parent2->_typed == 0));
-        });
-    if (takes_all && shared.empty() && !shared.build_all_valid_gen(haplotypes)) {
-        error_log.report("TPedDB::build_all_genotypic_combinations : Unable to build genotype data "
-                         "base ... exiting",
-                         Errors::kFatal);
-    }
-    _compact.start(haplotypes);
-    std::uint64_t stored = 0;
-    std::int32_t k = 1;
-    for (TPedigree& p : _pedigrees) {
-        if (p._unique) {
-            p.hook_gen_db(shared, haplotypes, locus, build_flag);
-            p.mark_compatible_parent_genotypes(locus);
-            p.build_member_genotypes(haplotypes, locus);
-            p._combination_limit = static_cast<std::size_t>(budget > stored ? budget - stored : 0);
-            try {
-                p.create_genot_combination();
-            } catch (const FatalError&) {
-                throw;
-            } catch (const CombinationLimitExceeded& e) {
-                std::ostringstream text;
-                text << std::setprecision(0) << std::fixed
-                     << "TPedDB::build_all_genotypic_combinations : pedigree #" << k
-                     << " of sample " << _sample_name << " " << describe(p) << " needs ";
-                if (e.sib_combinations) {
-                    text << e.count << " combinations of its sibs' genotypes, more than the "
-                         << "memory limit of " << mebibytes(memory_limit_bytes()) << " allows";
-                } else {
-                    text << "more than the " << e.count
-                         << " genotypic combinations that the memory limit of "
-                         << mebibytes(memory_limit_bytes()) << " leaves for it";
-                }
-                text << " (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
-                if (_suggest_fast) {
-                    suggest_fast(e.count, true);
-                }
-                fatal_input_error(text.str());
-            } catch (...) {
-                // Anything else the build throws leaves the pedigree without
-                // its combinations: the run cannot go on.
-                const std::string text =
-                    "\nTPedDB::build_all_genotypic_combinations : incompatibility in pedigree #" +
-                    std::to_string(k);
-                console() << text << "\n"
-                          << "PROGRAM STOPPED !"
-                          << "\n"
-                          << "!!!!!!!!!!!!!!!!!!!!!" << std::endl;
-                error_log.report(text, Errors::kFatal);
-            }
-            stored += p._gen_comb.size();
-            shared.set_all_compatible();
-            // The EM walks the packed copy; the records are rebuilt if a
-            // message or a walk over the combinations' own flags needs them.
-            _compact.add(static_cast<std::uint32_t>(k - 1), p);
-            if (_release_combinations) {
-                p.release_combinations();
-            }
-        }
-        ++k;
-    }
-    _compact.finish();
-    if (_suggest_fast) {
-        suggest_fast(static_cast<double>(stored), false);
-    }
-    _haplotypes = &haplotypes;
-    _shared = &shared;
-    _locus = locus;
-}
-
-void TPedDB::build_summed_pedigrees(TPopHaploDB& haplotypes, TSmallGenDB& shared,
-                                    std::int32_t locus, char build_flag) {
-    // Untyped parents keep a reference to `shared` but never read it: they
-    // are free slots, so it may be left empty.
-    constexpr std::uint64_t kBytes = SummedPedigrees::kBytesPerConfiguration;
-    const std::uint64_t budget = memory_limit_bytes() / kBytes;
-    _summed.start(haplotypes);
-    std::uint64_t stored = 0;
-    std::int32_t k = 1;
-    for (TPedigree& p : _pedigrees) {
-        if (p._unique) {
-            p.hook_gen_db(shared, haplotypes, locus, build_flag);
-            p.build_member_genotypes(haplotypes, locus);
-            try {
-                _summed.add(static_cast<std::uint32_t>(k - 1), p,
-                            static_cast<std::size_t>(budget > stored ? budget - stored : 0));
-            } catch (const SummedPedigrees::LimitExceeded& e) {
-                std::ostringstream text;
-                text << std::setprecision(0) << std::fixed
-                     << "TPedDB::build_all_genotypic_combinations : pedigree #" << k
-                     << " of sample " << _sample_name << " " << describe(p)
-                     << " needs more than the " << e.count
-                     << " phase configurations that the memory limit of "
-                     << mebibytes(memory_limit_bytes())
-                     << " leaves for it (TOVAQUOR_MAX_MEMORY_MB sets the limit)";
-                fatal_input_error(text.str());
-            }
-            stored += _summed.last_configurations();
-        }
-        ++k;
-    }
-    _haplotypes = &haplotypes;
-    _shared = &shared;
-    _locus = locus;
-}
-
-void TPedDB::restore_combinations() {
-    for (TPedigree& p : _pedigrees) {
-        p.restore_combinations(*_shared, _locus);
+    try {
+        _engine->build(_pedigrees, {haplotypes, shared, locus, build_flag, _release_combinations,
+                                    _notice_large});
+    } catch (const LikelihoodEngine::LimitExceeded& e) {
+        report_limit(e);
+    } catch (const LikelihoodEngine::BuildFailed& e) {
+        // Anything else the build throws leaves the pedigree without its
+        // combinations: the run cannot go on.
+        const std::string text =
+            "\nTPedDB::build_all_genotypic_combinations : incompatibility in pedigree #" +
+            std::to_string(e.index + 1);
+        console() << text << "\n"
+                  << "PROGRAM STOPPED !"
+                  << "\n"
+                  << "!!!!!!!!!!!!!!!!!!!!!" << std::endl;
+        error_log.report(text, Errors::kFatal);
     }
 }
 
@@ -369,120 +252,37 @@ void TPedDB::report_zero_probability(std::size_t i) {
 }
 
 double TPedDB::calc_ln_likelihood() {
-    if (_fast) {
-        double ln_l = 0.0;
-        const std::int64_t zero = _summed.likelihood(*_haplotypes, _pedigrees, ln_l);
-        if (zero >= 0) {
-            const auto i = static_cast<std::size_t>(zero);
-            if (!_summed.has_configurations(static_cast<std::uint32_t>(i))) {
-                // No combination: the incompatible-pedigree warning.
-                _pedigrees[i].calc_prob();
-            }
-            report_zero_probability(i);
-            return _ln_likelihood;
-        }
-        _ln_likelihood = ln_l;
-        return ln_l;
-    }
-    if (UseAllCombinations && _compact.built()) {
-        double ln_l = 0.0;
-        if (!compact_pass(&ln_l)) {
-            return _ln_likelihood;
-        }
-        _ln_likelihood = ln_l;
-        return ln_l;
-    }
-    return object_ln_likelihood();
-}
-
-bool TPedDB::compact_pass(double* ln_l) {
-    const std::int64_t zero = _compact.likelihood(*_haplotypes, _pedigrees, ln_l);
-    if (zero < 0) {
-        return true;
-    }
-    // The object model fills in what the messages print.
-    TPedigree& p = _pedigrees[static_cast<std::size_t>(zero)];
-    p.restore_combinations(*_shared, _locus);
-    p.calc_prob();
-    report_zero_probability(static_cast<std::size_t>(zero));
-    return false;
-}
-
-void TPedDB::calc_probabilities() {
-    if (UseAllCombinations && _compact.built()) {
-        // After a zero probability, _ln_likelihood holds the floor.
-        _deferred_ln_l = compact_pass(nullptr);
-        return;
-    }
-    _deferred_ln_l = false;
-    calc_ln_likelihood();
-}
-
-double TPedDB::em_ln_likelihood() {
-    if (_deferred_ln_l) {
-        _ln_likelihood = _compact.ln_likelihood(_pedigrees);
-        _deferred_ln_l = false;
-    }
-    return _ln_likelihood;
-}
-
-double TPedDB::object_ln_likelihood() {
-    restore_combinations();
     double ln_l = 0.0;
-    for (std::size_t i = 0; i < _pedigrees.size(); ++i) {
-        TPedigree& p = _pedigrees[i];
-        if (!p._unique || !(ln_l > kFloorLnLikelihood)) {
-            continue;
-        }
-        const double prob = p.calc_prob();
-        if (!(prob > 0.0)) {
-            report_zero_probability(i);
-            return _ln_likelihood;
-        }
-        ln_l = ln_l + p._obs_count * std::log(prob);
+    const std::int64_t zero = _engine->likelihood(_pedigrees, ln_l);
+    if (zero >= 0) {
+        report_zero_probability(static_cast<std::size_t>(zero));
+        return _ln_likelihood;
     }
     _ln_likelihood = ln_l;
     return ln_l;
 }
 
-const CompactCombinations* TPedDB::packed_for(const TPopHaploDB& haplotypes) const {
-    const bool usable = UseAllCombinations && _compact.built() && &haplotypes == _haplotypes &&
-                        _compact.n_haplotypes() == static_cast<std::size_t>(haplotypes.size());
-    return usable ? &_compact : nullptr;
+void TPedDB::calc_probabilities() {
+    const std::int64_t zero = _engine->probabilities(_pedigrees);
+    // After a zero probability, _ln_likelihood holds the floor.
+    _deferred_ln_l = zero < 0;
+    if (zero >= 0) {
+        report_zero_probability(static_cast<std::size_t>(zero));
+    }
 }
 
-void TPedDB::commit_probabilities(const CompactCombinations::Workspace& w) {
-    _compact.commit_probabilities(w, _pedigrees);
+double TPedDB::em_ln_likelihood() {
+    if (_deferred_ln_l) {
+        _ln_likelihood = _engine->last_ln_likelihood(_pedigrees);
+        _deferred_ln_l = false;
+    }
+    return _ln_likelihood;
 }
 
 void TPedDB::add_expected_counts(TPopHaploDB& haplotypes) {
-    if (_fast) {
-        _summed.expected_counts(haplotypes, _pedigrees);
-        return;
-    }
-    if (UseAllCombinations && _compact.built() && &haplotypes == _haplotypes) {
-        _compact.expected_counts(haplotypes, _pedigrees);
-        return;
-    }
-    restore_combinations();
-    haplotypes.reset_frequencies();
-    for (TPedigree& p : _pedigrees) {
-        if (p._unique) {
-            p.add_expected_counts();
-        }
-    }
+    _engine->expected_counts(haplotypes, _pedigrees);
 }
 
 void TPedDB::activate_all_combinations() {
-    if (_fast) {
-        return;
-    }
-    if (UseAllCombinations && _compact.built()) {
-        // The packed walk never clears a flag: all are still set.
-        return;
-    }
-    restore_combinations();
-    for (TPedigree& p : _pedigrees) {
-        p.activate_all_combinations();
-    }
+    _engine->activate_all(_pedigrees);
 }

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <utility>
 
-#include "pedigree/compact_combinations.h"
+#include "pedigree/likelihood_engine.h"
 #include "pedigree/pedigree.h"
 
 void SummedPedigrees::start(const TPopHaploDB& haplotypes) {
@@ -16,7 +16,7 @@ void SummedPedigrees::start(const TPopHaploDB& haplotypes) {
     _range_of.clear();
     _coef.clear();
     _slots.clear();
-    _terms.clear();
+    _longest = 0;
 }
 
 void SummedPedigrees::merge(std::vector<Partial>& partials) {
@@ -113,7 +113,7 @@ void SummedPedigrees::add(std::uint32_t index, const TPedigree& pedigree, std::s
     }
     _range_of[index] = static_cast<std::int64_t>(_ranges.size());
     _ranges.push_back({index, begin, end});
-    _terms.resize(std::max<std::size_t>(_terms.size(), end - begin));
+    _longest = std::max<std::size_t>(_longest, end - begin);
 }
 
 bool SummedPedigrees::has_configurations(std::uint32_t pedigree) const {
@@ -124,23 +124,42 @@ bool SummedPedigrees::has_configurations(std::uint32_t pedigree) const {
     return r.end > r.begin;
 }
 
-void SummedPedigrees::load_frequencies(const TPopHaploDB& haplotypes) {
-    assert(static_cast<std::uint32_t>(haplotypes.size()) == _n_haplotypes);
-    _f.resize(static_cast<std::size_t>(_n_haplotypes) + 2);
-    double sum = 0.0;
-    for (std::uint32_t i = 0; i < _n_haplotypes; ++i) {
-        _f[i] = haplotypes[static_cast<std::int32_t>(i)]->_freq;
-        sum += _f[i];
-    }
-    _f[_missing] = 1.0;
-    _f[_free] = sum;
+SummedPedigrees::Workspace SummedPedigrees::workspace() const {
+    Workspace w;
+    w.f.resize(static_cast<std::size_t>(_n_haplotypes) + 2);
+    w.terms.resize(_longest);
+    return w;
 }
 
-double SummedPedigrees::range_probability(const Range& range, double* terms) const {
+void SummedPedigrees::load(Workspace& w, const double* frequencies) const {
+    double sum = 0.0;
+    for (std::uint32_t i = 0; i < _n_haplotypes; ++i) {
+        w.f[i] = frequencies[i];
+        sum += w.f[i];
+    }
+    w.f[_missing] = 1.0;
+    w.f[_free] = sum;
+}
+
+void SummedPedigrees::load(Workspace& w, const TPopHaploDB& haplotypes) {
+    if (w.f.size() != static_cast<std::size_t>(_n_haplotypes) + 2 || w.terms.size() < _longest) {
+        w = workspace();
+    }
+    assert(static_cast<std::uint32_t>(haplotypes.size()) == _n_haplotypes);
+    _loaded.resize(_n_haplotypes);
+    for (std::uint32_t i = 0; i < _n_haplotypes; ++i) {
+        _loaded[i] = haplotypes[static_cast<std::int32_t>(i)]->_freq;
+    }
+    load(w, _loaded.data());
+}
+
+double SummedPedigrees::range_probability(const Workspace& w, const Range& range,
+                                          double* terms) const {
+    const double* f = w.f.data();
     double prob = 0.0;
     for (std::uint32_t c = range.begin; c < range.end; ++c) {
         const Slots& s = _slots[c];
-        const double term = _coef[c] * _f[s[0]] * _f[s[1]] * _f[s[2]] * _f[s[3]];
+        const double term = _coef[c] * f[s[0]] * f[s[1]] * f[s[2]] * f[s[3]];
         if (terms != nullptr) {
             terms[c - range.begin] = term;
         }
@@ -149,15 +168,14 @@ double SummedPedigrees::range_probability(const Range& range, double* terms) con
     return prob;
 }
 
-std::int64_t SummedPedigrees::likelihood(const TPopHaploDB& haplotypes,
-                                         const std::vector<TPedigree>& pedigrees, double& ln_l) {
-    load_frequencies(haplotypes);
+std::int64_t SummedPedigrees::pass(const Workspace& w, const std::vector<TPedigree>& pedigrees,
+                                   double& ln_l) const {
     ln_l = 0.0;
     for (const Range& r : _ranges) {
         if (!(ln_l > kFloorLnLikelihood)) {
             break;
         }
-        const double prob = range_probability(r, nullptr);
+        const double prob = range_probability(w, r, nullptr);
         if (!(prob > 0.0)) {
             return r.pedigree;
         }
@@ -166,28 +184,68 @@ std::int64_t SummedPedigrees::likelihood(const TPopHaploDB& haplotypes,
     return -1;
 }
 
-void SummedPedigrees::expected_counts(TPopHaploDB& haplotypes,
-                                      const std::vector<TPedigree>& pedigrees) {
-    load_frequencies(haplotypes);
-    _accumulator.assign(_f.size(), 0.0);
+void SummedPedigrees::expect(Workspace& w, const std::vector<TPedigree>& pedigrees,
+                             double* next) const {
+    w.accumulator.assign(w.f.size(), 0.0);
     for (const Range& r : _ranges) {
-        const double prob = range_probability(r, _terms.data());
+        const double prob = range_probability(w, r, w.terms.data());
         if (!(prob > 0.0)) {
             continue;
         }
         const double factor = pedigrees[r.pedigree]._obs_weight / prob;
         for (std::uint32_t c = r.begin; c < r.end; ++c) {
-            const double e = 0.5 * (_terms[c - r.begin] * factor);
+            const double e = 0.5 * (w.terms[c - r.begin] * factor);
             for (const std::uint32_t h : _slots[c]) {
-                _accumulator[h] += e;
+                w.accumulator[h] += e;
             }
         }
     }
     // A free slot holds haplotype x with probability f(x) / S.
-    const double sum = _f[_free];
-    const double free_weight = _accumulator[_free];
+    const double sum = w.f[_free];
+    const double free_weight = w.accumulator[_free];
     for (std::uint32_t i = 0; i < _n_haplotypes; ++i) {
-        const double spread = sum > 0.0 ? free_weight * (_f[i] / sum) : 0.0;
-        haplotypes[static_cast<std::int32_t>(i)]->_freq = _accumulator[i] + spread;
+        const double spread = sum > 0.0 ? free_weight * (w.f[i] / sum) : 0.0;
+        next[i] = w.accumulator[i] + spread;
     }
+}
+
+std::int64_t SummedPedigrees::likelihood(const TPopHaploDB& haplotypes,
+                                         const std::vector<TPedigree>& pedigrees, double& ln_l) {
+    load(_own, haplotypes);
+    return pass(_own, pedigrees, ln_l);
+}
+
+void SummedPedigrees::expected_counts(TPopHaploDB& haplotypes,
+                                      const std::vector<TPedigree>& pedigrees) {
+    load(_own, haplotypes);
+    expect(_own, pedigrees, _loaded.data());
+    for (std::uint32_t i = 0; i < _n_haplotypes; ++i) {
+        haplotypes[static_cast<std::int32_t>(i)]->_freq = _loaded[i];
+    }
+}
+
+bool SummedPedigrees::run_em(Workspace& w, const std::vector<TPedigree>& pedigrees,
+                             std::vector<double>& frequencies, std::int32_t max_iterations,
+                             double tolerance, LikelihoodEngine::EmRun& run) const {
+    // The steps of the estimation's loop over the database: a likelihood
+    // pass, the expected counts as the next frequencies, and the total
+    // change against the frequencies before, added in haplotype order.
+    const std::size_t n = _n_haplotypes;
+    std::vector<double> previous(n, 0.0);
+    run.ln_l = static_cast<float>(kFloorLnLikelihood);
+    run.iterations = 0;
+    for (std::int32_t t = 1; t <= max_iterations; ++t) {
+        load(w, frequencies.data());
+        double ln_l = 0.0;
+        if (pass(w, pedigrees, ln_l) >= 0) {
+            return false;
+        }
+        expect(w, pedigrees, frequencies.data());
+        ++run.iterations;
+        if (LikelihoodEngine::converged(frequencies, previous, tolerance) || t == max_iterations) {
+            run.ln_l = static_cast<float>(ln_l);
+            break;
+        }
+    }
+    return true;
 }

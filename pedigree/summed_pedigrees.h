@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "genetics/haplotype.h"
+#include "pedigree/likelihood_engine.h"
 
 class TPedigree;
 
@@ -54,6 +55,16 @@ class SummedPedigrees {
     // False when no way of passing on haplotypes fits the pedigree's members.
     bool has_configurations(std::uint32_t pedigree) const;
 
+    // What one evaluation writes: the store has its own, and each EM run
+    // made beside it (see run_em) takes another.
+    struct Workspace {
+        std::vector<double> f; // frequencies, then 1 for a missing slot and S for a free one
+        std::vector<double> terms;
+        std::vector<double> accumulator;
+    };
+    Workspace workspace() const;
+    std::size_t n_haplotypes() const { return _n_haplotypes; }
+
     // The log-likelihood, summed in pedigree order into `ln_l`, up to the
     // first pedigree whose probability is not above zero; returns that
     // pedigree's index (the caller reports it), or -1.
@@ -62,6 +73,13 @@ class SummedPedigrees {
     // The expectation step: replaces the frequencies of `haplotypes` by the
     // next estimates.
     void expected_counts(TPopHaploDB& haplotypes, const std::vector<TPedigree>& pedigrees);
+    // One EM run, as the estimation makes it through the database, on its
+    // own workspace and frequencies (the starting values in, the last
+    // estimates out): runs of several initial conditions can go side by side.
+    // False if a pedigree had zero probability.
+    bool run_em(Workspace& w, const std::vector<TPedigree>& pedigrees,
+                std::vector<double>& frequencies, std::int32_t max_iterations, double tolerance,
+                LikelihoodEngine::EmRun& run) const;
 
     // Bytes one stored configuration takes, for the memory limit.
     static constexpr std::size_t kBytesPerConfiguration =
@@ -79,9 +97,14 @@ class SummedPedigrees {
         double weight;
     };
 
-    // Fills _f: the frequencies, then 1 for a missing slot and S for a free one.
-    void load_frequencies(const TPopHaploDB& haplotypes);
-    double range_probability(const Range& range, double* terms) const;
+    void load(Workspace& w, const double* frequencies) const;
+    // Sizes `w` first if it is not.
+    void load(Workspace& w, const TPopHaploDB& haplotypes);
+    double range_probability(const Workspace& w, const Range& range, double* terms) const;
+    std::int64_t pass(const Workspace& w, const std::vector<TPedigree>& pedigrees,
+                      double& ln_l) const;
+    // Writes the next estimates, one per haplotype, to `next`.
+    void expect(Workspace& w, const std::vector<TPedigree>& pedigrees, double* next) const;
     static void merge(std::vector<Partial>& partials);
 
     std::uint32_t _n_haplotypes = 0;
@@ -92,9 +115,9 @@ class SummedPedigrees {
     std::vector<std::int64_t> _range_of; // by pedigree index, -1 when not added
     std::vector<double> _coef;
     std::vector<Slots> _slots;
-    std::vector<double> _f;
-    std::vector<double> _terms;
-    std::vector<double> _accumulator;
+    std::size_t _longest = 0; // configurations of the largest pedigree
+    Workspace _own;
+    std::vector<double> _loaded;
     std::vector<Partial> _work;
     std::vector<Partial> _next;
 };

@@ -8,7 +8,7 @@
 
 #include "support/run_stats.h"
 
-ParallelRestarts::ParallelRestarts(const CompactCombinations& store,
+ParallelRestarts::ParallelRestarts(const LikelihoodEngine& engine,
                                    const std::vector<TPedigree>& pedigrees,
                                    std::vector<std::vector<double>> starts,
                                    std::int32_t max_iterations, double tolerance,
@@ -22,13 +22,13 @@ ParallelRestarts::ParallelRestarts(const CompactCombinations& store,
     std::mutex last_mutex;
     auto work = [&] {
         try {
-            CompactCombinations::Workspace w = store.workspace();
+            std::unique_ptr<LikelihoodEngine::Scratch> w = engine.scratch();
             for (std::int64_t k = next++; k < n && k < first_irregular.load(); k = next++) {
                 Result& r = _results[static_cast<std::size_t>(k)];
                 r.frequencies = std::move(starts[static_cast<std::size_t>(k)]);
-                CompactCombinations::EmRun run;
+                LikelihoodEngine::EmRun run;
                 r.regular =
-                    store.run_em(w, pedigrees, r.frequencies, max_iterations, tolerance, run);
+                    engine.run_em(*w, pedigrees, r.frequencies, max_iterations, tolerance, run);
                 r.ln_l = run.ln_l;
                 r.iterations = run.iterations;
                 if (!r.regular) {
@@ -36,8 +36,10 @@ ParallelRestarts::ParallelRestarts(const CompactCombinations& store,
                     while (k < seen && !first_irregular.compare_exchange_weak(seen, k)) {
                     }
                 } else if (k == n - 1) {
+                    // The last run: this thread takes no other.
                     const std::lock_guard<std::mutex> lock(last_mutex);
-                    _last = w;
+                    _last = std::move(w);
+                    break;
                 }
             }
         } catch (const std::bad_alloc&) {

@@ -1,13 +1,21 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-#include "pedigree/compact_combinations.h"
+#include "pedigree/likelihood_engine.h"
+#include "pedigree/ped_db.h"
 #include "pedigree/pedigree.h"
 
-// The random initial conditions of one EM, run side by side over the same
-// packed combinations: each run is independent of the others once its
+// One EM run through the database from the frequencies in `haplotypes`,
+// which it leaves as its last estimates; returns its final log-likelihood.
+// The runs made beside the database (below) must give the same, bit for bit.
+float run_em_through_database(TPedDB& peds, TPopHaploDB& haplotypes, std::int32_t max_iterations,
+                              double tolerance);
+
+// The random initial conditions of one EM, run side by side beside the
+// database by its engine: each run is independent of the others once its
 // starting frequencies are drawn, and the caller takes the results in run
 // order, so that it gets what one thread running them in turn would.
 class ParallelRestarts {
@@ -23,8 +31,8 @@ class ParallelRestarts {
 
     // Runs EM from each of `starts` on `threads` threads (the calling one
     // included), stopping at the first run that is not regular. The
-    // workspace of the last run is kept (see last_workspace).
-    ParallelRestarts(const CompactCombinations& store, const std::vector<TPedigree>& pedigrees,
+    // scratch space of the last run is kept (see last_scratch).
+    ParallelRestarts(const LikelihoodEngine& engine, const std::vector<TPedigree>& pedigrees,
                      std::vector<std::vector<double>> starts, std::int32_t max_iterations,
                      double tolerance, std::int32_t threads);
 
@@ -32,10 +40,10 @@ class ParallelRestarts {
     // Processor time of the threads other than the caller, in nanoseconds.
     std::int64_t helper_nanoseconds() const { return _helper_nanoseconds; }
     // What the last run's final likelihood pass left (valid when it is regular).
-    const CompactCombinations::Workspace& last_workspace() const { return _last; }
+    const LikelihoodEngine::Scratch& last_scratch() const { return *_last; }
 
   private:
     std::vector<Result> _results;
-    CompactCombinations::Workspace _last;
+    std::unique_ptr<LikelihoodEngine::Scratch> _last;
     std::int64_t _helper_nanoseconds = 0;
 };

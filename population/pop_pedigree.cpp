@@ -13,7 +13,7 @@
 #include "support/memory_limit.h"
 
 void TPopPedigree::analyse(const SampleDescription& sample, std::int32_t n_initial) {
-    if (Whole) {
+    if (Options.whole_pedigrees) {
         analyse_whole(sample, n_initial);
         return;
     }
@@ -27,8 +27,7 @@ void TPopPedigree::analyse(const SampleDescription& sample, std::int32_t n_initi
     calc_ML_allelic_frequencies();
     UseAllCombinations = true;
     HaplDB.build_all_haplotypes(AlleleDB);
-    // The summed likelihood never lists the genotypes of absent parents.
-    if (!Fast && needs_pair_table() && !SmallGenDB.build_all_valid_gen(HaplDB)) {
+    if (builds_pair_table() && !SmallGenDB.build_all_valid_gen(HaplDB)) {
         console() << "Unable to build genotype data base ... exiting"
                   << "\n";
         error_log.report(
@@ -41,7 +40,7 @@ void TPopPedigree::analyse(const SampleDescription& sample, std::int32_t n_initi
 }
 
 void TPopPedigree::note_nuclear_losses(const SampleDescription& sample) {
-    if (!FromDataFile) {
+    if (!Options.from_data_file) {
         return;
     }
     const auto losses = WholePedigreeSample(sample, PhenPedDB._unknown_id).nuclear_losses();
@@ -53,10 +52,10 @@ void TPopPedigree::note_nuclear_losses(const SampleDescription& sample) {
 }
 
 void TPopPedigree::load_sample(const SampleDescription& sample) {
-    if (const auto error = first_record_error(sample, FromDataFile)) {
+    if (const auto error = first_record_error(sample, Options.from_data_file)) {
         fatal_input_error(error->message, error->hint);
     }
-    if (!Whole) {
+    if (!Options.whole_pedigrees) {
         // A stored file must not change meaning: "?" is an unknown allele to
         // the whole-pedigree model only.
         for (const SampleRecord& r : sample.records) {
@@ -118,6 +117,10 @@ void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
     }
 }
 
+bool TPopPedigree::builds_pair_table() const {
+    return !Options.whole_pedigrees && PedDB.engine().wants_pair_table() && needs_pair_table();
+}
+
 bool TPopPedigree::needs_pair_table() const {
     // A parent takes every genotype when it has no data, and also when it is
     // itself the child of a family (its parent record is then never marked
@@ -145,13 +148,10 @@ void TPopPedigree::check_table_sizes() const {
     // that table: for both loci together and for each locus alone (the
     // allele-frequency step).
     const double haplotype_bytes = sizeof(TPopHaplotype) + 2 * sizeof(void*);
-    const double genotype_bytes = !Fast && !Whole && needs_pair_table() ? sizeof(TSmallGen) : 0.0;
-    // Without the genotype table, the summed likelihood keeps four numbers per haplotype.
+    const double genotype_bytes = builds_pair_table() ? sizeof(TSmallGen) : 0.0;
+    const double engine_bytes = PedDB.engine().bytes_per_haplotype();
     auto table_bytes = [&](double haplotypes) {
-        if (Fast || Whole) {
-            return haplotypes * (haplotype_bytes + 4.0 * sizeof(double));
-        }
-        return haplotypes * haplotype_bytes +
+        return haplotypes * (haplotype_bytes + engine_bytes) +
                haplotypes * (haplotypes + 1.0) / 2.0 * genotype_bytes;
     };
     double haplotypes = AlleleDB.n_loci() > 0 ? 1.0 : 0.0;
@@ -170,7 +170,7 @@ void TPopPedigree::check_table_sizes() const {
         text << std::fixed << std::setprecision(0) << "TPopPedigree::analyse : sample " << Name
              << " has " << alleles.str() << " alleles (with \"#\") at its loci, which make "
              << haplotypes << " haplotypes";
-        if ((Fast && !Whole) || genotype_bytes > 0.0) {
+        if (needs_pair_table()) {
             text << " and " << haplotypes * (haplotypes + 1.0) / 2.0 << " genotypes";
         }
         text << ": " << mebibytes(static_cast<std::uint64_t>(std::min(needed, 1.8e19)))
@@ -183,7 +183,6 @@ void TPopPedigree::check_table_sizes() const {
 bool TPopPedigree::build_pedigrees() {
     PedDB._sample_name = Name;
     PedDB._release_combinations = true;
-    PedDB._fast = Fast;
     try {
         PedDB.build_pedigree_structures(PhenPedDB);
     } catch (const std::bad_alloc&) {

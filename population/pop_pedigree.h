@@ -12,6 +12,7 @@
 #include "pedigree/small_gen.h"
 #include "pedigree/whole_pedigrees.h"
 #include "population/whole_pedigree_sample.h"
+#include "support/analysis_options.h"
 
 // One population sample: its individuals and every database built from them.
 class TPopPedigree {
@@ -25,7 +26,8 @@ class TPopPedigree {
     static constexpr float kConvergence = 1e-7F;
     static constexpr std::int32_t kLocusInitialConditions = 2;
 
-    explicit TPopPedigree(std::string name) : Name(std::move(name)) {}
+    explicit TPopPedigree(std::string name, const AnalysisOptions& options = {})
+        : Name(std::move(name)), Options(options), PedDB(options.engine) {}
     TPopPedigree(const TPopPedigree&) = delete;
     TPopPedigree& operator=(const TPopPedigree&) = delete;
 
@@ -72,23 +74,21 @@ class TPopPedigree {
     SampleDescription describe_random_sample() const;
 
     std::string Name;
+    const AnalysisOptions Options;
     TAlleleDB AlleleDB;
     TPopHaploDB HaplDB;
     TSmallGenDB SmallGenDB;
     TPhenPedDB PhenPedDB;
     TPedDB PedDB;
     double EquilLnLHood = 0.0;
-    // Evaluate the likelihood by summing over passed-on haplotypes (the
-    // option --fast): no table of every genotype is built.
-    bool Fast = false;
-    // Read from the data file, not drawn by the simulation test: only such a
-    // sample is refused an allele named "#".
-    bool FromDataFile = true;
     // Set by note_nuclear_losses, for standard error.
     std::string NuclearNotice;
-    // Analyse each pedigree whole, jointly (the option --whole-pedigrees).
-    bool Whole = false;
     // The sample as whole pedigrees see it, and the last sample drawn from it.
     std::unique_ptr<WholePedigreeSample> WholeSample;
     SampleDescription WholeDrawn;
+
+  private:
+    // Whether the table of every pair of haplotypes is built: when the
+    // engine lists genotypes and some family needs it.
+    bool builds_pair_table() const;
 };

@@ -11,7 +11,6 @@
 #include "support/clock.h"
 #include "support/errors.h"
 #include "support/run_stats.h"
-#include "support/threads.h"
 
 namespace {
 
@@ -33,8 +32,10 @@ void set_frequencies(TPopHaploDB& haplotypes, const std::vector<double>& f,
     }
 }
 
-// One EM run over the database from the frequencies in `haplotypes`.
-float run_em(TPedDB& peds, TPopHaploDB& haplotypes, std::int32_t max_iterations, double tolerance) {
+} // namespace
+
+float run_em_through_database(TPedDB& peds, TPopHaploDB& haplotypes, std::int32_t max_iterations,
+                              double tolerance) {
     float run_ln_l = static_cast<float>(kFloorLnLikelihood);
     for (std::int32_t t = 1; t <= max_iterations; ++t) {
         peds.calc_probabilities();
@@ -48,8 +49,6 @@ float run_em(TPedDB& peds, TPopHaploDB& haplotypes, std::int32_t max_iterations,
     }
     return run_ln_l;
 }
-
-} // namespace
 
 void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
                                        std::int32_t& n_initial, std::int32_t& max_iterations,
@@ -74,21 +73,20 @@ void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
         console() << ".";
     };
 
-    // Over the packed combinations the starting frequencies are drawn in
-    // order here, the runs made side by side (on one thread too: over flat
-    // arrays an iteration costs less than through the haplotype records),
-    // and their results taken in order.
+    // When the engine can run beside the database, the starting frequencies
+    // are drawn in order here, the runs made side by side (on one thread
+    // too: over flat arrays an iteration costs less than through the
+    // haplotype records), and their results taken in order.
     std::vector<std::vector<double>> starts;
     std::int32_t run = 1;
-    const std::int32_t threads = std::max(1, std::min(restart_threads(), n_initial));
-    const CompactCombinations* packed = peds.packed_for(haplotypes);
-    if (n_initial > 0 && packed != nullptr) {
+    const std::int32_t threads = std::max(1, std::min(Options.restart_threads, n_initial));
+    if (n_initial > 0 && peds.runs_beside(haplotypes)) {
         for (std::int32_t k = 0; k < n_initial; ++k) {
             haplotypes.random_frequencies(kSpread);
             starts.push_back(frequencies_of(haplotypes));
         }
-        const ParallelRestarts runs(*packed, peds._pedigrees, starts, max_iterations, tolerance,
-                                    threads);
+        const ParallelRestarts runs(peds.engine(), peds._pedigrees, starts, max_iterations,
+                                    tolerance, threads);
         if (run_stats_wanted()) {
             helper_em_nanoseconds() += runs.helper_nanoseconds();
         }
@@ -103,13 +101,13 @@ void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
             ++run;
         }
         if (run > n_initial) {
-            peds.commit_probabilities(runs.last_workspace());
+            peds.commit_probabilities(runs.last_scratch());
         } else if (run > 1) {
             // The database is left as the run before would have left it
             // (a pass that stops early uses what the one before it found).
             set_frequencies(haplotypes, starts[static_cast<std::size_t>(run - 2)], nullptr);
             const std::int64_t iterations = peds._em_iterations;
-            run_em(peds, haplotypes, max_iterations, tolerance);
+            run_em_through_database(peds, haplotypes, max_iterations, tolerance);
             peds._em_iterations = iterations;
         }
     }
@@ -119,7 +117,7 @@ void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
         } else {
             set_frequencies(haplotypes, starts[static_cast<std::size_t>(run - 1)], nullptr);
         }
-        tally(run_em(peds, haplotypes, max_iterations, tolerance));
+        tally(run_em_through_database(peds, haplotypes, max_iterations, tolerance));
     }
     haplotypes.copy_frequencies(best_copy);
     peds._ln_likelihood = best;
@@ -132,17 +130,16 @@ void TPopPedigree::calc_ML_allelic_frequencies() {
         TPopHaploDB locus_haplotypes;
         locus_haplotypes.build_locus_haplotypes(AlleleDB, k);
         TSmallGenDB locus_genotypes;
-        if (!Fast && needs_pair_table() && !locus_genotypes.build_all_valid_gen(locus_haplotypes)) {
+        if (builds_pair_table() && !locus_genotypes.build_all_valid_gen(locus_haplotypes)) {
             error_log.report(
                 "CurHaplDB.build_all_valid_gen(HaplDB) : Unable to build genotype data base ... "
                 "exiting",
                 Errors::kFatal);
         }
-        TPedDB locus_peds;
+        TPedDB locus_peds(Options.engine);
         locus_peds._sample_name = Name;
         locus_peds._release_combinations = true;
-        locus_peds._fast = Fast;
-        locus_peds._suggest_fast = !Fast;
+        locus_peds._notice_large = true;
         try {
             locus_peds.build_pedigree_structures(PhenPedDB);
         } catch (const std::bad_alloc&) {
@@ -166,7 +163,7 @@ void TPopPedigree::calc_sample_likelihoods(std::int32_t n_initial) {
     std::ostream& log = log_stream != nullptr ? *log_stream : discarded;
     PedDB.find_redundant_pedigrees();
     PedDB.normalise_weights();
-    PedDB._suggest_fast = !Fast;
+    PedDB._notice_large = true;
 
     std::int32_t start = clock_ms();
     log << "Building genotypes ... ";

@@ -4,7 +4,7 @@
 #include "population/pop_pedigree.h"
 
 void TPopPedigree::draw_random_sample() {
-    if (Whole) {
+    if (Options.whole_pedigrees) {
         WholeDrawn = WholeSample->draw(HaplDB);
         return;
     }
@@ -61,7 +61,7 @@ void TPopPedigree::draw_random_sample() {
 }
 
 SampleDescription TPopPedigree::describe_random_sample() const {
-    if (Whole) {
+    if (Options.whole_pedigrees) {
         return WholeDrawn;
     }
     // Exactly what writing the sample in the data-file layout and reading it

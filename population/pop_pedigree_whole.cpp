@@ -9,7 +9,6 @@
 #include "population/pop_pedigree.h"
 #include "support/clock.h"
 #include "support/errors.h"
-#include "support/threads.h"
 
 namespace {
 
@@ -92,7 +91,7 @@ void TPopPedigree::calc_whole_frequencies(const WholePedigrees& engine, TPopHapl
             }
         };
         std::vector<std::thread> helpers;
-        const auto threads = static_cast<std::size_t>(std::max(1, restart_threads()));
+        const auto threads = static_cast<std::size_t>(std::max(1, Options.restart_threads));
         for (std::size_t t = 1; t < threads && t < runs.size(); ++t) {
             helpers.emplace_back(work);
         }

@@ -67,7 +67,8 @@ CombinationCheck families_without_combinations(const SampleDescription& sample) 
     std::ostringstream console_text;
     const ScopedConsole quiet(&console_text);
     CombinationCheck check;
-    TPopPedigree pop(sample.name);
+    // Combination records are what the check reads: the listing engine.
+    TPopPedigree pop(sample.name, {.engine = EngineKind::listed});
     pop.load_sample(sample);
     pop.set_pseudo_haplotypes(pop.PhenPedDB, ' ');
     pop.PhenPedDB.add_missing_parents();

@@ -32,9 +32,14 @@ TEST(Entry, MissingDataFileStopsWithStatusOneAndAnEmptyLog) {
     // "--help" beside a seed is a base name like any other, and the extension
     // is always appended: "data.mbd" looks for data.mbd.mbd.
     for (const char* base : {"missing", "--help", "data.mbd"}) {
-        const e2e::Result r = e2e::run({{base, "7"}, "", {{"data.mbd", kData}}});
+        const e2e::Result r =
+            e2e::run({{base, "7"}, "", {{"data.mbd", kData}}, {}, "", "", {}, true});
         EXPECT_EQ(1, r.status) << base;
         EXPECT_EQ(kBanner + kInvalid, r.console) << base;
+        // Standard error names the path tried.
+        EXPECT_EQ("tovaquor: cannot open the data file " + std::string(base) +
+                      ".mbd: No such file or directory\n",
+                  r.errors);
         EXPECT_TRUE(r.has_log) << base;
         EXPECT_EQ("", r.log) << base;
         EXPECT_FALSE(r.has_report) << base;
@@ -42,6 +47,36 @@ TEST(Entry, MissingDataFileStopsWithStatusOneAndAnEmptyLog) {
     const e2e::Result found = e2e::run({{"data.mbd", "7"}, "", {{"data.mbd.mbd", kData}}});
     EXPECT_EQ(0, found.status);
     EXPECT_TRUE(found.has_report);
+}
+
+TEST(Entry, UnknownDoubleDashArgumentStopsBeforeAnyPrompt) {
+    // Leading, between or after the arguments, and alone (which would prompt).
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--tabels", "data", "17"},
+                                                 {"data", "--tabels", "17"},
+                                                 {"data", "17", "--tabels"},
+                                                 {"--listed", "--tabels"},
+                                                 {"--tabels"}}) {
+        const e2e::Result r =
+            e2e::run({args, "data\n17\n", {{"data.mbd", kData}}, {}, "data.mbr", "", {}, true});
+        EXPECT_EQ(1, r.status);
+        EXPECT_EQ("", r.console);
+        EXPECT_FALSE(r.has_log);
+        EXPECT_FALSE(r.has_report);
+        EXPECT_TRUE(r.errors.starts_with("tovaquor: unknown option --tabels (tovaquor --help "
+                                         "lists the options)\n\nUsage: tovaquor "))
+            << r.errors;
+    }
+}
+
+TEST(Entry, FatalStopSaysSoOnStandardErrorInOneLine) {
+    // A name with a terminal escape reaches standard error escaped.
+    const std::string data = "1 0 1\n2 s\nA\x1b[2J 0 0\n1 a\n1 b\nA\x1b[2J 0 0\n1 a\n1 b\n";
+    const e2e::Result r = e2e::run({{"data", "7"}, "", {{"data.mbd", data}}, {}, "", "", {}, true});
+    EXPECT_EQ(255, r.status);
+    EXPECT_TRUE(r.errors.starts_with("tovaquor: stopped: TPopPedigree::read_pedigrees : "
+                                     "individual A\\x1B[2J appears more than once in sample s\n"))
+        << r.errors;
+    EXPECT_NE(std::string::npos, r.console.find("individual A\x1b[2J appears more than once"));
 }
 
 TEST(Entry, ReportThatCannotBeCreatedStopsBeforeTheAnalysis) {
@@ -115,7 +150,7 @@ TEST(EntryOptions, HelpAndVersionPrintAndExitWithoutALog) {
         const e2e::Result r = run_args({flag});
         EXPECT_EQ(0, r.status) << flag;
         EXPECT_TRUE(
-            r.console.starts_with("Usage: tovaquor [--tables] [--html] [--fast] BASE SEED\n"))
+            r.console.starts_with("Usage: tovaquor [--tables] [--html] [--listed] BASE SEED\n"))
             << r.console;
         EXPECT_TRUE(r.console.ends_with(
             "\nExit status: 0 when every sample was analysed, 1 for a file problem, 2 when\n"

@@ -21,8 +21,11 @@ const std::string kTabHint = "Hint: this allele line holds a tab; alleles must b
                              "blanks (a tab is part of an allele name), so convert tab-separated "
                              "files first.\n";
 
-e2e::Result run_data(const std::string& data, const e2e::Env& env = {}) {
-    return e2e::run_data("bad", data, "2024", env);
+e2e::Result run_data(const std::string& data, const e2e::Env& env = {},
+                     const std::vector<std::string>& options = {}) {
+    std::vector<std::string> args = options;
+    args.insert(args.end(), {"bad", "2024"});
+    return e2e::run({args, "", {{"bad.mbd", data}}, env, "bad.mbr"});
 }
 
 // Runs of blanks made one blank.
@@ -107,6 +110,7 @@ struct Stop {
     e2e::Env env = {};
     std::string console_before = {}; // console lines between the banner and the message
     std::string log_before = {};
+    std::vector<std::string> options = {}; // before the arguments
 };
 
 // Names a case by its label in test output (the default printer dumps raw bytes).
@@ -122,7 +126,7 @@ class RefusedFile : public ::testing::TestWithParam<Stop> {};
 
 TEST_P(RefusedFile, StopsWithTheMessageOnConsoleAndLog) {
     const Stop& c = GetParam();
-    const e2e::Result r = run_data(c.data, c.env);
+    const e2e::Result r = run_data(c.data, c.env, c.options);
     EXPECT_EQ(255, r.status);
     EXPECT_EQ(kBanner + c.console_before + c.message + "\n" + c.hint, r.console);
     EXPECT_EQ(c.log_before + "***1" + c.message + "\n", r.log);
@@ -155,7 +159,8 @@ Stop family_over_limit(const char* label, const std::string& data, const std::st
                        " (TOVAQUOR_MAX_MEMORY_MB sets the limit)",
             .env = {{"TOVAQUOR_MAX_MEMORY_MB", "16"}},
             .console_before = runs,
-            .log_before = "Building genotypes ... "};
+            .log_before = "Building genotypes ... ",
+            .options = {"--listed"}};
 }
 
 std::string count_of(int k) {
@@ -231,7 +236,8 @@ const Stop kRefused[] = {
      .message = "TPopPedigree::analyse : sample Many has 254 alleles (with \"#\") at its loci, "
                 "which make 254 haplotypes and 32385 genotypes: 2 MiB of tables, more than the "
                 "memory limit of 1 MiB (TOVAQUOR_MAX_MEMORY_MB sets the limit)",
-     .env = {{"TOVAQUOR_MAX_MEMORY_MB", "1"}}},
+     .env = {{"TOVAQUOR_MAX_MEMORY_MB", "1"}},
+     .options = {"--listed"}},
     // Without a parent absent from the file only the haplotypes are tabled:
     // 151 x 151 of them at 56 bytes take 1.2 MiB.
     {.label = "HaplotypesOverTheLimit",
@@ -239,7 +245,8 @@ const Stop kRefused[] = {
      .message = "TPopPedigree::analyse : sample Many has 151 and 151 alleles (with \"#\") at its "
                 "loci, which make 22801 haplotypes: 2 MiB of tables, more than the memory limit "
                 "of 1 MiB (TOVAQUOR_MAX_MEMORY_MB sets the limit)",
-     .env = {{"TOVAQUOR_MAX_MEMORY_MB", "1"}}},
+     .env = {{"TOVAQUOR_MAX_MEMORY_MB", "1"}},
+     .options = {"--listed"}},
     // ...and families whose combinations outgrow it. 2^15 sib combinations of 15
     // sibs are refused before any is made.
     family_over_limit("SibCombinations", untyped_families({15, 6, 10}, false),

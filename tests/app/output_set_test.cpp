@@ -65,13 +65,13 @@ TEST_F(OutputSet, ASecondRunInTheFolderStopsBeforeWritingAnything) {
 
 TEST_F(OutputSet, KilledRunLeavesThePreviousSetAndNoTemporaryFile) {
     // The previous set comes quickly from a few simulated samples; the
-    // killed runs are still simulating 500 when the signal comes.
+    // killed runs are still simulating 20000 when the signal comes.
     const std::string example = e2e::read_example("example.mbd");
     ASSERT_EQ(0U, example.find("1 500 5\n"));
     put("ex.mbd", "1 5 5\n" + example.substr(8));
     std::string errors;
     ASSERT_EQ(0, run("--tables --html ex 3", errors));
-    put("ex.mbd", example);
+    put("ex.mbd", "1 20000 5\n" + example.substr(8));
     const std::vector<std::string> names = {"ex.mbr", "mirbo.log", "ex.summary.tsv", "ex.html"};
     std::vector<std::string> before;
     for (const std::string& name : names) {

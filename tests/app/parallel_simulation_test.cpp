@@ -20,7 +20,7 @@ namespace {
 
 struct Case {
     const char* file;
-    const char* memory_mb; // "" for no limit
+    const char* memory_mb; // "" for no limit; a limit is run with the listing engine
     int status;
 };
 
@@ -36,7 +36,16 @@ e2e::Result run_with(const Case& c, const char* threads) {
     if (*c.memory_mb != '\0') {
         env.emplace_back("TOVAQUOR_MAX_MEMORY_MB", c.memory_mb);
     }
-    return e2e::run_data("data", e2e::read_data(std::string("parallel/") + c.file), "3", env);
+    // The limit is one the listing engine's combinations pass.
+    std::vector<std::string> args{"data", "3"};
+    if (*c.memory_mb != '\0') {
+        args.insert(args.begin(), "--listed");
+    }
+    return e2e::run({args,
+                     "",
+                     {{"data.mbd", e2e::read_data(std::string("parallel/") + c.file)}},
+                     env,
+                     "data.mbr"});
 }
 
 TEST_P(ThreadCount, GivesTheSameReportConsoleAndLog) {

@@ -25,14 +25,14 @@ SimulatedSample job() {
 
 TEST(SampleCodec, JobsAndOutcomesRoundTrip) {
     const SimulatedSample a = job();
-    SimulatedSample fast = job();
-    fast.fast = true;
+    SimulatedSample listed = job();
+    listed.options.engine = EngineKind::listed;
     std::vector<SimulatedSample> jobs;
-    EXPECT_EQ(5, sample_codec::decode_jobs(sample_codec::encode_jobs(5, {&fast, &a}), jobs));
+    EXPECT_EQ(5, sample_codec::decode_jobs(sample_codec::encode_jobs(5, {&listed, &a}), jobs));
     ASSERT_EQ(2U, jobs.size());
-    // The option --fast travels with each job.
-    EXPECT_TRUE(jobs[0].fast);
-    EXPECT_FALSE(jobs[1].fast);
+    // The engine travels with each job.
+    EXPECT_EQ(EngineKind::listed, jobs[0].options.engine);
+    EXPECT_EQ(EngineKind::summed, jobs[1].options.engine);
     const SampleRecord& r = jobs[1].sample.records[0];
     EXPECT_EQ("(A random sample)", jobs[1].sample.name);
     EXPECT_EQ(7, jobs[1].sample.announced);

@@ -340,7 +340,8 @@ TEST(DataToolCheck, TablesBeyondTheMemoryLimitStopAsTheAnalysisDoes) {
                 "\nA" + std::to_string((i + 1) % 60) + " B0\n";
     }
     const e2e::Env env{{"TOVAQUOR_MAX_MEMORY_MB", "1"}};
-    const e2e::Result analysis = e2e::run_data("bad", data, "1", env);
+    // The check foresees the tables of the listing engine.
+    const e2e::Result analysis = e2e::run({{"--listed", "bad", "1"}, "", {{"bad.mbd", data}}, env});
     ASSERT_EQ(255, analysis.status);
     const std::string message = analysis.console.substr(e2e::kBanner.size());
     ASSERT_EQ(0U, message.find("TPopPedigree::analyse : sample Many has 61 and 61 alleles"));

@@ -251,7 +251,7 @@ TEST_P(HandChecked, GroupsWeighsAndMatchesTheBruteForceLogLikelihood) {
     const Engine engine = std::get<1>(GetParam());
     AllCombinations all(engine != Engine::active_only);
     Sample s(c.text);
-    s.peds._fast = engine == Engine::summed;
+    s.use_engine(engine == Engine::summed ? EngineKind::summed : EngineKind::listed);
     s.complete(c.hash);
     TPopHaploDB locus_haplotypes;
     TSmallGenDB locus_genotypes;

@@ -42,6 +42,9 @@ struct Sample {
     TPhenPedDB people;
     TPedDB peds;
 
+    // Evaluates the likelihood with `kind` (set before building).
+    void use_engine(EngineKind kind) { peds.set_engine(make_engine(kind)); }
+
     // Reads every record of `text` and sets the pseudo-haplotypes.
     explicit Sample(const std::string& text) {
         std::istringstream in(text);

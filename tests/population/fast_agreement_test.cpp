@@ -55,8 +55,8 @@ std::vector<SampleOutcome> analyse_file(const std::string& data, bool fast, int 
     std::vector<SampleOutcome> out;
     for (std::int32_t k = 0; k < run.n_samples; ++k) {
         const SampleDescription sample = reader.read_sample(reader.read_individual_count(k + 1));
-        TPopPedigree pop("Brand new pop");
-        pop.Fast = fast;
+        TPopPedigree pop("Brand new pop",
+                         {.engine = fast ? EngineKind::summed : EngineKind::listed});
         pop.analyse(sample, run.n_initial);
         SampleOutcome o;
         o.sample_ln_l = pop.PedDB._ln_likelihood;

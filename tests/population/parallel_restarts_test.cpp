@@ -1,5 +1,5 @@
-// EM runs side by side over the packed combinations give, bit for bit, what
-// the same runs give one after the other through the pedigree database.
+// EM runs side by side beside the pedigree database give, bit for bit, what
+// the same runs give one after the other through it, with either engine.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -31,7 +31,7 @@ struct Outcome {
     }
 };
 
-// The estimation's loop over the database, from `start`.
+// The estimation's own loop over the database, from `start`.
 Outcome through_database(TPedDB& peds, TPopHaploDB& haplotypes, const std::vector<double>& start,
                          std::int32_t max_iterations, double tolerance) {
     for (std::int32_t h = 0; h < haplotypes.size(); ++h) {
@@ -39,30 +39,24 @@ Outcome through_database(TPedDB& peds, TPopHaploDB& haplotypes, const std::vecto
         haplotypes[h]->_prev_freq = 0.0;
     }
     Outcome out;
-    out.ln_l = static_cast<float>(kFloorLnLikelihood);
-    for (std::int32_t t = 1; t <= max_iterations; ++t) {
-        peds.calc_probabilities();
-        peds.add_expected_counts(haplotypes);
-        ++out.iterations;
-        const bool converged = haplotypes.converged(tolerance);
-        if (converged || t == max_iterations) {
-            out.ln_l = static_cast<float>(peds.em_ln_likelihood());
-            break;
-        }
-    }
+    const std::int64_t before = peds._em_iterations;
+    out.ln_l = run_em_through_database(peds, haplotypes, max_iterations, tolerance);
+    out.iterations = peds._em_iterations - before;
     for (std::int32_t h = 0; h < haplotypes.size(); ++h) {
         out.frequencies.push_back(haplotypes[h]->_freq);
     }
     return out;
 }
 
-TEST(ParallelRestarts, SameRunsAsThroughTheDatabaseOnAnyNumberOfThreads) {
+class ParallelRestartsOf : public ::testing::TestWithParam<EngineKind> {};
+
+TEST_P(ParallelRestartsOf, SameRunsAsThroughTheDatabaseOnAnyNumberOfThreads) {
     AllCombinations all(true);
     Sample s(kSample);
+    s.use_engine(GetParam());
     s.complete(true);
     s.build();
-    const CompactCombinations* packed = s.peds.packed_for(s.haplotypes);
-    ASSERT_NE(nullptr, packed);
+    ASSERT_TRUE(s.peds.runs_beside(s.haplotypes));
     // Starting points of different shapes; the iteration caps stop some runs
     // before they converge.
     std::vector<std::vector<double>> starts;
@@ -87,7 +81,7 @@ TEST(ParallelRestarts, SameRunsAsThroughTheDatabaseOnAnyNumberOfThreads) {
                 through_database(s.peds, s.haplotypes, start, max_iterations, tolerance));
         }
         for (const std::int32_t threads : {1, 2, 3, 8}) {
-            const ParallelRestarts runs(*packed, s.peds._pedigrees, starts, max_iterations,
+            const ParallelRestarts runs(s.peds.engine(), s.peds._pedigrees, starts, max_iterations,
                                         tolerance, threads);
             ASSERT_EQ(starts.size(), runs.results().size());
             for (std::size_t k = 0; k < starts.size(); ++k) {
@@ -100,13 +94,13 @@ TEST(ParallelRestarts, SameRunsAsThroughTheDatabaseOnAnyNumberOfThreads) {
     }
 }
 
-TEST(ParallelRestarts, ARunMeetingAZeroProbabilityIsLeftToTheDatabase) {
+TEST_P(ParallelRestartsOf, ARunMeetingAZeroProbabilityIsLeftToTheDatabase) {
     AllCombinations all(true);
     Sample s(kSample);
+    s.use_engine(GetParam());
     s.complete(true);
     s.build();
-    const CompactCombinations* packed = s.peds.packed_for(s.haplotypes);
-    ASSERT_NE(nullptr, packed);
+    ASSERT_TRUE(s.peds.runs_beside(s.haplotypes));
     const auto n = static_cast<std::size_t>(s.haplotypes.size());
     // The second start gives every haplotype of S1 a frequency of zero.
     std::vector<std::vector<double>> starts(3,
@@ -115,12 +109,18 @@ TEST(ParallelRestarts, ARunMeetingAZeroProbabilityIsLeftToTheDatabase) {
         starts[1][static_cast<std::size_t>(h->_index)] = 0.0;
     }
     for (const std::int32_t threads : {1, 2, 3}) {
-        const ParallelRestarts runs(*packed, s.peds._pedigrees, starts, 10000,
+        const ParallelRestarts runs(s.peds.engine(), s.peds._pedigrees, starts, 10000,
                                     static_cast<double>(1e-7F), threads);
         EXPECT_TRUE(runs.results()[0].regular);
         EXPECT_FALSE(runs.results()[1].regular);
         EXPECT_FALSE(runs.results()[2].regular) << "runs after it go through the database too";
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, ParallelRestartsOf,
+                         ::testing::Values(EngineKind::summed, EngineKind::listed),
+                         [](const auto& info) {
+                             return info.param == EngineKind::summed ? "Summed" : "Listed";
+                         });
 
 } // namespace

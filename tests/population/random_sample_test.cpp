@@ -139,8 +139,8 @@ class Draw : public ::testing::TestWithParam<Transmission> {
         std::istringstream is(data(records));
         DataFileReader reader(is);
         const std::int32_t n = reader.read_individual_count(1);
-        auto pop = std::make_unique<TPopPedigree>("Brand new pop");
-        pop->FromDataFile = from_file;
+        auto pop = std::make_unique<TPopPedigree>("Brand new pop",
+                                                  AnalysisOptions{.from_data_file = from_file});
         pop->analyse(reader.read_sample(n), 1);
         return pop;
     }

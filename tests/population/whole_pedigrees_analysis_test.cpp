@@ -56,9 +56,9 @@ Outcome analyse(const SampleDescription& sample, bool whole, int n_initial, int 
     current_random_state() = RandomState{};
     random_uniform(generator);
     Outcome o;
-    TPopPedigree pop("Brand new pop");
-    pop.Fast = !whole;
-    pop.Whole = whole;
+    AnalysisOptions options;
+    options.whole_pedigrees = whole;
+    TPopPedigree pop("Brand new pop", options);
     pop.analyse(sample, n_initial);
     o.sample_ln_l = pop.PedDB._ln_likelihood;
     o.equilibrium_ln_l = pop.EquilLnLHood;
