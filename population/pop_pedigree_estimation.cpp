@@ -14,15 +14,6 @@
 
 namespace {
 
-// Frequencies and previous frequencies of every haplotype, as a run leaves them.
-std::vector<double> frequencies_of(const TPopHaploDB& haplotypes) {
-    std::vector<double> f(static_cast<std::size_t>(haplotypes.size()));
-    for (std::int32_t h = 0; h < haplotypes.size(); ++h) {
-        f[static_cast<std::size_t>(h)] = haplotypes[h]->_freq;
-    }
-    return f;
-}
-
 void set_frequencies(TPopHaploDB& haplotypes, const std::vector<double>& f,
                      const std::vector<double>* previous) {
     for (std::int32_t h = 0; h < haplotypes.size(); ++h) {
@@ -83,7 +74,7 @@ void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
     if (n_initial > 0 && peds.runs_beside(haplotypes)) {
         for (std::int32_t k = 0; k < n_initial; ++k) {
             haplotypes.random_frequencies(kSpread);
-            starts.push_back(frequencies_of(haplotypes));
+            starts.push_back(haplotypes.frequencies());
         }
         const ParallelRestarts runs(peds.engine(), peds._pedigrees, starts, max_iterations,
                                     tolerance, threads);

@@ -12,14 +12,6 @@
 
 namespace {
 
-std::vector<double> current_frequencies(const TPopHaploDB& haplotypes) {
-    std::vector<double> f(static_cast<std::size_t>(haplotypes.size()));
-    for (std::int32_t h = 0; h < haplotypes.size(); ++h) {
-        f[static_cast<std::size_t>(h)] = haplotypes[h]->_freq;
-    }
-    return f;
-}
-
 // One EM run from `f` (the last estimates out), with the convergence rule of
 // the nuclear EM: the summed change of the estimates against the previous
 // ones (zero before the first) below `tolerance`; its log-likelihood is the
@@ -51,7 +43,7 @@ double TPopPedigree::whole_ln_likelihood(const WholePedigrees& engine,
                                          const TPopHaploDB& haplotypes) const {
     WholePedigrees::Workspace w;
     double ln_l = 0.0;
-    const std::int64_t zero = engine.likelihood(current_frequencies(haplotypes), w, ln_l);
+    const std::int64_t zero = engine.likelihood(haplotypes.frequencies(), w, ln_l);
     if (zero < 0) {
         return ln_l;
     }
@@ -79,7 +71,7 @@ void TPopPedigree::calc_whole_frequencies(const WholePedigrees& engine, TPopHapl
     std::vector<std::vector<double>> runs;
     for (std::int32_t k = 0; k < n_initial; ++k) {
         haplotypes.random_frequencies(kSpread);
-        runs.push_back(current_frequencies(haplotypes));
+        runs.push_back(haplotypes.frequencies());
     }
     std::vector<float> ln_l(runs.size(), static_cast<float>(kFloorLnLikelihood));
     if (possible) {
@@ -101,7 +93,7 @@ void TPopPedigree::calc_whole_frequencies(const WholePedigrees& engine, TPopHapl
         }
     }
     best = kFloorLnLikelihood;
-    std::vector<double> best_f = current_frequencies(haplotypes);
+    std::vector<double> best_f = haplotypes.frequencies();
     std::vector<float> distinct;
     for (std::size_t k = 0; k < runs.size(); ++k) {
         if (std::find(distinct.begin(), distinct.end(), ln_l[k]) == distinct.end()) {
