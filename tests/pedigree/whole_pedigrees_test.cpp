@@ -214,22 +214,6 @@ const Case kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, AgainstBruteForce, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(WholePedigrees, ChildrenOfOneKnownParentAreHalfSibsLikeExplicitAbsentParents) {
-    const auto haps = haplotypes(2, 2);
-    const std::vector<double> f{0.1, 0.2, 0.3, 0.4};
-    WholePedigrees implicit;
-    implicit.build(parse("P 0 0 01 01\nA P 0 00 11\nB 0 P 00 01\n"), haps, 2);
-    WholePedigrees explicit_;
-    explicit_.build(parse("P 0 0 01 01\nX 0 0\nY 0 0\nA P X 00 11\nB Y P 00 01\n"), haps, 2);
-    WholePedigrees::Workspace w;
-    double a = 0.0;
-    double b = 0.0;
-    implicit.likelihood(f, w, a);
-    explicit_.likelihood(f, w, b);
-    expect_close(b, a);
-    EXPECT_EQ(6.0, implicit.founder_haplotypes());
-}
-
 // Pedigrees are summed separately, in order of their first member; one
 // without any typing carries no information and is left out; a typed middle
 // member that contradicts its own children makes its pedigree impossible.
@@ -256,27 +240,6 @@ TEST(WholePedigrees, PedigreesApartAndImpossibleOnes) {
     std::vector<double> next;
     impossible.next_frequencies(f, w, next); // the impossible one is skipped
     EXPECT_NEAR(2.0 / 8.0, next[2], 1e-15);  // D's two copies of haplotype 2 alone
-}
-
-TEST(WholePedigrees, EmStepsKeepFrequenciesSummingToOne) {
-    const auto haps = haplotypes(2, 2);
-    WholePedigrees engine;
-    engine.build(parse(kCases[0].text), haps, 2);
-    std::vector<double> f{0.25, 0.25, 0.25, 0.25};
-    WholePedigrees::Workspace w;
-    double previous = -1e300;
-    for (int t = 0; t < 20; ++t) {
-        double ln_l = 0.0;
-        engine.likelihood(f, w, ln_l);
-        EXPECT_GE(ln_l, previous - 1e-12); // EM never goes down
-        previous = ln_l;
-        engine.next_frequencies(f, w, f);
-        double sum = 0.0;
-        for (double x : f) {
-            sum += x;
-        }
-        EXPECT_NEAR(1.0, sum, 1e-14);
-    }
 }
 
 TEST(WholePedigrees, LoopsAreRefusedWithTheirMembers) {
