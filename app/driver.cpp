@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <iostream>
+#include <utility>
+#include <vector>
 
+#include "app/bootstrap.h"
 #include "app/results_collector.h"
 #include "app/sample_batch.h"
 #include "app/simulation.h"
@@ -72,6 +75,15 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
         SampleResults& described =
             results.samples.emplace_back(collect_sample(pop, sample, n_individuals));
         described.n_simulated = run.n_simulated;
+        if (results.hardy_weinberg_requested) {
+            described.hardy_weinberg = hardy_weinberg_per_locus(sample, results.seed, k + 1);
+        }
+        if (results.phases_requested && has_estimate(pop)) {
+            // Before the simulation test, which draws over the individuals' genotypes.
+            auto phases = collect_phases(pop);
+            described.phases_missing = !phases;
+            described.phases = phases ? std::move(*phases) : std::vector<IndividualPhaseRows>{};
+        }
         described.estimated = has_estimate(pop);
         if (!has_estimate(pop)) {
             // No random sample is drawn: there are no frequencies to draw from.
@@ -103,6 +115,10 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
         } else {
             run_simulation(pop, estimate.ratio(), run.n_simulated, run.n_initial, report,
                            &described, progress);
+        }
+        if (results.bootstrap_replicates > 0) {
+            bootstrap_intervals(sample, described, run.n_initial, results.seed, k + 1,
+                                results.bootstrap_replicates, options.threads);
         }
         described.complete = true;
         report.flush();

@@ -126,6 +126,14 @@ bool write_outputs(const app::CommandLine& command, RunOutputs& outputs, const s
         }
         files.emplace_back("Tables", names);
     }
+    if (command.phases) {
+        const std::string name = tables::phases_file_name(base);
+        std::string reason;
+        if (std::ostream* os = outputs.open("table", name, reason)) {
+            tables::write_phases(*os, results);
+        }
+        files.emplace_back("Phases", name);
+    }
     if (command.html) {
         const std::string page = base + ".html";
         std::string reason;
@@ -242,6 +250,9 @@ int run(const app::CommandLine& command, RunState& state) {
     results.version = TOVAQUOR_VERSION;
     results.data_file = base + ".mbd";
     results.seed = seed;
+    results.phases_requested = command.phases;
+    results.hardy_weinberg_requested = command.tables || command.html;
+    results.bootstrap_replicates = command.bootstrap;
     Progress progress(std::cerr, show_progress(), steady_ms);
     const std::int32_t start = clock_ms();
     std::int32_t without_estimate = 0;
@@ -270,6 +281,10 @@ int run(const app::CommandLine& command, RunState& state) {
 int tovaquor_main(int argc, char** argv) {
     app::CommandLine command = app::parse_command_line(argc, argv);
     command.analysis.threads = app::threads_from_environment();
+    if (!command.invalid.empty()) {
+        std::cerr << "tovaquor: " << command.invalid << " (tovaquor --help lists the options)\n";
+        return 1;
+    }
     remove_temporaries_on_signal();
     if (!command.unknown.empty()) {
         std::cerr << "tovaquor: unknown option " << display_text::for_terminal(command.unknown)

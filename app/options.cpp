@@ -1,7 +1,9 @@
 #include "app/options.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 #include <thread>
 
@@ -16,11 +18,30 @@ struct Option {
     // Accepted anywhere before "--" (else only leading the arguments).
     bool anywhere;
     void (*apply)(CommandLine&); // null: handled apart (documented here only)
+    // An option whose value is the next word: shown as "NAME N" in the usage.
+    void (*apply_value)(CommandLine&, std::string_view) = nullptr;
 };
+
+constexpr std::int32_t kMostReplicates = 1000000;
+
+void set_replicates(CommandLine& c, std::string_view text) {
+    long value = 0;
+    if (!text.empty() && text.size() <= 7 &&
+        text.find_first_not_of("0123456789") == std::string_view::npos) {
+        value = std::stol(std::string(text));
+    }
+    if (value < 1 || value > kMostReplicates) {
+        c.invalid = "--bootstrap needs a number of replicates from 1 to " +
+                    std::to_string(kMostReplicates) + ", not '" + std::string(text) + "'";
+        return;
+    }
+    c.bootstrap = static_cast<std::int32_t>(value);
+}
 
 constexpr Option kOptions[] = {
     {"--tables",
-     "also write BASE.summary.tsv, BASE.alleles.tsv,\nBASE.haplotypes.tsv and BASE.simulated.tsv",
+     "also write BASE.summary.tsv, BASE.alleles.tsv,\nBASE.haplotypes.tsv, BASE.simulated.tsv "
+     "and\nBASE.hwe.tsv",
      false, [](CommandLine& c) { c.tables = true; }},
     {"--html", "also write the page BASE.html", false, [](CommandLine& c) { c.html = true; }},
     {"--listed",
@@ -29,6 +50,14 @@ constexpr Option kOptions[] = {
      true, [](CommandLine& c) { c.analysis.engine = EngineKind::listed; }},
     {"--fast", "sum over the haplotypes parents pass on (the default)", true,
      [](CommandLine& c) { c.analysis.engine = EngineKind::summed; }},
+    {"--phases",
+     "also write BASE.phases.tsv: each typed individual's phased\nhaplotype pairs with their "
+     "posterior probabilities",
+     false, [](CommandLine& c) { c.phases = true; }},
+    {"--bootstrap",
+     "draw the families and singles with replacement N times\nand give 95 % intervals of the "
+     "frequencies, D',\noverall D' and Wn in the tables and on the page",
+     false, nullptr, set_replicates},
     {"--whole-pedigrees",
      "the joint likelihood of each whole pedigree (three generations,\nhalf-sibs, one known "
      "parent; ? for an unknown allele)\ninstead of each nuclear family on its own",
@@ -40,7 +69,8 @@ constexpr Option kOptions[] = {
 
 const Option* find_option(std::string_view arg, bool anywhere) {
     for (const Option& o : kOptions) {
-        if (o.apply != nullptr && o.name == arg && o.anywhere == anywhere) {
+        if ((o.apply != nullptr || o.apply_value != nullptr) && o.name == arg &&
+            o.anywhere == anywhere) {
             return &o;
         }
     }
@@ -78,7 +108,15 @@ CommandLine parse_command_line(int argc, char** argv) {
         if (option == nullptr) {
             break;
         }
-        option->apply(command);
+        if (option->apply_value != nullptr) {
+            option->apply_value(command, i + 1 < argc ? argv[i + 1] : "");
+            if (!command.invalid.empty()) {
+                return command;
+            }
+            ++i;
+        } else {
+            option->apply(command);
+        }
     }
     // An argument of two leading dashes before "--" that no option knows is
     // a misspelt option, never a base name or a seed.
@@ -97,12 +135,18 @@ CommandLine parse_command_line(int argc, char** argv) {
     for (; i < argc; ++i) {
         command.arguments.emplace_back(argv[i]);
     }
+    // Both work on nuclear families: phases per family, replicates drawn
+    // family by family.
+    if (command.analysis.whole_pedigrees && (command.phases || command.bootstrap > 0)) {
+        command.invalid = "--phases and --bootstrap work on nuclear families, not with "
+                          "--whole-pedigrees";
+    }
     return command;
 }
 
 std::string usage_text() {
     std::string text =
-        "Usage: tovaquor [--tables] [--html] [--listed] BASE SEED\n"
+        "Usage: tovaquor [--tables] [--html] [--phases] [--bootstrap N] [--listed] BASE SEED\n"
         "\n"
         "Estimates two-locus haplotype frequencies by maximum likelihood from the\n"
         "nuclear families and single individuals of BASE.mbd, and tests linkage and\n"
@@ -116,7 +160,7 @@ std::string usage_text() {
         "With any other number of arguments the program asks for both.\n";
     constexpr std::size_t kColumn = 15;
     for (const Option& o : kOptions) {
-        std::string line = "  " + std::string(o.name);
+        std::string line = "  " + std::string(o.name) + (o.apply_value != nullptr ? " N" : "");
         std::string_view help = o.help;
         for (;;) {
             line.resize(std::max(line.size() + 1, kColumn), ' ');

@@ -13,7 +13,10 @@ struct CommandLine {
     bool tables = false;
     bool html = false;
     AnalysisOptions analysis;
+    bool phases = false;
+    std::int32_t bootstrap = 0; // replicates, 0: none
     bool options_ended = false; // "--" was given
+    std::string invalid;        // why an option's value was refused
     std::string unknown;        // the first argument like an option that is none
     std::vector<std::string> arguments;
 };

@@ -37,6 +37,16 @@ void write_run_summary(std::ostream& os, const RunResults& run,
     }
     for (const SampleResults& sample : run.samples) {
         os << display_text::for_terminal(sample_summary_line(sample)) << "\n";
+        if (sample.estimated && sample.best_maximum_starts == 1) {
+            os << "Sample " << display_text::for_terminal(sample.name)
+               << ": only one initial condition reached the best maximum; run again with more "
+                  "initial conditions to trust it\n";
+        }
+        if (sample.phases_missing) {
+            os << "Sample " << display_text::for_terminal(sample.name)
+               << ": no phases, its families are too large to list within the memory limit "
+                  "(TOVAQUOR_MAX_MEMORY_MB sets it)\n";
+        }
     }
     for (const auto& [what, name] : files) {
         os << what << ": " << display_text::for_terminal(name) << "\n";

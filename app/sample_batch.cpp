@@ -8,6 +8,18 @@
 
 #include "population/pop_pedigree.h"
 
+CapturedOutput::CapturedOutput() : _saved_log(log_stream) {
+    set_console(&console);
+    set_message_capture(&messages);
+    log_stream = &messages.progress;
+}
+
+CapturedOutput::~CapturedOutput() {
+    log_stream = _saved_log;
+    set_console(nullptr);
+    set_message_capture(nullptr);
+}
+
 EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_initial,
                             const AnalysisOptions& options) {
     AnalysisOptions drawn = options;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,23 @@ struct SimulatedSample {
     std::string console;
     MessageCapture messages;
     bool out_of_memory = false;
+};
+
+// While alive, the calling thread's console text, log messages and log
+// progress go to buffers of their own, which the owner may read or drop:
+// work beside the run (its extras) leaves the console and the log as they were.
+class CapturedOutput {
+  public:
+    CapturedOutput();
+    ~CapturedOutput();
+    CapturedOutput(const CapturedOutput&) = delete;
+    CapturedOutput& operator=(const CapturedOutput&) = delete;
+
+    std::ostringstream console;
+    MessageCapture messages;
+
+  private:
+    std::ostream* _saved_log;
 };
 
 // Analyses a simulated sample exactly like an observed one, with `options`

@@ -11,6 +11,7 @@
 #include "pedigree/phen_ped.h"
 #include "pedigree/small_gen.h"
 #include "pedigree/whole_pedigrees.h"
+#include "population/maxima_tally.h"
 #include "population/whole_pedigree_sample.h"
 #include "support/analysis_options.h"
 
@@ -62,7 +63,7 @@ class TPopPedigree {
     // best estimates in `haplotypes`, their log-likelihood in `best` and the
     // number of distinct maxima in `maxima`.
     void calc_whole_frequencies(const WholePedigrees& engine, TPopHaploDB& haplotypes,
-                                std::int32_t n_initial, double& best, std::int32_t& maxima) const;
+                                std::int32_t n_initial, double& best, std::int32_t& maxima);
     // Log-likelihood at the frequencies of `haplotypes`; the floor, after a
     // warning naming its members, when a pedigree has zero probability.
     double whole_ln_likelihood(const WholePedigrees& engine, const TPopHaploDB& haplotypes) const;
@@ -86,6 +87,8 @@ class TPopPedigree {
     // The sample as whole pedigrees see it, and the last sample drawn from it.
     std::unique_ptr<WholePedigreeSample> WholeSample;
     SampleDescription WholeDrawn;
+    // The maxima of the last estimation (after analyse: the haplotype frequencies').
+    MaximaTally Maxima;
 
   private:
     // Whether the table of every pair of haplotypes is built: when the

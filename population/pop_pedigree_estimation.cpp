@@ -49,6 +49,7 @@ void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
     TPopHaploDB best_copy = haplotypes;
     // Distinct final log-likelihoods, compared in single precision.
     std::vector<float> maxima;
+    Maxima.clear();
     const double tolerance = threshold;
     // Takes the result of a run whose final frequencies are in `haplotypes`.
     auto tally = [&](float run_ln_l) {
@@ -56,6 +57,7 @@ void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
             maxima.push_back(run_ln_l);
         }
         const double ln_l = run_ln_l;
+        Maxima.add(haplotypes.frequencies(), best < ln_l);
         if (best < ln_l) {
             best_copy.copy_frequencies(haplotypes);
             best = ln_l;

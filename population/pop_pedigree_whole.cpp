@@ -56,7 +56,7 @@ double TPopPedigree::whole_ln_likelihood(const WholePedigrees& engine,
 
 void TPopPedigree::calc_whole_frequencies(const WholePedigrees& engine, TPopHaploDB& haplotypes,
                                           std::int32_t n_initial, double& best,
-                                          std::int32_t& maxima) const {
+                                          std::int32_t& maxima) {
     static const std::int32_t kSpread = 1000;
     // A pedigree that no frequencies make possible (checked where every
     // frequency is positive) leaves every run at the floor.
@@ -95,10 +95,12 @@ void TPopPedigree::calc_whole_frequencies(const WholePedigrees& engine, TPopHapl
     best = kFloorLnLikelihood;
     std::vector<double> best_f = haplotypes.frequencies();
     std::vector<float> distinct;
+    Maxima.clear();
     for (std::size_t k = 0; k < runs.size(); ++k) {
         if (std::find(distinct.begin(), distinct.end(), ln_l[k]) == distinct.end()) {
             distinct.push_back(ln_l[k]);
         }
+        Maxima.add(runs[k], best < static_cast<double>(ln_l[k]));
         if (best < static_cast<double>(ln_l[k])) {
             best = ln_l[k];
             best_f = runs[k];

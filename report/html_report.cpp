@@ -50,6 +50,11 @@ std::string num(double value, int decimals) {
     return text.empty() ? "&ndash;" : text;
 }
 
+std::string p_num(double value) {
+    const std::string text = p_value_text(value);
+    return text.empty() ? "&ndash;" : text;
+}
+
 // Round axis steps: 1, 2 or 5 times a power of ten, about `count` of them.
 double nice_step(double span, int count) {
     if (!(span > 0.0)) {
@@ -94,6 +99,30 @@ void summary_row(std::ostream& os, const std::string& what, const std::string& v
     os << "<tr><td>" << what << "</td><td>" << value << "</td></tr>\n";
 }
 
+void maxima_rows(std::ostream& os, const SampleResults& sample) {
+    summary_row(os,
+                "Distinct maxima (frequencies within " + shortest(sample.maxima_tolerance) + ")",
+                std::to_string(sample.distinct_maxima));
+    summary_row(os, "Initial conditions reaching the best maximum",
+                std::to_string(sample.best_maximum_starts));
+}
+
+// Warnings under the summary: a best maximum that one start alone found, a
+// chi-square P that the expected counts do not support.
+void summary_notes(std::ostream& os, const SampleResults& sample, const SampleTest& test) {
+    if (sample.estimated && sample.best_maximum_starts == 1) {
+        os << "<p class=\"note maxima\">Only one initial condition reached the best maximum: "
+              "another may exist that none reached. Run again with more initial conditions "
+              "(the third number of the data file).</p>\n";
+    }
+    if (test.df > 0 && !test.chi_square_reliable) {
+        os << "<p class=\"note chi-square\">The chi-square P is not reliable here: under "
+              "equilibrium the expected haplotype counts (founder haplotypes &times; p &times; q) "
+              "fall below Cochran's rule (none below 1, at most a fifth below 5). Use the "
+              "simulated P.</p>\n";
+    }
+}
+
 void summary(std::ostream& os, const SampleResults& sample, const std::optional<SampleLd>& ld_table,
              const SampleTest& test) {
     os << "<h3>Summary</h3>\n<table class=\"summary\">\n";
@@ -108,18 +137,22 @@ void summary(std::ostream& os, const SampleResults& sample, const std::optional<
         summary_row(os, "Equilibrium log-likelihood", num(sample.equilibrium_ln_l, 8));
         summary_row(os, "Likelihood ratio", num(sample.ratio(), 8));
         summary_row(os, "Distinct maxima", std::to_string(sample.n_maxima));
+        maxima_rows(os, sample);
     }
     if (test.df > 0) {
         summary_row(os, "Degrees of freedom", std::to_string(test.df));
-        summary_row(os, "Chi-square P (asymptotic)", num(test.chi_square_p, 6));
+        summary_row(os, "Chi-square P (asymptotic)", p_num(test.chi_square_p));
+        summary_row(os, "Smallest expected haplotype count",
+                    num(test.min_expected, 2) + " (" + std::to_string(test.cells_below_five) +
+                        " of " + std::to_string(test.cells) + " below 5)");
     }
     if (test.simulated) {
         summary_row(os, "Simulated P (report: r/n)",
-                    num(test.report_p, 5) + " (" + std::to_string(sample.tail) + " of " +
+                    p_num(test.report_p) + " (" + std::to_string(sample.tail) + " of " +
                         std::to_string(sample.valid) + " valid)");
-        summary_row(os, "Monte Carlo P (r+1)/(n+1)", num(test.monte_carlo_p, 5));
+        summary_row(os, "Monte Carlo P (r+1)/(n+1)", p_num(test.monte_carlo_p));
         summary_row(os, "95 % interval of P (Clopper-Pearson)",
-                    num(test.interval.lower, 5) + " &ndash; " + num(test.interval.upper, 5));
+                    p_num(test.interval.lower) + " &ndash; " + p_num(test.interval.upper));
     } else {
         summary_row(os, "Simulation test", escape(tables::test_text(sample)));
     }
@@ -128,6 +161,7 @@ void summary(std::ostream& os, const SampleResults& sample, const std::optional<
         summary_row(os, "W<sub>n</sub>", num(ld_table->table.wn, 5));
     }
     os << "</table>\n";
+    summary_notes(os, sample, test);
 }
 
 void allele_bars(std::ostream& os, const SampleResults& sample) {
@@ -382,6 +416,121 @@ void histogram(std::ostream& os, const SampleResults& sample, const SampleTest& 
        << test.df << " degrees of freedom, scaled to the counts.</figcaption>\n</figure>\n";
 }
 
+void hardy_weinberg_table(std::ostream& os, const SampleResults& sample) {
+    if (sample.hardy_weinberg.empty()) {
+        return;
+    }
+    os << "<h3>Hardy-Weinberg proportions per locus</h3>\n<table class=\"hardy-weinberg\">\n"
+          "<tr><th>Locus</th><th>Individuals</th><th>Alleles</th><th>Observed "
+          "heterozygosity</th><th>Expected heterozygosity</th><th>Exact P</th><th "
+          "class=\"name\">Method</th></tr>\n";
+    for (std::size_t k = 0; k < sample.hardy_weinberg.size(); ++k) {
+        const LocusHardyWeinberg& t = sample.hardy_weinberg[k];
+        os << "<tr><td>" << k + 1 << "</td><td>" << t.individuals << "</td><td>" << t.alleles
+           << "</td><td>" << num(t.observed_heterozygosity, 4) << "</td><td>"
+           << num(t.expected_heterozygosity, 4) << "</td><td>" << p_num(t.p_value)
+           << "</td><td class=\"name\">" << escape(tables::hwe_method(t)) << "</td></tr>\n";
+    }
+    os << "</table>\n<p class=\"caption\">Founders and single individuals (records without two "
+          "known parents) only, so that no two are related. A small P-value warns that the "
+          "locus departs from Hardy-Weinberg proportions, which inflates the linkage test "
+          "too.</p>\n";
+}
+
+// Frequencies with their bootstrap intervals as error bars, and D' on its
+// own scale beside them.
+void bootstrap_section(std::ostream& os, const SampleResults& sample,
+                       const std::optional<SampleLd>& ld_table) {
+    if (sample.bootstrap_replicates == 0) {
+        return;
+    }
+    std::vector<std::size_t> rows;
+    double top = 0.0;
+    for (std::size_t i = 0; i < sample.haplotypes.size(); ++i) {
+        const HaplotypeResult& h = sample.haplotypes[i];
+        if (haplotype_listed(sample, h)) {
+            rows.push_back(i);
+            top =
+                std::max({top, h.frequency, std::isnan(h.frequency_high) ? 0.0 : h.frequency_high});
+        }
+    }
+    top = top > 0.0 ? std::min(1.0, top * 1.05) : 1.0;
+    const int row_height = 18;
+    const int label_width = 110;
+    const int panel = 300;
+    const int gap = 40;
+    const int height = static_cast<int>(rows.size()) * row_height + 40;
+    os << "<h3>Bootstrap 95 % intervals</h3>\n<p>" << sample.bootstrap_replicates
+       << " replicates of the families and singles drawn with replacement, "
+       << sample.bootstrap_valid << " with an estimate; percentile intervals.</p>\n"
+       << "<figure class=\"bootstrap\">\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\""
+       << label_width + 2 * panel + gap + 20 << "\" height=\"" << height
+       << "\" role=\"img\" aria-label=\"Haplotype frequencies and D-prime with bootstrap "
+          "intervals\">\n";
+    auto fx = [&](double f) { return label_width + panel * std::clamp(f / top, 0.0, 1.0); };
+    const int right = label_width + panel + gap;
+    auto dx = [&](double d) { return right + panel * (std::clamp(d, -1.0, 1.0) + 1.0) / 2.0; };
+    const int axis_y = height - 22;
+    os << "<line class=\"axis\" x1=\"" << label_width << "\" y1=\"" << axis_y << "\" x2=\""
+       << label_width + panel << "\" y2=\"" << axis_y << "\"/><text x=\"" << label_width
+       << "\" y=\"" << axis_y + 14 << "\">0</text><text x=\"" << label_width + panel << "\" y=\""
+       << axis_y + 14 << "\" text-anchor=\"end\">" << num(top, 2) << " (frequency)</text>\n"
+       << "<line class=\"axis\" x1=\"" << right << "\" y1=\"" << axis_y << "\" x2=\""
+       << right + panel << "\" y2=\"" << axis_y << "\"/><line class=\"grid\" x1=\"" << dx(0.0)
+       << "\" y1=\"0\" x2=\"" << dx(0.0) << "\" y2=\"" << axis_y << "\"/><text x=\"" << right
+       << "\" y=\"" << axis_y + 14 << "\">&minus;1</text><text x=\"" << right + panel << "\" y=\""
+       << axis_y + 14 << "\" text-anchor=\"end\">+1 (D&prime;)</text>\n";
+    int y = 6;
+    for (std::size_t i : rows) {
+        const HaplotypeResult& h = sample.haplotypes[i];
+        std::string name;
+        for (const std::string& a : h.alleles) {
+            name += (name.empty() ? "" : " ") + a;
+        }
+        const int mid = y + row_height / 2;
+        os << "<g><title>" << escape(name) << ": " << shortest(h.frequency) << " ("
+           << shortest(h.frequency_low) << " to " << shortest(h.frequency_high)
+           << ")</title><text x=\"" << label_width - 6 << "\" y=\"" << mid + 4
+           << "\" text-anchor=\"end\">" << escape(name) << "</text><rect class=\"bar\" x=\""
+           << label_width << "\" y=\"" << y + 3 << "\" width=\"" << fx(h.frequency) - label_width
+           << "\" height=\"" << row_height - 6 << "\"/>";
+        if (!std::isnan(h.frequency_low)) {
+            os << "<line class=\"axis\" x1=\"" << fx(h.frequency_low) << "\" y1=\"" << mid
+               << "\" x2=\"" << fx(h.frequency_high) << "\" y2=\"" << mid << "\"/>";
+        }
+        os << "</g>\n";
+        if (ld_table && ld_table->haplotype_row[i] >= 0) {
+            const double d = ld_table->table
+                                 .cells[static_cast<std::size_t>(ld_table->haplotype_row[i])]
+                                       [static_cast<std::size_t>(ld_table->haplotype_column[i])]
+                                 .d_prime;
+            os << "<g><title>" << escape(name) << ": D&prime; = " << shortest(d) << " ("
+               << shortest(h.d_prime_low) << " to " << shortest(h.d_prime_high) << ")</title>";
+            if (!std::isnan(h.d_prime_low)) {
+                os << "<line class=\"axis\" x1=\"" << dx(h.d_prime_low) << "\" y1=\"" << mid
+                   << "\" x2=\"" << dx(h.d_prime_high) << "\" y2=\"" << mid << "\"/>";
+            }
+            if (!std::isnan(d)) {
+                os << "<circle cx=\"" << dx(d) << "\" cy=\"" << mid << "\" r=\"3.5\" fill=\""
+                   << diverging_colour(d) << "\" stroke=\"#444\"/>";
+            }
+            os << "</g>\n";
+        }
+        y += row_height;
+    }
+    os << "</svg>\n<figcaption>Left: each listed haplotype's frequency (bar) and its interval "
+          "(line). Right: its D&prime; (dot) and interval. Hover a row for the values.</figcaption>"
+          "\n</figure>\n<table class=\"summary bootstrap\">\n";
+    summary_row(os, "Overall D&prime; (95 % interval)",
+                (ld_table ? num(ld_table->table.overall_d_prime, 5) : std::string("&ndash;")) +
+                    " (" + num(sample.overall_d_prime_low, 5) + " &ndash; " +
+                    num(sample.overall_d_prime_high, 5) + ")");
+    summary_row(os, "W<sub>n</sub> (95 % interval)",
+                (ld_table ? num(ld_table->table.wn, 5) : std::string("&ndash;")) + " (" +
+                    num(sample.wn_low, 5) + " &ndash; " + num(sample.wn_high, 5) + ")");
+    os << "</table>\n";
+}
+
 void sample_section(std::ostream& os, const RunResults& run, const SampleResults& sample,
                     std::size_t number) {
     const std::optional<SampleLd> ld_table = sample_ld(sample);
@@ -403,10 +552,12 @@ void sample_section(std::ostream& os, const RunResults& run, const SampleResults
               "disequilibrium to measure.</p>\n";
     }
     allele_bars(os, sample);
+    hardy_weinberg_table(os, sample);
     haplotype_table(os, sample, ld_table);
     if (ld_table && !ld_table->rows.empty() && !ld_table->columns.empty()) {
         heatmap(os, sample, *ld_table);
     }
+    bootstrap_section(os, sample, ld_table);
     if (sample.test == TestStatus::kRun) {
         histogram(os, sample, test);
     }

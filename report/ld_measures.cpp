@@ -116,7 +116,9 @@ PairMeasures pair_measures(double h, double p, double q) {
     m.d = h - p * q;
     const double d_max =
         m.d > 0.0 ? std::min(p * (1.0 - q), (1.0 - p) * q) : std::min(p * q, (1.0 - p) * (1.0 - q));
-    m.d_prime = d_max > 0.0 ? m.d / d_max : kNaN;
+    // Frequencies that sum to 1 only up to rounding could take the ratio a
+    // last bit past its bound.
+    m.d_prime = d_max > 0.0 ? std::clamp(m.d / d_max, -1.0, 1.0) : kNaN;
     const double variances = p * (1.0 - p) * q * (1.0 - q);
     m.r_squared = variances > 0.0 ? m.d * m.d / variances : kNaN;
     return m;

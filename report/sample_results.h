@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,11 @@ struct HaplotypeResult {
     std::vector<std::int32_t> allele_index; // index in each locus' allele list
     double frequency = 0.0;
     double product = 0.0; // product of its alleles' frequencies
+    // 95 % bootstrap percentile intervals (NaN without --bootstrap).
+    double frequency_low = std::numeric_limits<double>::quiet_NaN();
+    double frequency_high = std::numeric_limits<double>::quiet_NaN();
+    double d_prime_low = std::numeric_limits<double>::quiet_NaN();
+    double d_prime_high = std::numeric_limits<double>::quiet_NaN();
 };
 
 struct SimulatedResult {
@@ -29,6 +35,27 @@ struct SimulatedResult {
     std::int32_t n_maxima = 0;
     bool valid = false;
     double ratio() const { return 2.0 * (sample_ln_l - equilibrium_ln_l); }
+};
+
+// The exact Hardy-Weinberg test of one locus on the founders and singles.
+struct LocusHardyWeinberg {
+    std::int32_t individuals = 0;
+    std::int32_t alleles = 0;
+    double observed_heterozygosity = 0.0;
+    double expected_heterozygosity = 0.0;
+    double p_value = 0.0;
+    std::int64_t draws = 0; // 0: complete enumeration
+};
+
+// One typed individual's phased haplotype pairs, most probable first.
+struct PhaseRow {
+    std::string haplotype_a; // alleles joined by "~"
+    std::string haplotype_b;
+    double posterior = 0.0;
+};
+struct IndividualPhaseRows {
+    std::string individual;
+    std::vector<PhaseRow> pairs;
 };
 
 // Why a sample has no simulation test.
@@ -48,6 +75,14 @@ struct SampleResults {
     double equilibrium_ln_l = 0.0;
     std::int32_t n_maxima = 0;
     double ratio() const { return 2.0 * (sample_ln_l - equilibrium_ln_l); }
+    // The maxima told apart by their frequencies (within maxima_tolerance),
+    // and how many initial conditions reached the one kept.
+    std::int32_t distinct_maxima = 0;
+    std::int32_t best_maximum_starts = 0;
+    double maxima_tolerance = 0.0;
+    // Haplotypes the founders bring in (two per typed founder or single, one
+    // per parent without data): the sample size of the chi-square rule.
+    std::int64_t founder_haplotypes = 0;
 
     std::vector<std::vector<AlleleResult>> alleles; // per locus, in report order
     std::vector<HaplotypeResult> haplotypes;        // every possible haplotype, sorted
@@ -57,6 +92,18 @@ struct SampleResults {
     std::vector<SimulatedResult> simulated;
     std::int64_t tail = 0;  // valid simulated ratios at least the observed one
     std::int64_t valid = 0; // valid simulated samples
+
+    std::vector<LocusHardyWeinberg> hardy_weinberg; // per locus
+    std::vector<IndividualPhaseRows> phases;        // with --phases
+    bool phases_missing = false; // asked for, but its families are too large to list
+    // With --bootstrap: replicates made and those with an estimate, and the
+    // 95 % percentile intervals of the table measures.
+    std::int32_t bootstrap_replicates = 0;
+    std::int32_t bootstrap_valid = 0;
+    double overall_d_prime_low = std::numeric_limits<double>::quiet_NaN();
+    double overall_d_prime_high = std::numeric_limits<double>::quiet_NaN();
+    double wn_low = std::numeric_limits<double>::quiet_NaN();
+    double wn_high = std::numeric_limits<double>::quiet_NaN();
 
     bool complete = false; // analysis and test finished
 };
@@ -72,6 +119,11 @@ struct RunResults {
     // The model when it is not the default nuclear-family one ("whole
     // pedigrees"); empty by default, so that default outputs stay as they were.
     std::string model;
+    // What the run was asked for beyond the report: phases (--phases) and
+    // bootstrap replicates (--bootstrap N).
+    bool phases_requested = false;
+    bool hardy_weinberg_requested = false; // the tables or the page show it
+    std::int32_t bootstrap_replicates = 0;
     std::vector<SampleResults> samples;
 };
 
@@ -84,8 +136,13 @@ bool allele_present(const AlleleResult& allele);
 // A haplotype of non-zero frequency whose alleles are all present.
 bool haplotype_listed(const SampleResults& sample, const HaplotypeResult& haplotype);
 
-// The disequilibrium of a sample's two loci, absent alleles left out.
+// The disequilibrium of a sample's two loci, from the listed haplotype
+// frequencies and their own marginals (so that the haplotype table alone
+// gives every measure); absent alleles left out.
 struct SampleLd {
+    // Marginal frequency of every allele of each locus: the sum of the listed
+    // haplotypes that carry it, in list order.
+    std::vector<std::vector<double>> marginals;
     std::vector<std::int32_t> rows;    // allele index at the first locus of each table row
     std::vector<std::int32_t> columns; // allele index at the second locus of each column
     ld::TableMeasures table;
@@ -106,5 +163,12 @@ struct SampleTest {
     double monte_carlo_p = 0.0;
     ld::Interval interval;
     bool simulated = false; // the Monte Carlo figures exist
+    // Cochran's rule for the chi-square approximation: every expected
+    // haplotype count under equilibrium (founder haplotypes times p times q)
+    // at least 1, and at most a fifth of them below 5.
+    double min_expected = 0.0;
+    std::int32_t cells_below_five = 0;
+    std::int32_t cells = 0;
+    bool chi_square_reliable = false;
 };
 SampleTest sample_test(const SampleResults& sample, const std::optional<SampleLd>& ld_table);

@@ -30,7 +30,7 @@ const char* const kNoEstimate = "no estimate: the likelihood of the sample is ze
 
 std::vector<std::string> file_names(const std::string& base) {
     return {base + ".summary.tsv", base + ".alleles.tsv", base + ".haplotypes.tsv",
-            base + ".simulated.tsv"};
+            base + ".simulated.tsv", base + ".hwe.tsv"};
 }
 
 std::string field(const std::string& name) {
@@ -104,7 +104,20 @@ void write_summary(std::ostream& os, const RunResults& run) {
              "p_lower_95",
              "p_upper_95",
              "overall_d_prime",
-             "wn"});
+             "wn",
+             "distinct_maxima",
+             "best_maximum_starts",
+             "maxima_tolerance",
+             "founder_haplotypes",
+             "min_expected_count",
+             "cells_expected_below_5",
+             "chi_square_reliable",
+             "bootstrap_replicates",
+             "bootstrap_valid",
+             "overall_d_prime_low",
+             "overall_d_prime_high",
+             "wn_low",
+             "wn_high"});
     for (std::size_t s = 0; s < run.samples.size(); ++s) {
         const SampleResults& sample = run.samples[s];
         const std::optional<SampleLd> ld_table = sample_ld(sample);
@@ -141,7 +154,20 @@ void write_summary(std::ostream& os, const RunResults& run) {
                  shortest(test.interval.lower),
                  shortest(test.interval.upper),
                  ld_table ? shortest(ld_table->table.overall_d_prime) : "",
-                 ld_table ? shortest(ld_table->table.wn) : ""});
+                 ld_table ? shortest(ld_table->table.wn) : "",
+                 est ? integer(sample.distinct_maxima) : "",
+                 est ? integer(sample.best_maximum_starts) : "",
+                 est ? shortest(sample.maxima_tolerance) : "",
+                 integer(sample.founder_haplotypes),
+                 shortest(test.min_expected),
+                 test.df > 0 ? integer(test.cells_below_five) : "",
+                 test.df > 0 ? (test.chi_square_reliable ? "yes" : "no") : "",
+                 integer(sample.bootstrap_replicates),
+                 integer(sample.bootstrap_valid),
+                 shortest(sample.overall_d_prime_low),
+                 shortest(sample.overall_d_prime_high),
+                 shortest(sample.wn_low),
+                 shortest(sample.wn_high)});
     }
 }
 
@@ -166,13 +192,16 @@ void write_alleles(std::ostream& os, const RunResults& run) {
 }
 
 void write_haplotypes(std::ostream& os, const RunResults& run) {
-    row(os, {"sample_number", "sample", "haplotype_number", "allele_1", "allele_2", "frequency",
-             "product_of_allele_frequencies", "d", "d_prime", "r_squared", "note"});
+    row(os,
+        {"sample_number", "sample", "haplotype_number", "allele_1", "allele_2", "frequency",
+         "product_of_allele_frequencies", "d", "d_prime", "r_squared", "note", "allele_1_marginal",
+         "allele_2_marginal", "frequency_low", "frequency_high", "d_prime_low", "d_prime_high"});
     for (std::size_t s = 0; s < run.samples.size(); ++s) {
         const SampleResults& sample = run.samples[s];
         const std::string number = integer(static_cast<std::int64_t>(s) + 1);
         if (!sample.estimated) {
-            row(os, {number, field(sample.name), "", "", "", "", "", "", "", "", kNoEstimate});
+            row(os, {number, field(sample.name), "", "", "", "", "", "", "", "", kNoEstimate, "",
+                     "", "", "", "", ""});
             continue;
         }
         const std::optional<SampleLd> ld_table = sample_ld(sample);
@@ -185,9 +214,14 @@ void write_haplotypes(std::ostream& os, const RunResults& run) {
             std::string d_prime;
             std::string r_squared;
             std::string note;
+            std::string marginal[2];
             if (!ld_table) {
                 note = "one locus";
             } else {
+                for (std::size_t k = 0; k < 2; ++k) {
+                    marginal[k] = shortest(
+                        ld_table->marginals[k][static_cast<std::size_t>(h.allele_index[k])]);
+                }
                 const ld::PairMeasures& m =
                     ld_table->table.cells[static_cast<std::size_t>(ld_table->haplotype_row[i])]
                                          [static_cast<std::size_t>(ld_table->haplotype_column[i])];
@@ -198,7 +232,9 @@ void write_haplotypes(std::ostream& os, const RunResults& run) {
             row(os, {number, field(sample.name), integer(h.number),
                      h.alleles.empty() ? "" : field(h.alleles[0]),
                      h.alleles.size() < 2 ? "" : field(h.alleles[1]), shortest(h.frequency),
-                     shortest(h.product), d, d_prime, r_squared, note});
+                     shortest(h.product), d, d_prime, r_squared, note, marginal[0], marginal[1],
+                     shortest(h.frequency_low), shortest(h.frequency_high), shortest(h.d_prime_low),
+                     shortest(h.d_prime_high)});
         }
     }
 }
@@ -225,12 +261,55 @@ void write_simulated(std::ostream& os, const RunResults& run) {
     }
 }
 
+void write_hardy_weinberg(std::ostream& os, const RunResults& run) {
+    row(os, {"sample_number", "sample", "locus", "individuals", "alleles",
+             "observed_heterozygosity", "expected_heterozygosity", "p_value", "method"});
+    for (std::size_t s = 0; s < run.samples.size(); ++s) {
+        const SampleResults& sample = run.samples[s];
+        const std::string number = integer(static_cast<std::int64_t>(s) + 1);
+        for (std::size_t k = 0; k < sample.hardy_weinberg.size(); ++k) {
+            const LocusHardyWeinberg& t = sample.hardy_weinberg[k];
+            row(os,
+                {number, field(sample.name), integer(static_cast<std::int64_t>(k) + 1),
+                 integer(t.individuals), integer(t.alleles), shortest(t.observed_heterozygosity),
+                 shortest(t.expected_heterozygosity), shortest(t.p_value), hwe_method(t)});
+        }
+    }
+}
+
+void write_phases(std::ostream& os, const RunResults& run) {
+    row(os, {"sample_number", "sample", "individual", "haplotype_a", "haplotype_b", "posterior",
+             "most_probable"});
+    for (std::size_t s = 0; s < run.samples.size(); ++s) {
+        const SampleResults& sample = run.samples[s];
+        const std::string number = integer(static_cast<std::int64_t>(s) + 1);
+        for (const IndividualPhaseRows& individual : sample.phases) {
+            for (std::size_t i = 0; i < individual.pairs.size(); ++i) {
+                const PhaseRow& pair = individual.pairs[i];
+                row(os, {number, field(sample.name), field(individual.individual),
+                         field(pair.haplotype_a), field(pair.haplotype_b), shortest(pair.posterior),
+                         i == 0 ? "1" : "0"});
+            }
+        }
+    }
+}
+
+std::string phases_file_name(const std::string& base) {
+    return base + ".phases.tsv";
+}
+
+std::string hwe_method(const LocusHardyWeinberg& test) {
+    return test.draws == 0 ? "exact, complete enumeration"
+                           : "exact, Monte Carlo " + integer(test.draws) + " draws";
+}
+
 std::vector<Table> all(const std::string& base) {
     const std::vector<std::string> names = file_names(base);
     return {{names[0], write_summary},
             {names[1], write_alleles},
             {names[2], write_haplotypes},
-            {names[3], write_simulated}};
+            {names[3], write_simulated},
+            {names[4], write_hardy_weinberg}};
 }
 
 } // namespace tables

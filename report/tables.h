@@ -11,13 +11,21 @@
 // test) gets one row that says why, its value fields empty.
 namespace tables {
 
-// The four file names for the report base name `base`.
+// The file names for the report base name `base`.
 std::vector<std::string> file_names(const std::string& base);
 
 void write_summary(std::ostream& os, const RunResults& run);
 void write_alleles(std::ostream& os, const RunResults& run);
 void write_haplotypes(std::ostream& os, const RunResults& run);
 void write_simulated(std::ostream& os, const RunResults& run);
+// One row per sample and locus with data in founders and singles.
+void write_hardy_weinberg(std::ostream& os, const RunResults& run);
+
+// Every typed individual's phased pairs (BASE.phases.tsv, with --phases).
+void write_phases(std::ostream& os, const RunResults& run);
+std::string phases_file_name(const std::string& base);
+// How a locus' Hardy-Weinberg P-value was found.
+std::string hwe_method(const LocusHardyWeinberg& test);
 
 // Each file with the function that writes it.
 struct Table {

@@ -150,7 +150,8 @@ TEST(EntryOptions, HelpAndVersionPrintAndExitWithoutALog) {
         const e2e::Result r = run_args({flag});
         EXPECT_EQ(0, r.status) << flag;
         EXPECT_TRUE(
-            r.console.starts_with("Usage: tovaquor [--tables] [--html] [--listed] BASE SEED\n"))
+            r.console.starts_with("Usage: tovaquor [--tables] [--html] [--phases] [--bootstrap N] "
+                                  "[--listed] BASE SEED\n"))
             << r.console;
         EXPECT_TRUE(r.console.ends_with(
             "\nExit status: 0 when every sample was analysed, 1 for a file problem, 2 when\n"
@@ -163,6 +164,28 @@ TEST(EntryOptions, HelpAndVersionPrintAndExitWithoutALog) {
     EXPECT_EQ(0, v.status);
     EXPECT_EQ(std::string("tovaquor ") + TOVAQUOR_VERSION + "\n", v.console);
     EXPECT_FALSE(v.has_log);
+}
+
+// A count that is not one is refused before anything is opened; the count
+// is the next word, whatever it looks like.
+TEST(EntryOptions, BootstrapTakesACountFromOneUp) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--bootstrap", "x", "data", "7"},
+          {"--bootstrap", "0", "data", "7"},
+          {"--bootstrap", "-3", "data", "7"},
+          {"--bootstrap", "1000001", "data", "7"},
+          {"--tables", "--bootstrap"}}) {
+        const e2e::Result r = e2e::run({args, "", {{"data.mbd", kData}}, {}, "", "", {}, true});
+        EXPECT_EQ(1, r.status) << args[1];
+        EXPECT_FALSE(r.has_log);
+        EXPECT_TRUE(r.errors.starts_with("tovaquor: --bootstrap needs a number of replicates from "
+                                         "1 to 1000000, not '"))
+            << r.errors;
+    }
+    const e2e::Result ok =
+        e2e::run({{"--bootstrap", "3", "data", "7"}, "", {{"data.mbd", kData}}, {}, "data.mbr"});
+    EXPECT_EQ(0, ok.status);
+    EXPECT_EQ(report_of({"data", "7"}), e2e::mask_times(ok.report));
 }
 
 } // namespace

@@ -98,7 +98,7 @@ TEST_F(OutputSet, KilledRunLeavesThePreviousSetAndNoTemporaryFile) {
         for (std::size_t i = 0; i < names.size(); ++i) {
             EXPECT_EQ(before[i], content(names[i])) << names[i];
         }
-        EXPECT_EQ(8U, left().size()); // the data file and the seven outputs
+        EXPECT_EQ(9U, left().size()); // the data file and the eight outputs
     }
 }
 

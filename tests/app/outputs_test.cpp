@@ -3,6 +3,8 @@
 // exit status; the tables hold what the report prints, in full precision.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <regex>
@@ -15,7 +17,7 @@
 namespace {
 
 const std::vector<std::string> kTableSuffixes = {".summary.tsv", ".alleles.tsv", ".haplotypes.tsv",
-                                                 ".simulated.tsv"};
+                                                 ".simulated.tsv", ".hwe.tsv"};
 
 std::vector<std::string> outputs_of(const std::string& base) {
     std::vector<std::string> names;
@@ -23,6 +25,7 @@ std::vector<std::string> outputs_of(const std::string& base) {
         names.push_back(base + suffix);
     }
     names.push_back(base + ".html");
+    names.push_back(base + ".phases.tsv");
     return names;
 }
 
@@ -74,18 +77,28 @@ class WithOptions : public ::testing::TestWithParam<Case> {};
 
 TEST_P(WithOptions, ReportConsoleLogAndStatusAreThoseOfARunWithout) {
     const Case& c = GetParam();
+    // The bootstrap's tables, the same on one thread and on two.
+    std::map<std::string, std::string> bootstrap_tables;
     for (const char* threads : {"1", "2"}) {
         SCOPED_TRACE(std::string("threads ") + threads);
         const e2e::Env env = {{"TOVAQUOR_THREADS", threads}};
         const e2e::Result plain = run_with({}, "data", c.data, "2024", env);
         for (const std::vector<std::string>& options :
-             {std::vector<std::string>{"--tables", "--html"}, {"--html", "--tables", "--"}}) {
+             {std::vector<std::string>{"--tables", "--html"},
+              {"--html", "--tables", "--phases", "--bootstrap", "20", "--"}}) {
             const e2e::Result r = run_with(options, "data", c.data, "2024", env);
             EXPECT_EQ(plain.status, r.status);
             EXPECT_EQ(plain.console, r.console);
             EXPECT_EQ(e2e::mask_times(plain.report), e2e::mask_times(r.report));
             EXPECT_EQ(e2e::mask_times(plain.log), e2e::mask_times(r.log));
-            EXPECT_EQ(5U, r.collected.size()); // four tables and the page
+            const bool phases = options.size() > 2;
+            EXPECT_EQ(kTableSuffixes.size() + 1 + (phases ? 1 : 0), r.collected.size());
+            if (phases) {
+                for (const char* table : {"data.haplotypes.tsv", "data.summary.tsv"}) {
+                    const auto [it, first] = bootstrap_tables.emplace(table, file_of(r, table));
+                    EXPECT_TRUE(first || it->second == file_of(r, table)) << table;
+                }
+            }
         }
         EXPECT_TRUE(plain.collected.empty()); // no option, no new file
     }
@@ -188,13 +201,58 @@ void check_AllelesAndHaplotypesMatchTheReport(const e2e::Result& run) {
         EXPECT_EQ(m[2].str(), rounded(h.at("frequency"), 5));
         EXPECT_EQ(m[3].str(), h.at("allele_1"));
         EXPECT_EQ(m[4].str(), h.at("allele_2"));
-        // D is the frequency less the product, to rounding.
-        EXPECT_NEAR(std::stod(h.at("frequency")) - std::stod(h.at("product_of_allele_frequencies")),
-                    std::stod(h.at("d")), 1e-15);
     }
     EXPECT_EQ(19U, listed);
     EXPECT_EQ(20U, haplotypes.size()); // and A1 B2, estimated at about 1e-11
     EXPECT_EQ("-1", rounded(by_number.at("7").at("d_prime"), 6).substr(0, 2));
+}
+
+// Every measure follows from the haplotype table alone: the marginals are the
+// sums of the listed frequencies by allele, D = h - p q, D' = D / Dmax,
+// r^2 = D^2 / (p(1-p) q(1-q)), and the summary's overall D' and Wn.
+void check_MeasuresFollowFromTheHaplotypeTable(const e2e::Result& run) {
+    const std::vector<Row> haplotypes = parse_table(file_of(run, "example.haplotypes.tsv"));
+    std::map<std::string, double> p;
+    std::map<std::string, double> q;
+    for (const Row& h : haplotypes) {
+        p[h.at("allele_1")] += std::stod(h.at("frequency"));
+        q[h.at("allele_2")] += std::stod(h.at("frequency"));
+    }
+    double chi = 0.0;
+    double overall = 0.0;
+    for (const Row& h : haplotypes) {
+        const double f = std::stod(h.at("frequency"));
+        const double pi = p[h.at("allele_1")];
+        const double qj = q[h.at("allele_2")];
+        EXPECT_NEAR(pi, std::stod(h.at("allele_1_marginal")), 1e-15);
+        EXPECT_NEAR(qj, std::stod(h.at("allele_2_marginal")), 1e-15);
+        const double d = f - pi * qj;
+        const double d_max =
+            d > 0 ? std::min(pi * (1 - qj), (1 - pi) * qj) : std::min(pi * qj, (1 - pi) * (1 - qj));
+        EXPECT_NEAR(d, std::stod(h.at("d")), 1e-12);
+        EXPECT_NEAR(d / d_max, std::stod(h.at("d_prime")), 1e-9);
+        EXPECT_LE(std::fabs(std::stod(h.at("d_prime"))), 1.0);
+        EXPECT_NEAR(d * d / (pi * (1 - pi) * qj * (1 - qj)), std::stod(h.at("r_squared")), 1e-9);
+        overall += pi * qj * std::fabs(d / d_max);
+        chi += d * d / (pi * qj);
+    }
+    // Cells of no listed haplotype have h = 0: D' = -1, D = -p q.
+    for (const auto& [a, pi] : p) {
+        for (const auto& [b, qj] : q) {
+            bool listed = false;
+            for (const Row& h : haplotypes) {
+                listed = listed || (h.at("allele_1") == a && h.at("allele_2") == b);
+            }
+            if (!listed) {
+                overall += pi * qj;
+                chi += pi * qj;
+            }
+        }
+    }
+    const Row summary = parse_table(file_of(run, "example.summary.tsv")).at(0);
+    EXPECT_NEAR(overall, std::stod(summary.at("overall_d_prime")), 1e-9);
+    const double smaller = static_cast<double>(std::min(p.size(), q.size()));
+    EXPECT_NEAR(std::sqrt(chi / (smaller - 1)), std::stod(summary.at("wn")), 1e-9);
 }
 
 void check_SimulatedRowsMatchTheReport(const e2e::Result& run) {
@@ -226,7 +284,7 @@ void check_SummaryOnStandardErrorNamesEveryFile(const e2e::Result& run) {
               "0.00116 (12 df)\n"
               "Report: example.mbr\n"
               "Tables: example.summary.tsv, example.alleles.tsv, example.haplotypes.tsv, "
-              "example.simulated.tsv\n"
+              "example.simulated.tsv, example.hwe.tsv\n"
               "Page: example.html\n",
               run.errors); // not a terminal: no progress line
 }
@@ -244,6 +302,10 @@ TEST(Example, TablesAndSummaryMatchTheReport) {
     {
         SCOPED_TRACE("AllelesAndHaplotypesMatchTheReport");
         check_AllelesAndHaplotypesMatchTheReport(run);
+    }
+    {
+        SCOPED_TRACE("MeasuresFollowFromTheHaplotypeTable");
+        check_MeasuresFollowFromTheHaplotypeTable(run);
     }
     {
         SCOPED_TRACE("SimulatedRowsMatchTheReport");
@@ -291,6 +353,30 @@ TEST(Outputs, SampleWithoutEstimateAndOneLocusSample) {
     EXPECT_NE(std::string::npos, r.errors.find("Sample Mendelian error: no estimate, the "
                                                "likelihood is zero (see mirbo.log)\n"));
     EXPECT_NE(std::string::npos, r.errors.find(", no simulated P-value (not run: one locus)\n"));
+}
+
+// Thirty singles of sixty alleles per locus and a child of two absent
+// parents: the summed likelihood fits in 100 MiB, the list of every pair of
+// haplotypes the phases need does not. The run goes on without them.
+TEST(Outputs, PhasesBeyondTheMemoryLimitLeaveTheRunAsItIs) {
+    std::string data = "1 0 2\n31\nWide\n";
+    for (int i = 0; i < 30; ++i) {
+        data += "S" + std::to_string(i) + " 0 0\n" + std::to_string(2 * i) + " " +
+                std::to_string(2 * i) + "\n" + std::to_string(2 * i + 1) + " " +
+                std::to_string(2 * i + 1) + "\n";
+    }
+    data += "K F M\n1 1\n2 2\n";
+    const e2e::Env env = {{"TOVAQUOR_MAX_MEMORY_MB", "100"}};
+    const e2e::Result plain = run_with({"--fast"}, "wide", data, "3", env);
+    const e2e::Result r = run_with({"--fast", "--phases"}, "wide", data, "3", env);
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(plain.console, r.console);
+    EXPECT_EQ(e2e::mask_times(plain.report), e2e::mask_times(r.report));
+    EXPECT_EQ(e2e::mask_times(plain.log), e2e::mask_times(r.log));
+    EXPECT_NE(std::string::npos, r.errors.find("Sample Wide: no phases, its families are too large "
+                                               "to list within the memory limit"));
+    const std::string phases = file_of(r, "wide.phases.tsv");
+    EXPECT_EQ(phases.find('\n') + 1, phases.size()); // the header alone
 }
 
 TEST(Outputs, OptionsEndAtDoubleDashAndAMisspeltOneIsRefused) {

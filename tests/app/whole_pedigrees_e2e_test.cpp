@@ -40,7 +40,7 @@ TEST(WholePedigreesRun, NamesTheModelWhereverTheRunIsDescribed) {
     EXPECT_NE(std::string::npos, r.console.find("Model: whole pedigrees"));
     EXPECT_TRUE(r.errors.starts_with("Model: whole pedigrees")) << r.errors;
     const std::string& summary = r.collected.at("ped.summary.tsv");
-    EXPECT_NE(std::string::npos, summary.find("\twn\tmodel\n"));
+    EXPECT_NE(std::string::npos, summary.find("\tmodel\n"));
     EXPECT_NE(std::string::npos, summary.find("\twhole pedigrees\n"));
     EXPECT_NE(std::string::npos,
               r.collected.at("ped.html").find("<dt>Model</dt><dd>whole pedigrees</dd>"));
@@ -57,12 +57,16 @@ TEST(WholePedigreesRun, SameBytesOnOneOrTwoThreads) {
     EXPECT_EQ(one.console, two.console);
 }
 
-TEST(WholePedigreesRun, UnknownAllelesWithoutTheOptionAreRefused) {
+// Unknown alleles without the option; options that work on nuclear families with it.
+TEST(WholePedigreesRun, WhatTheModelsCannotReadIsRefused) {
     const e2e::Result r = e2e::run_data("ped", kPedigrees);
     EXPECT_EQ(255, r.status);
     EXPECT_NE(std::string::npos,
               r.log.find("individual G1 has an unknown allele ?, which only --whole-pedigrees "
                          "reads"));
+    const e2e::Result phases = run_whole(kPedigrees, {}, {"--phases"});
+    EXPECT_EQ(1, phases.status);
+    EXPECT_NE(std::string::npos, phases.errors.find("work on nuclear families"));
 }
 
 // P's typing contradicts its own child, which the nuclear model never sees

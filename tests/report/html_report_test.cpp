@@ -60,7 +60,18 @@ TEST(HtmlReport, EachSampleGetsTheFiguresItsResultsAllow) {
 
     const std::string two = section(page, 1);
     EXPECT_NE(std::string::npos, two.find("Two loci &lt;A&amp;B&gt;"));
-    EXPECT_EQ(6U, count(two, "<rect class=\"bar\""));  // 3 alleles per locus, # included
+    // 3 alleles per locus, # included, then the 3 listed haplotypes with
+    // their bootstrap intervals (one of them known).
+    EXPECT_EQ(9U, count(two, "<rect class=\"bar\""));
+    EXPECT_NE(std::string::npos, two.find("<title>A1 B1: 0.5 (0.375 to 0.625)</title>"));
+    EXPECT_NE(std::string::npos, two.find("<title>A1 B1: D&prime; = 1 (0.5 to 1)</title>"));
+    EXPECT_NE(std::string::npos, two.find("Overall D&prime; (95 % interval)"));
+    // The page's P-values keep two significant digits; the single start
+    // reaching the best maximum and Cochran's rule both draw a note.
+    EXPECT_NE(std::string::npos, two.find("<td>Monte Carlo P (r+1)/(n+1)</td><td>0.667</td>"));
+    EXPECT_NE(std::string::npos, two.find("class=\"note maxima\""));
+    EXPECT_NE(std::string::npos, two.find("class=\"note chi-square\""));
+    EXPECT_EQ(2U, count(two, "exact, "));              // a Hardy-Weinberg row per locus
     EXPECT_EQ(4U, count(two, "<rect class=\"cell\"")); // # left out: 2 x 2
     EXPECT_EQ(1U, count(two, "<line class=\"observed\""));
     EXPECT_EQ(1U, count(two, "<path class=\"density\""));
@@ -190,7 +201,7 @@ TEST(HtmlInBrowser, ExamplePageRendersEveryFigure) {
     for (const char* figure : {"allele-bars", "heatmap", "histogram"}) {
         EXPECT_EQ(1U, count(r.dom, std::string("<figure class=\"") + figure + "\"")) << figure;
     }
-    EXPECT_NE(std::string::npos, r.dom.find("0.00400 (2 of 500 valid)"));
+    EXPECT_NE(std::string::npos, r.dom.find("0.0040 (2 of 500 valid)"));
 
     const auto [width, height] = png_size(r.png);
     EXPECT_EQ(1100U, width);
@@ -209,7 +220,7 @@ TEST(HtmlInBrowser, PageOfSamplesWithoutEstimateOrTestRenders) {
     std::ofstream(html, std::ios::binary) << page_of(hand_built_run());
     const Rendered r = render(chromium, html, out / "hand-built-report.png", 1600);
     EXPECT_EQ(3U, count(r.dom, "<section class=\"sample\""));
-    EXPECT_EQ(9U, count(r.dom, "<rect class=\"bar\""));
+    EXPECT_EQ(12U, count(r.dom, "<rect class=\"bar\"")); // with 3 bootstrap bars
     EXPECT_EQ(4U, count(r.dom, "<rect class=\"cell\""));
     EXPECT_EQ(1U, count(r.dom, "<figure class=\"histogram\""));
     EXPECT_NE(std::string::npos, r.dom.find("No estimate: the likelihood of the sample is zero."));

@@ -1,6 +1,7 @@
 // The disequilibrium measures against tables worked by hand, and the P-value
 // functions against closed forms and the binomial sums that define them.
 #include "report/ld_measures.h"
+#include "report/number_format.h"
 
 #include <gtest/gtest.h>
 
@@ -194,6 +195,21 @@ TEST(IncompleteBeta, MatchesClosedForms) {
         EXPECT_NEAR(1.0 - ld::incomplete_beta(4.0, 9.0, 1.0 - x), ld::incomplete_beta(9.0, 4.0, x),
                     1e-14);
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(PValueText, AtLeastTwoSignificantDigitsScientificWhenSmall) {
+    EXPECT_EQ("0.500", p_value_text(0.5));
+    EXPECT_EQ("0.012", p_value_text(0.0123));
+    EXPECT_EQ("0.0012", p_value_text(0.00123));
+    EXPECT_EQ("9.9e-04", p_value_text(0.00099));
+    EXPECT_EQ("3.2e-12", p_value_text(3.2e-12));
+    EXPECT_EQ("1.000", p_value_text(1.0));
+    EXPECT_EQ("0", p_value_text(0.0));
+    EXPECT_EQ("", p_value_text(std::nan("")));
 }
 
 } // namespace

@@ -29,7 +29,9 @@ inline RunResults hand_built_run() {
     two.sample_ln_l = -20.0;
     two.equilibrium_ln_l = -21.5;
     two.n_maxima = 1;
-    two.alleles = {{{"A1", 0.75F}, {"A2", 0.25F}, {"#", 0.0F}},
+    // A1's own estimate is not the haplotypes' marginal 0.75 (as with
+    // families): the measures take the marginal.
+    two.alleles = {{{"A1", 0.7499F}, {"A2", 0.25F}, {"#", 0.0F}},
                    {{"B1", 0.5F}, {"B2", 0.5F}, {"#", 1e-11F}}};
     const double trace = 1e-16;
     two.haplotypes = {
@@ -39,6 +41,16 @@ inline RunResults hand_built_run() {
         {6, {"A2", "#"}, {1, 2}, trace, 2.5e-12}, {7, {"A2", "B1"}, {1, 0}, 0.0, 0.125},
         {8, {"A2", "B2"}, {1, 1}, 0.25, 0.125},
     };
+    two.haplotypes[4].frequency_low = 0.375;
+    two.haplotypes[4].frequency_high = 0.625;
+    two.haplotypes[4].d_prime_low = 0.5;
+    two.haplotypes[4].d_prime_high = 1.0;
+    two.bootstrap_replicates = 50;
+    two.bootstrap_valid = 49;
+    two.overall_d_prime_low = 0.5;
+    two.overall_d_prime_high = 1.0;
+    two.wn_low = 0.25;
+    two.wn_high = 0.75;
     two.test = TestStatus::kRun;
     two.n_simulated = 3;
     two.simulated = {{-10.5, -11.0, 1, true},
@@ -46,6 +58,11 @@ inline RunResults hand_built_run() {
                      {-5.0, std::numeric_limits<double>::quiet_NaN(), 1, false}};
     two.tail = 1;
     two.valid = 2;
+    two.distinct_maxima = 2;
+    two.best_maximum_starts = 1;
+    two.maxima_tolerance = 0.001;
+    two.founder_haplotypes = 12;
+    two.hardy_weinberg = {{8, 2, 0.5, 0.46875, 1.0, 0}, {8, 3, 0.25, 0.59375, 0.0312, 20000}};
     run.samples.push_back(two);
 
     SampleResults none;
