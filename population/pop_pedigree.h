@@ -87,6 +87,8 @@ class TPopPedigree {
     // The sample as whole pedigrees see it, and the last sample drawn from it.
     std::unique_ptr<WholePedigreeSample> WholeSample;
     SampleDescription WholeDrawn;
+    // Founder haplotypes of the pedigrees with data, as whole pedigrees count them.
+    double WholeFounderHaplotypes = 0.0;
     // The maxima of the last estimation (after analyse: the haplotype frequencies').
     MaximaTally Maxima;
 
