@@ -58,6 +58,10 @@ constexpr Option kOptions[] = {
      "draw the families and singles with replacement N times\nand give 95 % intervals of the "
      "frequencies, D',\noverall D' and Wn in the tables and on the page",
      false, nullptr, set_replicates},
+    {"--whole-pedigrees",
+     "the joint likelihood of each whole pedigree (three generations,\nhalf-sibs, one known "
+     "parent; ? for an unknown allele)\ninstead of each nuclear family on its own",
+     true, [](CommandLine& c) { c.analysis.whole_pedigrees = true; }},
     {"--", "end of options (for a BASE that starts with --)", false, nullptr},
     {"-h, --help", "show this text", false, nullptr},
     {"--version", "show the version", false, nullptr},
@@ -130,6 +134,12 @@ CommandLine parse_command_line(int argc, char** argv) {
     }
     for (; i < argc; ++i) {
         command.arguments.emplace_back(argv[i]);
+    }
+    // Both work on nuclear families: phases per family, replicates drawn
+    // family by family.
+    if (command.analysis.whole_pedigrees && (command.phases || command.bootstrap > 0)) {
+        command.invalid = "--phases and --bootstrap work on nuclear families, not with "
+                          "--whole-pedigrees";
     }
     return command;
 }

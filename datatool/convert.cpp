@@ -144,9 +144,14 @@ void refuse_cycles(const GenotypeTable& table, const std::vector<Row>& rows,
 
 } // namespace
 
-Conversion convert_table(const GenotypeTable& table, const std::string& missing) {
+Conversion convert_table(const GenotypeTable& table, const std::string& missing,
+                         bool keep_partial) {
     Conversion result;
     ConversionSummary& summary = result.summary;
+    summary.keep_partial = keep_partial;
+    auto is_missing = [&](const std::string& allele) {
+        return allele.empty() || allele == missing;
+    };
     summary.read = table.individuals.size();
     summary.markers = table.markers;
     summary.alleles.resize(table.markers.size());
@@ -198,7 +203,7 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
         std::size_t present = 0;
         for (std::size_t m = 0; m < x.genotypes.size(); ++m) {
             for (const std::string* allele : {&x.genotypes[m].first, &x.genotypes[m].second}) {
-                if (allele->empty() || *allele == missing) {
+                if (is_missing(*allele)) {
                     continue;
                 }
                 check_name(table, x, "marker " + table.markers[m] + ": allele", *allele);
@@ -208,6 +213,7 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
         row.typed = present == 2 * x.genotypes.size();
         if (present > 0 && !row.typed) {
             ++summary.partly_typed;
+            row.typed = keep_partial;
         }
         rows.push_back(std::move(row));
     }
@@ -230,7 +236,11 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];
         const TableIndividual& x = table.individuals[i];
-        if (!row.typed) {
+        const bool links = keep_partial && named_by_written.count(row.id) != 0 &&
+                           (!row.father.empty() || !row.mother.empty());
+        if (links && !row.typed) {
+            ++summary.listed_untyped;
+        } else if (!row.typed) {
             if (named_by_written.count(row.id) != 0) {
                 ++summary.made_absent;
             } else if (named.count(row.id) != 0) {
@@ -245,13 +255,13 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
         record.parent1 = row.father.empty() ? kUnknownParent : row.father;
         record.parent2 = row.mother.empty() ? kUnknownParent : row.mother;
         for (std::size_t m = 0; m < x.genotypes.size(); ++m) {
-            const std::string& a = x.genotypes[m].first;
-            const std::string& b = x.genotypes[m].second;
+            const std::string& a = is_missing(x.genotypes[m].first) ? "?" : x.genotypes[m].first;
+            const std::string& b = is_missing(x.genotypes[m].second) ? "?" : x.genotypes[m].second;
             record.allele_lines[0] += (m == 0 ? "" : " ") + a;
             record.allele_lines[1] += (m == 0 ? "" : " ") + b;
             for (const std::string* allele : {&a, &b}) {
                 auto& seen = summary.alleles[m];
-                if (std::find(seen.begin(), seen.end(), *allele) == seen.end()) {
+                if (*allele != "?" && std::find(seen.begin(), seen.end(), *allele) == seen.end()) {
                     seen.push_back(*allele);
                 }
             }
@@ -278,7 +288,7 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
 }
 
 std::vector<Conversion> convert_pairs(const GenotypeTable& table, const std::string& missing,
-                                      const std::string& panel) {
+                                      const std::string& panel, bool keep_partial) {
     for (const std::string& marker : table.markers) {
         if (!pair_marker_name_ok(marker)) {
             throw InputError(table.file, 0,
@@ -296,7 +306,7 @@ std::vector<Conversion> convert_pairs(const GenotypeTable& table, const std::str
                 x.genotypes = {x.genotypes[first], x.genotypes[second]};
             }
             try {
-                pairs.push_back(convert_table(pair, missing));
+                pairs.push_back(convert_table(pair, missing, keep_partial));
             } catch (const InputError& e) {
                 // Only the empty pair is refused for the whole file (line 0):
                 // say which pair it is.
@@ -322,11 +332,18 @@ void print_summary(std::ostream& os, const ConversionSummary& s) {
        << "Individuals dropped: " << s.dropped_no_children + s.dropped_children_dropped << "\n"
        << "  untyped, without children: " << s.dropped_no_children << "\n"
        << "  untyped, whose children were all dropped: " << s.dropped_children_dropped << "\n"
-       << "Individuals typed at some alleles but not all (made untyped): " << s.partly_typed
-       << "\n";
+       << "Individuals typed at some alleles but not all ("
+       << (s.keep_partial ? "written with ? for the missing ones" : "made untyped")
+       << "): " << s.partly_typed << "\n";
+    if (s.keep_partial) {
+        os << "Untyped individuals written as ? ? to link their parents and children: "
+           << s.listed_untyped << "\n";
+    }
     if (s.one_known_parent > 0) {
-        os << "Individuals with one known parent (analysed as without parents): "
-           << s.one_known_parent << "\n";
+        os << "Individuals with one known parent ("
+           << (s.keep_partial ? "kept linked to it; --whole-pedigrees reads the link"
+                              : "analysed as without parents")
+           << "): " << s.one_known_parent << "\n";
     }
     std::size_t families = 0;
     for (const auto& [sibs, count] : s.families_by_sibs) {
@@ -394,7 +411,8 @@ std::string format_of(const datatool::CommandLine& line, const std::string& inpu
 
 int run_convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& /*err*/) {
     const datatool::CommandLine line = datatool::parse_command_line(
-        args, {"output", "loci", "format", "map", "missing", "simulations", "starts", "name"});
+        args, {"output", "loci", "format", "map", "missing", "simulations", "starts", "name"},
+        {"keep-partial"});
     if (line.help) {
         out << kConvertUsage;
         return 0;
@@ -451,12 +469,13 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
     } else {
         table = read_table_file(is, input, loci);
     }
+    const bool keep_partial = line.flags.count("keep-partial") != 0;
     std::vector<Conversion> conversions;
     if (table.markers.size() <= 2) {
-        conversions.push_back(convert_table(table, missing));
+        conversions.push_back(convert_table(table, missing, keep_partial));
         conversions.back().sample.name = name;
     } else {
-        conversions = convert_pairs(table, missing, name);
+        conversions = convert_pairs(table, missing, name, keep_partial);
     }
     DataFileContent content;
     content.n_simulated = simulations;

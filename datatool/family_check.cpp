@@ -5,6 +5,7 @@
 
 #include "io/sample_checks.h"
 #include "population/sample_families.h"
+#include "population/whole_pedigree_sample.h"
 
 namespace {
 
@@ -92,6 +93,10 @@ SampleCheck check_sample(const SampleDescription& sample) {
     check.families_by_sibs = structure.families_by_sibs;
     check.singles = structure.singles;
     check.generations = count_generations(sample);
+    const auto losses = WholePedigreeSample(sample, "0").nuclear_losses();
+    if (losses.middle > 0 || losses.one_parent > 0) {
+        check.nuclear_losses = losses.text();
+    }
     const CombinationCheck combinations = families_without_combinations(sample);
 
     // Allele counts in the order the report lists the alleles.
@@ -168,6 +173,9 @@ void print_sample_check(std::ostream& os, const SampleCheck& c, std::size_t numb
     os << (families > 0 ? ")" : "") << "\n"
        << "  Singles: " << c.singles << "\n"
        << "  Generations: " << c.generations << "\n";
+    if (!c.nuclear_losses.empty()) {
+        os << "  Note: " << c.nuclear_losses << "\n";
+    }
     for (std::size_t k = 0; k < c.alleles.size(); ++k) {
         os << "  Locus " << k + 1 << ": " << c.alleles[k].size()
            << (c.alleles[k].size() == 1 ? " allele:" : " alleles:");

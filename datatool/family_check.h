@@ -35,6 +35,8 @@ struct SampleCheck {
     std::int32_t generations = 0;
     std::vector<std::vector<std::pair<std::string, std::size_t>>> alleles; // per locus
     std::vector<IncompatibleFamily> incompatible;
+    // What the nuclear model cannot link as it is; empty when nothing.
+    std::string nuclear_losses;
 };
 
 // The sample's structure and the families the analysis would find without any

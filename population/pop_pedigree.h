@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "genetics/allele.h"
@@ -9,7 +10,9 @@
 #include "pedigree/ped_db.h"
 #include "pedigree/phen_ped.h"
 #include "pedigree/small_gen.h"
+#include "pedigree/whole_pedigrees.h"
 #include "population/maxima_tally.h"
+#include "population/whole_pedigree_sample.h"
 #include "support/analysis_options.h"
 
 // One population sample: its individuals and every database built from them.
@@ -34,6 +37,9 @@ class TPopPedigree {
     // Makes the individuals of `sample`, refusing duplicate identifiers and
     // individuals that are their own parent.
     void load_sample(const SampleDescription& sample);
+    // Says, in the log and in NuclearNotice, how many individuals of a sample
+    // read from a file the nuclear-family model cannot link as they are.
+    void note_nuclear_losses(const SampleDescription& sample);
     void set_pseudo_haplotypes(TPhenPedDB& db, char separator);
     bool build_pedigrees();
     // Stops with a message when the haplotype and genotype tables the alleles
@@ -51,6 +57,17 @@ class TPopPedigree {
     // its alleles (with "#"), then one draw per haplotype per initial condition.
     static std::int64_t deviates_needed(const SampleDescription& sample, std::int32_t n_initial);
 
+    // The analysis as whole pedigrees (population/pop_pedigree_whole.cpp).
+    void analyse_whole(const SampleDescription& sample, std::int32_t n_initial);
+    // EM over `engine` from `n_initial` random starts side by side; leaves the
+    // best estimates in `haplotypes`, their log-likelihood in `best` and the
+    // number of distinct maxima in `maxima`.
+    void calc_whole_frequencies(const WholePedigrees& engine, TPopHaploDB& haplotypes,
+                                std::int32_t n_initial, double& best, std::int32_t& maxima);
+    // Log-likelihood at the frequencies of `haplotypes`; the floor, after a
+    // warning naming its members, when a pedigree has zero probability.
+    double whole_ln_likelihood(const WholePedigrees& engine, const TPopHaploDB& haplotypes) const;
+
     // Draws new genotypes for every typed individual, in linkage equilibrium.
     void draw_random_sample();
     // The drawn sample as it would read back from a data file: its typed
@@ -65,6 +82,13 @@ class TPopPedigree {
     TPhenPedDB PhenPedDB;
     TPedDB PedDB;
     double EquilLnLHood = 0.0;
+    // Set by note_nuclear_losses, for standard error.
+    std::string NuclearNotice;
+    // The sample as whole pedigrees see it, and the last sample drawn from it.
+    std::unique_ptr<WholePedigreeSample> WholeSample;
+    SampleDescription WholeDrawn;
+    // Founder haplotypes of the pedigrees with data, as whole pedigrees count them.
+    double WholeFounderHaplotypes = 0.0;
     // The maxima of the last estimation (after analyse: the haplotype frequencies').
     MaximaTally Maxima;
 

@@ -4,6 +4,10 @@
 #include "population/pop_pedigree.h"
 
 void TPopPedigree::draw_random_sample() {
+    if (Options.whole_pedigrees) {
+        WholeDrawn = WholeSample->draw(HaplDB);
+        return;
+    }
     for (const auto& record : PedDB._parents.records()) {
         record->_phen->draw_random_genotype(HaplDB);
     }
@@ -57,6 +61,9 @@ void TPopPedigree::draw_random_sample() {
 }
 
 SampleDescription TPopPedigree::describe_random_sample() const {
+    if (Options.whole_pedigrees) {
+        return WholeDrawn;
+    }
     // Exactly what writing the sample in the data-file layout and reading it
     // back would give: allele names each followed by a blank, and a second
     // parent losing the carriage return that ends a line.

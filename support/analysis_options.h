@@ -15,6 +15,11 @@ struct AnalysisOptions {
     // Read from the data file, not drawn by the simulation test: only such a
     // sample is refused an allele named "#".
     bool from_data_file = true;
+    // The model: each connected pedigree whole, with its joint likelihood
+    // (--whole-pedigrees), instead of each nuclear family on its own. Not an
+    // engine of the nuclear model: it is another likelihood, with its own
+    // (population/pop_pedigree_whole.cpp).
+    bool whole_pedigrees = false;
     // Threads the run may use (TOVAQUOR_THREADS, else the hardware's).
     std::int32_t threads = 1;
     // Threads the EM of one analysis may use for its random initial

@@ -59,6 +59,31 @@ TEST(Convert, UntypedParentsBecomeAbsentAndUntypedLeavesAreDropped) {
     EXPECT_EQ((std::vector<std::vector<std::string>>{{"A1", "A2"}, {"B1", "B2"}}), s.alleles);
 }
 
+// --keep-partial: "?" for a missing allele; an untyped individual that links
+// a known parent to written children is written "? ?"; one known parent kept.
+TEST(Convert, KeepPartialWritesUnknownAllelesAndLinkingUntypedIndividuals) {
+    std::istringstream is(kFamilies + "f4 gm 0 0 0 0 A1 A2 B1 B1\n"
+                                      "f4 mid gm 0 0 0 0 0 0 0\n"
+                                      "f4 kid4 mid 0 0 0 A1 A1 B1 B2\n");
+    const Conversion c = convert_table(read_ped_file(is, "x.ped", {}, {"1", "2"}), "0", true);
+    EXPECT_EQ("f1_mum 0 0 | A1 B1 | A2 B2\n"
+              "f1_kid f1_dad f1_mum | A1 B1 | A1 B2\n"
+              "f1_half f1_dad f1_mum | A1 B1 | ? B2\n"
+              "f3_s 0 0 | A2 B2 | A2 B2\n"
+              "f3_one f3_x 0 | A1 B1 | A2 B1\n"
+              "f4_gm 0 0 | A1 B1 | A2 B1\n"
+              "f4_mid f4_gm 0 | ? ? | ? ?\n"
+              "f4_kid4 f4_mid 0 | A1 B1 | A1 B2\n",
+              records(c.sample));
+    EXPECT_EQ(1U, c.summary.listed_untyped);
+    EXPECT_EQ(1U, c.summary.partly_typed);
+    std::ostringstream summary;
+    print_summary(summary, c.summary);
+    EXPECT_NE(std::string::npos,
+              summary.str().find("Individuals with one known parent (kept linked to it; "
+                                 "--whole-pedigrees reads the link): 3\n"));
+}
+
 TEST(Convert, OneMarkerKeepsThoseTypedThere) {
     // "half" is typed at marker 2; "ghost" and "g" are not.
     const Conversion c = convert_ped(kFamilies, {"2"});

@@ -354,6 +354,24 @@ TEST(DataToolCheck, TablesBeyondTheMemoryLimitStopAsTheAnalysisDoes) {
     EXPECT_EQ("", r.console);
 }
 
+// A typed middle generation and a child with one known parent: check and the
+// analysis say what the nuclear model makes of them, and name the option.
+TEST(DataToolCheck, SaysWhatTheNuclearModelLeavesUnlinked) {
+    const std::string data = "1 0 1\n5 Three\nP 0 0\n1\n2\nQ 0 0\n1\n1\nC P Q\n1\n1\n"
+                             "K C D\n1\n3\nH P 0\n2\n2\n";
+    const std::string note =
+        "the nuclear-family model takes 1 typed individual who is both child and parent as an "
+        "untyped parent, and 1 individual with one known parent as unrelated to that parent; "
+        "--whole-pedigrees gives the joint likelihood of whole pedigrees";
+    const e2e::Result check = e2e::run_data_tool({"check", "three.mbd"}, {{"three.mbd", data}});
+    EXPECT_NE(std::string::npos, check.console.find("  Generations: 3\n  Note: " + note + "\n"))
+        << check.console;
+    const e2e::Result analysis = e2e::run_data("three", data);
+    EXPECT_TRUE(analysis.log.starts_with(
+        "***1::INFO :TPopPedigree::analyse : sample Three: " + note + "\n"))
+        << analysis.log;
+}
+
 TEST(DataToolCheck, OneLocusFilesAndSeveralSamples) {
     // Sample 1 fits; in sample 2 the second child cannot be the parents'.
     const std::string data = "2 10 3\n"
