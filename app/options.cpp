@@ -146,7 +146,8 @@ CommandLine parse_command_line(int argc, char** argv) {
 
 std::string usage_text() {
     std::string text =
-        "Usage: tovaquor [--tables] [--html] [--phases] [--bootstrap N] [--listed] BASE SEED\n"
+        "Usage: tovaquor [--tables] [--html] [--phases] [--bootstrap N]\n"
+        "                [--listed | --whole-pedigrees] BASE SEED\n"
         "\n"
         "Estimates two-locus haplotype frequencies by maximum likelihood from the\n"
         "nuclear families and single individuals of BASE.mbd, and tests linkage and\n"
@@ -162,6 +163,11 @@ std::string usage_text() {
     for (const Option& o : kOptions) {
         std::string line = "  " + std::string(o.name) + (o.apply_value != nullptr ? " N" : "");
         std::string_view help = o.help;
+        // A name too long for its column takes a line of its own.
+        if (line.size() >= kColumn) {
+            text += line + "\n";
+            line.clear();
+        }
         for (;;) {
             line.resize(std::max(line.size() + 1, kColumn), ' ');
             const std::size_t end = help.find('\n');
