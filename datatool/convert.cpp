@@ -13,6 +13,7 @@
 #include "io/ped_file.h"
 #include "io/table_file.h"
 #include "population/sample_families.h"
+#include "support/atomic_output_file.h"
 
 namespace {
 
@@ -159,6 +160,7 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing,
     std::vector<Row> rows;
     std::unordered_map<std::string, std::size_t> row_of;
     std::unordered_map<std::string, JoinedSource> sources;
+    std::vector<bool> partly; // per row: typed at some alleles but not all
     for (const TableIndividual& x : table.individuals) {
         const std::string where = x.family.empty() ? "" : " of family " + x.family;
         if (!x.family.empty()) {
@@ -211,7 +213,8 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing,
             }
         }
         row.typed = present == 2 * x.genotypes.size();
-        if (present > 0 && !row.typed) {
+        partly.push_back(present > 0 && !row.typed);
+        if (partly.back()) {
             ++summary.partly_typed;
             row.typed = keep_partial;
         }
@@ -238,16 +241,30 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing,
         const TableIndividual& x = table.individuals[i];
         const bool links = keep_partial && named_by_written.count(row.id) != 0 &&
                            (!row.father.empty() || !row.mother.empty());
+        std::string what = partly[i] ? (keep_partial ? "typed at some alleles but not all, "
+                                                       "written with ? for the missing ones"
+                                                     : "typed at some alleles but not all, "
+                                                       "made untyped")
+                                     : "";
+        auto note = [&](const std::string& text) { what += (what.empty() ? "" : "; ") + text; };
+        auto untyped = [&](const std::string& text) {
+            note((what.empty() ? "untyped, " : "") + text);
+        };
         if (links && !row.typed) {
             ++summary.listed_untyped;
+            note("untyped, written as ? ? to link its parents and children");
         } else if (!row.typed) {
             if (named_by_written.count(row.id) != 0) {
                 ++summary.made_absent;
+                untyped("left out as an absent parent (its children name it)");
             } else if (named.count(row.id) != 0) {
                 ++summary.dropped_children_dropped;
+                untyped("dropped (its children were all dropped)");
             } else {
                 ++summary.dropped_no_children;
+                untyped("dropped (no children)");
             }
+            summary.changes.push_back({x.line, row.id, what});
             continue;
         }
         SampleRecord record;
@@ -269,13 +286,23 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing,
         result.sample.records.push_back(std::move(record));
         if (row.father.empty() != row.mother.empty()) {
             ++summary.one_known_parent;
+            note(keep_partial ? "one known parent, kept linked to it"
+                              : "one known parent, analysed as without parents");
+        }
+        if (!what.empty()) {
+            summary.changes.push_back({x.line, row.id, what});
         }
     }
     for (const std::string& id : named_by_written) {
         if (row_of.count(id) == 0) {
             ++summary.parents_not_read;
+            summary.changes.push_back(
+                {sources.at(id).line, id, "named as a parent but not in the input, made absent"});
         }
     }
+    std::stable_sort(
+        summary.changes.begin(), summary.changes.end(),
+        [](const ConversionChange& a, const ConversionChange& b) { return a.line < b.line; });
     const FamilyStructure structure = family_structure(result.sample);
     summary.families_by_sibs = structure.families_by_sibs;
     summary.singles = structure.singles;
@@ -367,6 +394,12 @@ void print_summary(std::ostream& os, const ConversionSummary& s) {
     }
 }
 
+void print_changes(std::ostream& os, const std::string& file, const ConversionSummary& s) {
+    for (const ConversionChange& change : s.changes) {
+        os << file << ":" << change.line << ": " << change.id << ": " << change.what << "\n";
+    }
+}
+
 namespace {
 
 std::vector<std::string> split_commas(const std::string& text) {
@@ -411,7 +444,8 @@ std::string format_of(const datatool::CommandLine& line, const std::string& inpu
 
 int run_convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& /*err*/) {
     const datatool::CommandLine line = datatool::parse_command_line(
-        args, {"output", "loci", "format", "map", "missing", "simulations", "starts", "name"},
+        args,
+        {"output", "loci", "format", "map", "missing", "simulations", "starts", "name", "changes"},
         {"keep-partial"});
     if (line.help) {
         out << kConvertUsage;
@@ -429,6 +463,15 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
     const std::vector<std::string> inputs = {
         input, line.option("map"), std::filesystem::path(input).replace_extension(".map").string()};
     check_output_target(output, inputs);
+    const std::string changes = line.option("changes");
+    if (line.options.count("changes") != 0) {
+        if (changes.empty() || changes == output) {
+            throw UsageError("--changes needs a file of its own, not the data file");
+        }
+        std::vector<std::string> read_and_written = inputs;
+        read_and_written.push_back(output);
+        check_output_target(changes, read_and_written);
+    }
     if (line.option("loci").empty()) {
         throw UsageError(
             "convert needs the markers to keep: --loci L1,L2 (one marker, or more for every "
@@ -483,7 +526,31 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
     for (const Conversion& conversion : conversions) {
         content.samples.push_back(conversion.sample);
     }
+    // The list is finished before the data file is saved and renamed after
+    // it, so that a failure leaves no list beside an older data file.
+    std::optional<AtomicOutputFile> list;
+    std::size_t listed = 0;
+    if (!changes.empty()) {
+        list.emplace(changes);
+        for (const Conversion& conversion : conversions) {
+            if (conversions.size() > 1) {
+                list->stream() << "Sample \"" << conversion.sample.name << "\":\n";
+            }
+            print_changes(list->stream(), input, conversion.summary);
+            listed += conversion.summary.changes.size();
+        }
+        if (!list->finish()) {
+            throw OutputError(changes, list->error());
+        }
+    }
     save_mbd(output, content, inputs);
+    if (list) {
+        list->commit();
+    }
+    const std::string listed_line =
+        list ? "Individuals dropped or changed, one line each: " + std::to_string(listed) +
+                   ", in " + changes + "\n"
+             : "";
     const std::string run_parameters = std::to_string(simulations) + " simulated samples, " +
                                        std::to_string(starts) + " initial conditions\n";
     if (conversions.size() == 1) {
@@ -492,6 +559,7 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
             << conversion.sample.records.size() << " individuals, " << table.markers.size()
             << (table.markers.size() == 1 ? " locus, " : " loci, ") << run_parameters;
         print_summary(out, conversion.summary);
+        out << listed_line;
         return 0;
     }
     out << "Wrote " << output << ": " << conversions.size() << " samples, one per pair of "
@@ -505,5 +573,6 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
             << " individuals\n";
         print_summary(out, conversion.summary);
     }
+    out << (listed_line.empty() ? "" : "\n" + listed_line);
     return 0;
 }

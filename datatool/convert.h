@@ -9,6 +9,15 @@
 #include "io/genotype_table.h"
 #include "io/mbd_writer.h"
 
+// One individual dropped or changed by a conversion: the input line that
+// holds it (for a parent not in the input, the first line naming it), its
+// joined identifier and what happened to it.
+struct ConversionChange {
+    std::int64_t line = 0;
+    std::string id;
+    std::string what;
+};
+
 // What a conversion wrote and what it left out, and why.
 struct ConversionSummary {
     std::size_t read = 0;
@@ -28,6 +37,7 @@ struct ConversionSummary {
     std::size_t singles = 0;
     std::vector<std::string> markers;
     std::vector<std::vector<std::string>> alleles; // per marker, in order of appearance
+    std::vector<ConversionChange> changes;         // in line order
 };
 
 struct Conversion {
@@ -52,6 +62,9 @@ std::vector<Conversion> convert_pairs(const GenotypeTable& table, const std::str
                                       const std::string& panel, bool keep_partial = false);
 
 void print_summary(std::ostream& os, const ConversionSummary& summary);
+
+// One line per change: "FILE:LINE: ID: what happened".
+void print_changes(std::ostream& os, const std::string& file, const ConversionSummary& summary);
 
 // The `convert` command; `args` follow the command's name.
 int run_convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -57,6 +57,19 @@ TEST(Convert, UntypedParentsBecomeAbsentAndUntypedLeavesAreDropped) {
     EXPECT_EQ((std::map<std::size_t, std::size_t>{{1, 1}}), s.families_by_sibs);
     EXPECT_EQ(2U, s.singles);
     EXPECT_EQ((std::vector<std::vector<std::string>>{{"A1", "A2"}, {"B1", "B2"}}), s.alleles);
+    // Each individual counted above is named once, in line order; the
+    // absent parent on the line that first names it.
+    std::ostringstream changes;
+    print_changes(changes, "x.ped", s);
+    EXPECT_EQ("x.ped:1: f1_dad: untyped, left out as an absent parent (its children name it)\n"
+              "x.ped:4: f1_ghost: untyped, dropped (no children)\n"
+              "x.ped:5: f1_half: typed at some alleles but not all, made untyped; dropped (no "
+              "children)\n"
+              "x.ped:6: f2_gp: untyped, dropped (its children were all dropped)\n"
+              "x.ped:7: f2_g: untyped, dropped (no children)\n"
+              "x.ped:9: f3_one: one known parent, analysed as without parents\n"
+              "x.ped:9: f3_x: named as a parent but not in the input, made absent\n",
+              changes.str());
 }
 
 // --keep-partial: "?" for a missing allele; an untyped individual that links
@@ -82,6 +95,20 @@ TEST(Convert, KeepPartialWritesUnknownAllelesAndLinkingUntypedIndividuals) {
     EXPECT_NE(std::string::npos,
               summary.str().find("Individuals with one known parent (kept linked to it; "
                                  "--whole-pedigrees reads the link): 3\n"));
+    std::ostringstream changes;
+    print_changes(changes, "x.ped", c.summary);
+    EXPECT_EQ("x.ped:1: f1_dad: untyped, left out as an absent parent (its children name it)\n"
+              "x.ped:4: f1_ghost: untyped, dropped (no children)\n"
+              "x.ped:5: f1_half: typed at some alleles but not all, written with ? for the "
+              "missing ones\n"
+              "x.ped:6: f2_gp: untyped, dropped (its children were all dropped)\n"
+              "x.ped:7: f2_g: untyped, dropped (no children)\n"
+              "x.ped:9: f3_one: one known parent, kept linked to it\n"
+              "x.ped:9: f3_x: named as a parent but not in the input, made absent\n"
+              "x.ped:11: f4_mid: untyped, written as ? ? to link its parents and children; one "
+              "known parent, kept linked to it\n"
+              "x.ped:12: f4_kid4: one known parent, kept linked to it\n",
+              changes.str());
 }
 
 TEST(Convert, OneMarkerKeepsThoseTypedThere) {
