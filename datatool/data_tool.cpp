@@ -77,7 +77,9 @@ const char* const kCheckUsage =
     "Summarises a data file (samples, individuals, families by number of sibs,\n"
     "singles, absent parents, generations, alleles with their counts) and lists every\n"
     "family that Mendelian inheritance cannot explain, at one locus or only as\n"
-    "two-locus haplotypes.\n"
+    "two-locus haplotypes. Individuals with unknown alleles (?) are counted and\n"
+    "left out of that search, as if absent, so it may miss a family that only\n"
+    "their alleles contradict (tovaquor --whole-pedigrees finds it).\n"
     "Exit status: 0 clean, 2 some family is incompatible, 1 the file cannot be read.\n";
 
 const char* const kCleanUsage =
