@@ -141,7 +141,7 @@ void TPopPedigree::analyse_whole(const SampleDescription& sample, std::int32_t n
     log << "Building whole pedigrees ... ";
     WholePedigrees engine;
     WholeSample->build(engine, AlleleDB, HaplDB, -1, Name);
-    WholeFounderHaplotypes = engine.founder_haplotypes();
+    FounderHaplotypes = engine.founder_haplotypes();
     log << " done in " << elapsed_ms(start) << " ms !\n";
 
     log << "Computing linkage-equilibrium sample likelihood ... \n";
