@@ -9,6 +9,7 @@
 
 #include "io/sample_checks.h"
 #include "pedigree/pedigree.h"
+#include "population/whole_pedigree_sample.h"
 #include "support/errors.h"
 #include "support/memory_limit.h"
 

@@ -13,7 +13,6 @@
 #include "pedigree/small_gen.h"
 #include "population/maxima_tally.h"
 #include "population/sample_model.h"
-#include "population/whole_pedigree_sample.h"
 #include "support/analysis_options.h"
 
 // One population sample: its individuals and every database built from them.
@@ -62,17 +61,6 @@ class TPopPedigree {
     // its alleles (with "#"), then one draw per haplotype per initial condition.
     static std::int64_t deviates_needed(const SampleDescription& sample, std::int32_t n_initial);
 
-    // The analysis as whole pedigrees (population/pop_pedigree_whole.cpp).
-    void analyse_whole(const SampleDescription& sample, std::int32_t n_initial);
-    // EM over `engine` from `n_initial` random starts side by side; leaves the
-    // best estimates in `haplotypes`, their log-likelihood in `best` and the
-    // number of distinct maxima in `maxima`.
-    void calc_whole_frequencies(const WholePedigrees& engine, TPopHaploDB& haplotypes,
-                                std::int32_t n_initial, double& best, std::int32_t& maxima);
-    // Log-likelihood at the frequencies of `haplotypes`; the floor, after a
-    // warning naming its members, when a pedigree has zero probability.
-    double whole_ln_likelihood(const WholePedigrees& engine, const TPopHaploDB& haplotypes) const;
-
     // Draws new genotypes for every typed individual, in linkage equilibrium,
     // as the model drops them.
     void draw_random_sample();
@@ -85,7 +73,7 @@ class TPopPedigree {
 
     std::string Name;
     const AnalysisOptions Options;
-    const std::unique_ptr<const SampleModel> Model;
+    const std::unique_ptr<SampleModel> Model;
     TAlleleDB AlleleDB;
     TPopHaploDB HaplDB;
     TSmallGenDB SmallGenDB;
@@ -94,9 +82,6 @@ class TPopPedigree {
     double EquilLnLHood = 0.0;
     // Set by note_nuclear_losses, for standard error.
     std::string NuclearNotice;
-    // The sample as whole pedigrees see it, and the last sample drawn from it.
-    std::unique_ptr<WholePedigreeSample> WholeSample;
-    SampleDescription WholeDrawn;
     // Founder haplotypes of the pedigrees with data, when the model counts
     // them its own way (whole pedigrees); else the summaries count them.
     std::optional<double> FounderHaplotypes;

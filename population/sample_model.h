@@ -12,15 +12,16 @@ class TPopPedigree;
 // What the likelihood model of a sample decides: how the sample is analysed,
 // how a simulated sample is drawn from it and whether its files may hold an
 // unknown allele. The nuclear-family engines and the whole-pedigree model sit
-// behind it; a sample holds one, made from the options' engine kind.
+// behind it; a sample holds one, made from the options' engine kind, with
+// whatever the model keeps of the sample besides the sample's own tables.
 class SampleModel {
   public:
     virtual ~SampleModel() = default;
 
     virtual void analyse(TPopPedigree& pop, const SampleDescription& sample,
-                         std::int32_t n_initial) const = 0;
+                         std::int32_t n_initial) = 0;
     // Draws new genotypes for every typed individual, in linkage equilibrium.
-    virtual void draw_random_sample(TPopPedigree& pop) const = 0;
+    virtual void draw_random_sample(TPopPedigree& pop) = 0;
     // The last drawn sample as it would read back from a data file.
     virtual SampleDescription describe_random_sample(const TPopPedigree& pop) const = 0;
     // Whether an allele line may hold the unknown allele "?".
@@ -32,4 +33,4 @@ class SampleModel {
 };
 
 // The one place the engine kind picks a model.
-std::unique_ptr<const SampleModel> make_sample_model(EngineKind kind);
+std::unique_ptr<SampleModel> make_sample_model(EngineKind kind);
