@@ -14,6 +14,7 @@
 #include "io/input_error.h"
 #include "pedigree/compact_combinations.h"
 #include "population/pop_pedigree.h"
+#include "population/sample_model.h"
 #include "report/report_writer.h"
 #include "support/errors.h"
 
@@ -57,10 +58,9 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
     results.n_samples = run.n_samples;
     results.n_simulated = run.n_simulated;
     results.n_initial = run.n_initial;
-    if (options.whole_pedigrees) {
-        results.model = "whole pedigrees";
-        console() << "Model: whole pedigrees, the joint likelihood of each connected pedigree\n";
-    }
+    const auto model = make_sample_model(options.engine);
+    results.model = model->name();
+    console() << model->console_line();
     ReportWriter writer(report);
     std::int32_t without_estimate = 0;
     auto write = [&](TPopPedigree& pop, const SampleDescription& sample, std::int32_t n_individuals,

@@ -38,6 +38,14 @@ void set_replicates(CommandLine& c, std::string_view text) {
     c.bootstrap = static_cast<std::int32_t>(value);
 }
 
+// --listed and --fast choose between the nuclear-family engines; beside
+// --whole-pedigrees, in either order, they leave the whole-pedigree model on.
+void set_nuclear_engine(CommandLine& c, EngineKind kind) {
+    if (c.analysis.engine != EngineKind::whole_pedigrees) {
+        c.analysis.engine = kind;
+    }
+}
+
 constexpr Option kOptions[] = {
     {"--tables",
      "also write BASE.summary.tsv, BASE.alleles.tsv,\nBASE.haplotypes.tsv, BASE.simulated.tsv "
@@ -47,9 +55,9 @@ constexpr Option kOptions[] = {
     {"--listed",
      "list every genotypic combination of each family instead of\nsumming over the haplotypes "
      "parents pass on: the same\nresults, much slower when parents are absent",
-     true, [](CommandLine& c) { c.analysis.engine = EngineKind::listed; }},
+     true, [](CommandLine& c) { set_nuclear_engine(c, EngineKind::listed); }},
     {"--fast", "sum over the haplotypes parents pass on (the default)", true,
-     [](CommandLine& c) { c.analysis.engine = EngineKind::summed; }},
+     [](CommandLine& c) { set_nuclear_engine(c, EngineKind::summed); }},
     {"--phases",
      "also write BASE.phases.tsv: each typed individual's phased\nhaplotype pairs with their "
      "posterior probabilities",
@@ -61,7 +69,7 @@ constexpr Option kOptions[] = {
     {"--whole-pedigrees",
      "the joint likelihood of each whole pedigree (three generations,\nhalf-sibs, one known "
      "parent; ? for an unknown allele)\ninstead of each nuclear family on its own",
-     true, [](CommandLine& c) { c.analysis.whole_pedigrees = true; }},
+     true, [](CommandLine& c) { c.analysis.engine = EngineKind::whole_pedigrees; }},
     {"--", "end of options (for a BASE that starts with --)", false, nullptr},
     {"-h, --help", "show this text", false, nullptr},
     {"--version", "show the version", false, nullptr},
@@ -137,7 +145,8 @@ CommandLine parse_command_line(int argc, char** argv) {
     }
     // Both work on nuclear families: phases per family, replicates drawn
     // family by family.
-    if (command.analysis.whole_pedigrees && (command.phases || command.bootstrap > 0)) {
+    if (command.analysis.engine == EngineKind::whole_pedigrees &&
+        (command.phases || command.bootstrap > 0)) {
         command.invalid = "--phases and --bootstrap work on nuclear families, not with "
                           "--whole-pedigrees";
     }

@@ -9,14 +9,15 @@
 
 #include "io/sample_checks.h"
 #include "pedigree/pedigree.h"
+#include "population/whole_pedigree_sample.h"
 #include "support/errors.h"
 #include "support/memory_limit.h"
 
 void TPopPedigree::analyse(const SampleDescription& sample, std::int32_t n_initial) {
-    if (Options.whole_pedigrees) {
-        analyse_whole(sample, n_initial);
-        return;
-    }
+    Model->analyse(*this, sample, n_initial);
+}
+
+void TPopPedigree::analyse_nuclear(const SampleDescription& sample, std::int32_t n_initial) {
     load_sample(sample);
     note_nuclear_losses(sample);
     set_pseudo_haplotypes(PhenPedDB, ' ');
@@ -55,7 +56,7 @@ void TPopPedigree::load_sample(const SampleDescription& sample) {
     if (const auto error = first_record_error(sample, Options.from_data_file)) {
         fatal_input_error(error->message, error->hint);
     }
-    if (!Options.whole_pedigrees) {
+    if (!Model->reads_unknown_alleles()) {
         // A stored file must not change meaning: "?" is an unknown allele to
         // the whole-pedigree model only.
         for (const SampleRecord& r : sample.records) {
@@ -118,7 +119,7 @@ void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
 }
 
 bool TPopPedigree::builds_pair_table() const {
-    return !Options.whole_pedigrees && PedDB.engine().wants_pair_table() && needs_pair_table();
+    return PedDB.engine().wants_pair_table() && needs_pair_table();
 }
 
 bool TPopPedigree::needs_pair_table() const {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "genetics/allele.h"
@@ -10,9 +11,8 @@
 #include "pedigree/ped_db.h"
 #include "pedigree/phen_ped.h"
 #include "pedigree/small_gen.h"
-#include "pedigree/whole_pedigrees.h"
 #include "population/maxima_tally.h"
-#include "population/whole_pedigree_sample.h"
+#include "population/sample_model.h"
 #include "support/analysis_options.h"
 
 // One population sample: its individuals and every database built from them.
@@ -28,12 +28,16 @@ class TPopPedigree {
     static constexpr std::int32_t kLocusInitialConditions = 2;
 
     explicit TPopPedigree(std::string name, const AnalysisOptions& options = {})
-        : Name(std::move(name)), Options(options), PedDB(options.engine) {}
+        : Name(std::move(name)), Options(options), Model(make_sample_model(options.engine)),
+          PedDB(options.engine) {}
     TPopPedigree(const TPopPedigree&) = delete;
     TPopPedigree& operator=(const TPopPedigree&) = delete;
 
-    // Estimates the haplotype frequencies of `sample` and both log-likelihoods.
+    // Estimates the haplotype frequencies of `sample` and both log-likelihoods,
+    // under the model of the options' engine kind.
     void analyse(const SampleDescription& sample, std::int32_t n_initial);
+    // The analysis as nuclear families, by the pedigree database's engine.
+    void analyse_nuclear(const SampleDescription& sample, std::int32_t n_initial);
     // Makes the individuals of `sample`, refusing duplicate identifiers and
     // individuals that are their own parent.
     void load_sample(const SampleDescription& sample);
@@ -57,25 +61,19 @@ class TPopPedigree {
     // its alleles (with "#"), then one draw per haplotype per initial condition.
     static std::int64_t deviates_needed(const SampleDescription& sample, std::int32_t n_initial);
 
-    // The analysis as whole pedigrees (population/pop_pedigree_whole.cpp).
-    void analyse_whole(const SampleDescription& sample, std::int32_t n_initial);
-    // EM over `engine` from `n_initial` random starts side by side; leaves the
-    // best estimates in `haplotypes`, their log-likelihood in `best` and the
-    // number of distinct maxima in `maxima`.
-    void calc_whole_frequencies(const WholePedigrees& engine, TPopHaploDB& haplotypes,
-                                std::int32_t n_initial, double& best, std::int32_t& maxima);
-    // Log-likelihood at the frequencies of `haplotypes`; the floor, after a
-    // warning naming its members, when a pedigree has zero probability.
-    double whole_ln_likelihood(const WholePedigrees& engine, const TPopHaploDB& haplotypes) const;
-
-    // Draws new genotypes for every typed individual, in linkage equilibrium.
+    // Draws new genotypes for every typed individual, in linkage equilibrium,
+    // as the model drops them.
     void draw_random_sample();
-    // The drawn sample as it would read back from a data file: its typed
-    // individuals, newest record first.
+    // The drawn sample as it would read back from a data file.
     SampleDescription describe_random_sample() const;
+    // Both for nuclear families; the sample described holds the typed
+    // individuals, newest record first.
+    void draw_nuclear_sample();
+    SampleDescription describe_nuclear_sample() const;
 
     std::string Name;
     const AnalysisOptions Options;
+    const std::unique_ptr<SampleModel> Model;
     TAlleleDB AlleleDB;
     TPopHaploDB HaplDB;
     TSmallGenDB SmallGenDB;
@@ -84,11 +82,9 @@ class TPopPedigree {
     double EquilLnLHood = 0.0;
     // Set by note_nuclear_losses, for standard error.
     std::string NuclearNotice;
-    // The sample as whole pedigrees see it, and the last sample drawn from it.
-    std::unique_ptr<WholePedigreeSample> WholeSample;
-    SampleDescription WholeDrawn;
-    // Founder haplotypes of the pedigrees with data, as whole pedigrees count them.
-    double WholeFounderHaplotypes = 0.0;
+    // Founder haplotypes of the pedigrees with data, when the model counts
+    // them its own way (whole pedigrees); else the summaries count them.
+    std::optional<double> FounderHaplotypes;
     // The maxima of the last estimation (after analyse: the haplotype frequencies').
     MaximaTally Maxima;
 

@@ -8,6 +8,7 @@
 #include "io/sample_checks.h"
 #include "population/parallel_restarts.h"
 #include "population/pop_pedigree.h"
+#include "population/whole_pedigree_sample.h"
 #include "support/clock.h"
 #include "support/errors.h"
 #include "support/run_stats.h"

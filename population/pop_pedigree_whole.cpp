@@ -2,11 +2,15 @@
 #include <atomic>
 #include <cmath>
 #include <iostream>
+#include <memory>
 #include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "population/pop_pedigree.h"
+#include "population/sample_model.h"
+#include "population/whole_pedigree_sample.h"
 #include "support/clock.h"
 #include "support/errors.h"
 
@@ -37,9 +41,39 @@ float run_whole_em(const WholePedigrees& engine, WholePedigrees::Workspace& w,
     return static_cast<float>(kFloorLnLikelihood);
 }
 
+// Each connected pedigree whole, with its joint likelihood. Keeps the sample
+// as whole pedigrees see it and the last sample drawn from it.
+class WholePedigreeModel : public SampleModel {
+  public:
+    void analyse(TPopPedigree& pop, const SampleDescription& sample,
+                 std::int32_t n_initial) override;
+    void draw_random_sample(TPopPedigree& pop) override { _drawn = _sample->draw(pop.HaplDB); }
+    SampleDescription describe_random_sample(const TPopPedigree& /*pop*/) const override {
+        return _drawn;
+    }
+    bool reads_unknown_alleles() const override { return true; }
+    std::string name() const override { return "whole pedigrees"; }
+    std::string console_line() const override {
+        return "Model: whole pedigrees, the joint likelihood of each connected pedigree\n";
+    }
+
+  private:
+    // EM over `engine` from `n_initial` random starts side by side; leaves the
+    // best estimates in `haplotypes`, their log-likelihood in `best` and the
+    // number of distinct maxima in `maxima`.
+    void calc_frequencies(TPopPedigree& pop, const WholePedigrees& engine, TPopHaploDB& haplotypes,
+                          std::int32_t n_initial, double& best, std::int32_t& maxima) const;
+    // Log-likelihood at the frequencies of `haplotypes`; the floor, after a
+    // warning naming its members, when a pedigree has zero probability.
+    double ln_likelihood(const WholePedigrees& engine, const TPopHaploDB& haplotypes) const;
+
+    std::unique_ptr<WholePedigreeSample> _sample;
+    SampleDescription _drawn;
+};
+
 } // namespace
 
-double TPopPedigree::whole_ln_likelihood(const WholePedigrees& engine,
+double WholePedigreeModel::ln_likelihood(const WholePedigrees& engine,
                                          const TPopHaploDB& haplotypes) const {
     WholePedigrees::Workspace w;
     double ln_l = 0.0;
@@ -48,15 +82,15 @@ double TPopPedigree::whole_ln_likelihood(const WholePedigrees& engine,
         return ln_l;
     }
     error_log.report("\nTPopPedigree::analyse : the pedigree of " +
-                         WholeSample->describe_pedigree(engine, static_cast<std::size_t>(zero)) +
+                         _sample->describe_pedigree(engine, static_cast<std::size_t>(zero)) +
                          " has zero probability as a whole pedigree\n",
                      Errors::kWarning);
     return kFloorLnLikelihood;
 }
 
-void TPopPedigree::calc_whole_frequencies(const WholePedigrees& engine, TPopHaploDB& haplotypes,
-                                          std::int32_t n_initial, double& best,
-                                          std::int32_t& maxima) {
+void WholePedigreeModel::calc_frequencies(TPopPedigree& pop, const WholePedigrees& engine,
+                                          TPopHaploDB& haplotypes, std::int32_t n_initial,
+                                          double& best, std::int32_t& maxima) const {
     static const std::int32_t kSpread = 1000;
     // A pedigree that no frequencies make possible (checked where every
     // frequency is positive) leaves every run at the floor.
@@ -64,7 +98,7 @@ void TPopPedigree::calc_whole_frequencies(const WholePedigrees& engine, TPopHapl
     for (std::int32_t h = 0; h < even.size(); ++h) {
         even[h]->_freq = 1.0 / even.size();
     }
-    const bool possible = whole_ln_likelihood(engine, even) > kFloorLnLikelihood;
+    const bool possible = ln_likelihood(engine, even) > kFloorLnLikelihood;
 
     // The starts are drawn in order, the runs made side by side, the results
     // taken in order: the same for any number of threads.
@@ -79,11 +113,12 @@ void TPopPedigree::calc_whole_frequencies(const WholePedigrees& engine, TPopHapl
         auto work = [&] {
             WholePedigrees::Workspace w;
             for (std::size_t k = next++; k < runs.size(); k = next++) {
-                ln_l[k] = run_whole_em(engine, w, runs[k], kMaxIterations, kConvergence);
+                ln_l[k] = run_whole_em(engine, w, runs[k], TPopPedigree::kMaxIterations,
+                                       TPopPedigree::kConvergence);
             }
         };
         std::vector<std::thread> helpers;
-        const auto threads = static_cast<std::size_t>(std::max(1, Options.restart_threads));
+        const auto threads = static_cast<std::size_t>(std::max(1, pop.Options.restart_threads));
         for (std::size_t t = 1; t < threads && t < runs.size(); ++t) {
             helpers.emplace_back(work);
         }
@@ -95,12 +130,12 @@ void TPopPedigree::calc_whole_frequencies(const WholePedigrees& engine, TPopHapl
     best = kFloorLnLikelihood;
     std::vector<double> best_f = haplotypes.frequencies();
     std::vector<float> distinct;
-    Maxima.clear();
+    pop.Maxima.clear();
     for (std::size_t k = 0; k < runs.size(); ++k) {
         if (std::find(distinct.begin(), distinct.end(), ln_l[k]) == distinct.end()) {
             distinct.push_back(ln_l[k]);
         }
-        Maxima.add(runs[k], best < static_cast<double>(ln_l[k]));
+        pop.Maxima.add(runs[k], best < static_cast<double>(ln_l[k]));
         if (best < static_cast<double>(ln_l[k])) {
             best = ln_l[k];
             best_f = runs[k];
@@ -114,44 +149,50 @@ void TPopPedigree::calc_whole_frequencies(const WholePedigrees& engine, TPopHapl
     console() << "\nLogLHood : " << best << " (" << maxima << " equilibrium point(s))\n";
 }
 
-void TPopPedigree::analyse_whole(const SampleDescription& sample, std::int32_t n_initial) {
-    load_sample(sample);
-    set_pseudo_haplotypes(PhenPedDB, ' ');
-    AlleleDB.add_to_all_loci(TAllele{"#", 1.0F});
-    check_table_sizes();
-    WholeSample = std::make_unique<WholePedigreeSample>(sample, PhenPedDB._unknown_id);
+void WholePedigreeModel::analyse(TPopPedigree& pop, const SampleDescription& sample,
+                                 std::int32_t n_initial) {
+    pop.load_sample(sample);
+    pop.set_pseudo_haplotypes(pop.PhenPedDB, ' ');
+    pop.AlleleDB.add_to_all_loci(TAllele{"#", 1.0F});
+    pop.check_table_sizes();
+    _sample = std::make_unique<WholePedigreeSample>(sample, pop.PhenPedDB._unknown_id);
 
     // Allele frequencies locus by locus, under the same model.
-    for (std::int32_t k = 0; k < AlleleDB.n_loci(); ++k) {
+    for (std::int32_t k = 0; k < pop.AlleleDB.n_loci(); ++k) {
         TPopHaploDB locus_haplotypes;
-        locus_haplotypes.build_locus_haplotypes(AlleleDB, k);
+        locus_haplotypes.build_locus_haplotypes(pop.AlleleDB, k);
         WholePedigrees locus_engine;
-        WholeSample->build(locus_engine, AlleleDB, locus_haplotypes, k, Name);
+        _sample->build(locus_engine, pop.AlleleDB, locus_haplotypes, k, pop.Name);
         double best = 0.0;
         std::int32_t maxima = 0;
-        calc_whole_frequencies(locus_engine, locus_haplotypes, kLocusInitialConditions, best,
-                               maxima);
+        calc_frequencies(pop, locus_engine, locus_haplotypes, TPopPedigree::kLocusInitialConditions,
+                         best, maxima);
         locus_haplotypes.set_allele_frequencies();
     }
-    HaplDB.build_all_haplotypes(AlleleDB);
+    pop.HaplDB.build_all_haplotypes(pop.AlleleDB);
 
     std::ostringstream discarded;
     std::ostream& log = log_stream != nullptr ? *log_stream : discarded;
     std::int32_t start = clock_ms();
     log << "Building whole pedigrees ... ";
     WholePedigrees engine;
-    WholeSample->build(engine, AlleleDB, HaplDB, -1, Name);
-    WholeFounderHaplotypes = engine.founder_haplotypes();
+    _sample->build(engine, pop.AlleleDB, pop.HaplDB, -1, pop.Name);
+    pop.FounderHaplotypes = engine.founder_haplotypes();
     log << " done in " << elapsed_ms(start) << " ms !\n";
 
     log << "Computing linkage-equilibrium sample likelihood ... \n";
     start = clock_ms();
-    HaplDB.set_le_frequencies();
-    EquilLnLHood = whole_ln_likelihood(engine, HaplDB);
-    log << " (" << EquilLnLHood << ") done in " << elapsed_ms(start) << " ms !\n";
+    pop.HaplDB.set_le_frequencies();
+    pop.EquilLnLHood = ln_likelihood(engine, pop.HaplDB);
+    log << " (" << pop.EquilLnLHood << ") done in " << elapsed_ms(start) << " ms !\n";
 
     log << "Computing sample lnLHood ...\n";
     start = clock_ms();
-    calc_whole_frequencies(engine, HaplDB, n_initial, PedDB._ln_likelihood, PedDB._n_maxima);
-    log << " (" << PedDB._ln_likelihood << ") done in " << elapsed_ms(start) << " ms !\n";
+    calc_frequencies(pop, engine, pop.HaplDB, n_initial, pop.PedDB._ln_likelihood,
+                     pop.PedDB._n_maxima);
+    log << " (" << pop.PedDB._ln_likelihood << ") done in " << elapsed_ms(start) << " ms !\n";
+}
+
+std::unique_ptr<SampleModel> make_whole_pedigree_model() {
+    return std::make_unique<WholePedigreeModel>();
 }

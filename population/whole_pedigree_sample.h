@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "genetics/haplotype.h"
 #include "io/sample_description.h"
 #include "pedigree/whole_pedigrees.h"
+#include "population/sample_model.h"
 
 // A sample as whole pedigrees see it: its records in file order, then each
 // parent they name that is not in the file (an absent founder). Gives the
@@ -64,3 +66,7 @@ class WholePedigreeSample {
     std::vector<Person> _people;
     std::string _name;
 };
+
+// The whole-pedigree model behind SampleModel (population/pop_pedigree_whole.cpp);
+// a sample gets it through make_sample_model.
+std::unique_ptr<SampleModel> make_whole_pedigree_model();

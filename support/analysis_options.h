@@ -2,11 +2,12 @@
 
 #include <cstdint>
 
-// How the likelihood of a sample is evaluated: summed over the haplotypes
-// each parent passes on, or by listing every genotypic combination of each
-// family. Both give the same results; the first is much quicker when parents
-// are absent from the data.
-enum class EngineKind : std::uint8_t { summed, listed };
+// How the likelihood of a sample is evaluated: each nuclear family on its
+// own, summed over the haplotypes each parent passes on or by listing every
+// genotypic combination (both give the same results; the first is much
+// quicker when parents are absent from the data), or each connected pedigree
+// whole, with its joint likelihood (--whole-pedigrees).
+enum class EngineKind : std::uint8_t { summed, listed, whole_pedigrees };
 
 // The settings of one run, filled once by the entry point from the command
 // line and the environment, then passed down by value.
@@ -15,11 +16,6 @@ struct AnalysisOptions {
     // Read from the data file, not drawn by the simulation test: only such a
     // sample is refused an allele named "#".
     bool from_data_file = true;
-    // The model: each connected pedigree whole, with its joint likelihood
-    // (--whole-pedigrees), instead of each nuclear family on its own. Not an
-    // engine of the nuclear model: it is another likelihood, with its own
-    // (population/pop_pedigree_whole.cpp).
-    bool whole_pedigrees = false;
     // Threads the run may use (TOVAQUOR_THREADS, else the hardware's).
     std::int32_t threads = 1;
     // Threads the EM of one analysis may use for its random initial

@@ -57,6 +57,24 @@ TEST(WholePedigreesRun, SameBytesOnOneOrTwoThreads) {
     EXPECT_EQ(one.console, two.console);
 }
 
+// --listed and --fast choose between the nuclear-family engines: beside the
+// option, before or after it, they leave the whole-pedigree model on.
+TEST(WholePedigreesRun, NuclearEngineOptionsBesideItChangeNoByte) {
+    const e2e::Result alone = run_whole(kPedigrees);
+    ASSERT_EQ(0, alone.status) << alone.errors;
+    auto masked = [](std::string report) { return report.substr(0, report.rfind("Total")); };
+    for (const std::string option : {"--listed", "--fast"}) {
+        const e2e::Result after = run_whole(kPedigrees, {}, {option});
+        e2e::Run before{{option, "--whole-pedigrees", "ped", "7"}, "", {{"ped.mbd", kPedigrees}}};
+        before.report_name = "ped.mbr";
+        const e2e::Result first = e2e::run(before);
+        for (const e2e::Result* r : {&after, &first}) {
+            EXPECT_EQ(masked(alone.report), masked(r->report)) << option;
+            EXPECT_EQ(alone.console, r->console) << option;
+        }
+    }
+}
+
 // Unknown alleles without the option; options that work on nuclear families with it.
 TEST(WholePedigreesRun, WhatTheModelsCannotReadIsRefused) {
     const e2e::Result r = e2e::run_data("ped", kPedigrees);

@@ -238,7 +238,8 @@ TEST(WholePedigreesAgreement, NuclearFamiliesGiveTheNuclearEstimates) {
         ++compared;
         const std::string data = set.data();
         const std::vector<SampleOutcome> nuclear = analyse_file(data, {}, 0);
-        const std::vector<SampleOutcome> whole = analyse_file(data, {.whole_pedigrees = true}, 0);
+        const std::vector<SampleOutcome> whole =
+            analyse_file(data, {.engine = EngineKind::whole_pedigrees}, 0);
         ASSERT_EQ(nuclear.size(), whole.size());
         for (std::size_t k = 0; k < nuclear.size(); ++k) {
             EXPECT_LE(relative(nuclear[k].sample_ln_l, whole[k].sample_ln_l), 1e-9);

@@ -27,7 +27,7 @@ std::vector<SampleDescription> drawn_from(const std::string& text, int draws,
     std::int32_t generator = -77;
     current_random_state() = RandomState{};
     random_uniform(generator);
-    TPopPedigree pop("Brand new pop", {.whole_pedigrees = true});
+    TPopPedigree pop("Brand new pop", {.engine = EngineKind::whole_pedigrees});
     pop.analyse(sample, run.n_initial);
     std::vector<SampleDescription> out;
     for (int d = 0; d < draws; ++d) {
