@@ -1,6 +1,7 @@
 #include "app/driver.h"
 
 #include <cstdint>
+#include <iostream>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "io/input_error.h"
 #include "pedigree/compact_combinations.h"
 #include "population/pop_pedigree.h"
+#include "population/sample_model.h"
 #include "report/report_writer.h"
 #include "support/errors.h"
 
@@ -56,10 +58,16 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
     results.n_samples = run.n_samples;
     results.n_simulated = run.n_simulated;
     results.n_initial = run.n_initial;
+    const auto model = make_sample_model(options.engine);
+    results.model = model->name();
+    console() << model->console_line();
     ReportWriter writer(report);
     std::int32_t without_estimate = 0;
     auto write = [&](TPopPedigree& pop, const SampleDescription& sample, std::int32_t n_individuals,
                      std::int32_t k) {
+        if (!pop.NuclearNotice.empty()) {
+            std::cerr << pop.NuclearNotice << "\n";
+        }
         writer.sample_header(pop.Name, n_individuals, run.n_initial);
         SampleResults& described =
             results.samples.emplace_back(collect_sample(pop, sample, n_individuals));

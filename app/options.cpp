@@ -38,6 +38,14 @@ void set_replicates(CommandLine& c, std::string_view text) {
     c.bootstrap = static_cast<std::int32_t>(value);
 }
 
+// --listed and --fast choose between the nuclear-family engines; beside
+// --whole-pedigrees, in either order, they leave the whole-pedigree model on.
+void set_nuclear_engine(CommandLine& c, EngineKind kind) {
+    if (c.analysis.engine != EngineKind::whole_pedigrees) {
+        c.analysis.engine = kind;
+    }
+}
+
 constexpr Option kOptions[] = {
     {"--tables",
      "also write BASE.summary.tsv, BASE.alleles.tsv,\nBASE.haplotypes.tsv, BASE.simulated.tsv "
@@ -47,9 +55,9 @@ constexpr Option kOptions[] = {
     {"--listed",
      "list every genotypic combination of each family instead of\nsumming over the haplotypes "
      "parents pass on: the same\nresults, much slower when parents are absent",
-     true, [](CommandLine& c) { c.analysis.engine = EngineKind::listed; }},
+     true, [](CommandLine& c) { set_nuclear_engine(c, EngineKind::listed); }},
     {"--fast", "sum over the haplotypes parents pass on (the default)", true,
-     [](CommandLine& c) { c.analysis.engine = EngineKind::summed; }},
+     [](CommandLine& c) { set_nuclear_engine(c, EngineKind::summed); }},
     {"--phases",
      "also write BASE.phases.tsv: each typed individual's phased\nhaplotype pairs with their "
      "posterior probabilities",
@@ -58,6 +66,10 @@ constexpr Option kOptions[] = {
      "draw the families and singles with replacement N times\nand give 95 % intervals of the "
      "frequencies, D',\noverall D' and Wn in the tables and on the page",
      false, nullptr, set_replicates},
+    {"--whole-pedigrees",
+     "the joint likelihood of each whole pedigree (three generations,\nhalf-sibs, one known "
+     "parent; ? for an unknown allele)\ninstead of each nuclear family on its own",
+     true, [](CommandLine& c) { c.analysis.engine = EngineKind::whole_pedigrees; }},
     {"--", "end of options (for a BASE that starts with --)", false, nullptr},
     {"-h, --help", "show this text", false, nullptr},
     {"--version", "show the version", false, nullptr},
@@ -131,12 +143,20 @@ CommandLine parse_command_line(int argc, char** argv) {
     for (; i < argc; ++i) {
         command.arguments.emplace_back(argv[i]);
     }
+    // Both work on nuclear families: phases per family, replicates drawn
+    // family by family.
+    if (command.analysis.engine == EngineKind::whole_pedigrees &&
+        (command.phases || command.bootstrap > 0)) {
+        command.invalid = "--phases and --bootstrap work on nuclear families, not with "
+                          "--whole-pedigrees";
+    }
     return command;
 }
 
 std::string usage_text() {
     std::string text =
-        "Usage: tovaquor [--tables] [--html] [--phases] [--bootstrap N] [--listed] BASE SEED\n"
+        "Usage: tovaquor [--tables] [--html] [--phases] [--bootstrap N]\n"
+        "                [--listed | --whole-pedigrees] BASE SEED\n"
         "\n"
         "Estimates two-locus haplotype frequencies by maximum likelihood from the\n"
         "nuclear families and single individuals of BASE.mbd, and tests linkage and\n"
@@ -152,6 +172,11 @@ std::string usage_text() {
     for (const Option& o : kOptions) {
         std::string line = "  " + std::string(o.name) + (o.apply_value != nullptr ? " N" : "");
         std::string_view help = o.help;
+        // A name too long for its column takes a line of its own.
+        if (line.size() >= kColumn) {
+            text += line + "\n";
+            line.clear();
+        }
         for (;;) {
             line.resize(std::max(line.size() + 1, kColumn), ' ');
             const std::size_t end = help.find('\n');

@@ -54,6 +54,9 @@ SampleResults collect_sample(const TPopPedigree& pop, const SampleDescription& s
     out.absent_parents = static_cast<std::int32_t>(structure.absent_parents);
     out.founder_haplotypes =
         2 * static_cast<std::int64_t>(founders(sample).size()) + out.absent_parents;
+    if (pop.FounderHaplotypes) {
+        out.founder_haplotypes = static_cast<std::int64_t>(*pop.FounderHaplotypes);
+    }
     out.loci = pop.AlleleDB.n_loci();
     out.sample_ln_l = pop.PedDB._ln_likelihood;
     out.equilibrium_ln_l = pop.EquilLnLHood;

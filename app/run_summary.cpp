@@ -32,6 +32,9 @@ std::string sample_summary_line(const SampleResults& sample) {
 
 void write_run_summary(std::ostream& os, const RunResults& run,
                        const std::vector<std::pair<std::string, std::string>>& files) {
+    if (!run.model.empty()) {
+        os << "Model: " << run.model << "\n";
+    }
     for (const SampleResults& sample : run.samples) {
         os << display_text::for_terminal(sample_summary_line(sample)) << "\n";
         if (sample.estimated && sample.best_maximum_starts == 1) {

@@ -47,6 +47,10 @@ const char* const kUsage =
     "  --seed N            seed of the generator, 0 to 2^64-1 [1]\n"
     "  --name TEXT         sample name; several samples get a number appended\n"
     "                      [Generated sample]\n"
+    "  --generations G     2, or 3: the first parent of every family is the child\n"
+    "                      of two grandparents absent from the file [2]\n"
+    "  --missing-locus X   share of the individuals written with one locus\n"
+    "                      unknown (\"? ?\"; for --whole-pedigrees), 0 to 1 [0]\n"
     "  --output FILE       write there instead of standard output\n"
     "  --show-frequencies  print the haplotype frequencies used on standard error\n"
     "  -h, --help          show this text\n";
@@ -181,6 +185,13 @@ Command parse_command_line(int argc, char** argv) {
                 throw UsageError("--allele-freqs: expected random or even");
             }
             o.even_alleles = value == "even";
+        } else if (flag == "--generations") {
+            o.generations = parse_count(flag, value, 2);
+            if (o.generations > 3) {
+                throw UsageError("--generations: 2 or 3");
+            }
+        } else if (flag == "--missing-locus") {
+            o.missing_locus_share = parse_share(flag, value);
         } else if (flag == "--samples") {
             o.samples = parse_count(flag, value, 0);
         } else if (flag == "--simulated") {

@@ -40,6 +40,12 @@ struct Options {
     int initial = 5;
     std::uint64_t seed = 1;
     std::string name = "Generated sample";
+    // 3: the first parent of every family is the child of two grandparents
+    // absent from the file (whole pedigrees of three generations).
+    int generations = 2;
+    // Share of the individuals written with one locus unknown ("? ?" there,
+    // which only --whole-pedigrees reads); two loci only.
+    double missing_locus_share = 0.0;
 };
 
 // Our own conversions of the 64-bit engine output: the standard distributions
@@ -188,18 +194,24 @@ class Writer {
             std::swap(g.first, g.second);
         }
         os << id << ' ' << p1 << ' ' << p2 << '\n';
-        allele_line(os, g.first);
-        allele_line(os, g.second);
+        int unknown = -1;
+        if (options_.missing_locus_share > 0.0 && options_.loci == 2 &&
+            source_.uniform() < options_.missing_locus_share) {
+            unknown = source_.coin() ? 1 : 0;
+        }
+        allele_line(os, g.first, unknown);
+        allele_line(os, g.second, unknown);
     }
 
   private:
-    void allele_line(std::ostream& os, Haplotype h) {
+    void allele_line(std::ostream& os, Haplotype h, int unknown) {
         if (options_.loci == 1) {
             os << allele_name(0, h) << '\n';
             return;
         }
         const std::size_t b = frequencies_.allele[1].size();
-        os << allele_name(0, h / b) << ' ' << allele_name(1, h % b) << '\n';
+        os << (unknown == 0 ? "?" : allele_name(0, h / b)) << ' '
+           << (unknown == 1 ? "?" : allele_name(1, h % b)) << '\n';
     }
 
     const Options& options_;
@@ -246,10 +258,17 @@ inline void write_sample(std::ostream& os, const std::string& name, const Option
         const std::string tag = std::to_string(f + 1);
         const std::string father = "F" + tag;
         const std::string mother = "M" + tag;
-        const auto fg = writer.founder();
+        auto fg = writer.founder();
         const auto mg = writer.founder();
+        std::string grandfather = "0";
+        std::string grandmother = "0";
+        if (options.generations == 3) {
+            grandfather = "GF" + tag;
+            grandmother = "GM" + tag;
+            fg = writer.child(fg, writer.founder());
+        }
         if (!absent[2 * static_cast<std::size_t>(f)]) {
-            writer.record(os, father, "0", "0", fg);
+            writer.record(os, father, grandfather, grandmother, fg);
         }
         if (!absent[2 * static_cast<std::size_t>(f) + 1]) {
             writer.record(os, mother, "0", "0", mg);

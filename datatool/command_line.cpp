@@ -28,7 +28,8 @@ std::int32_t CommandLine::count(const std::string& name, std::int32_t fallback) 
 }
 
 CommandLine parse_command_line(const std::vector<std::string>& args,
-                               const std::set<std::string>& known) {
+                               const std::set<std::string>& known,
+                               const std::set<std::string>& flags) {
     CommandLine line;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
@@ -49,6 +50,10 @@ CommandLine parse_command_line(const std::vector<std::string>& args,
         std::string name = arg.substr(2);
         std::string value;
         const std::size_t equals = name.find('=');
+        if (flags.count(name) != 0) {
+            line.flags.insert(name);
+            continue;
+        }
         if (equals != std::string::npos) {
             value = name.substr(equals + 1);
             name = name.substr(0, equals);

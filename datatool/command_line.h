@@ -17,6 +17,7 @@ namespace datatool {
 struct CommandLine {
     std::vector<std::string> positional;
     std::map<std::string, std::string> options; // long names without "--"
+    std::set<std::string> flags;                // options without a value given
     bool help = false;
 
     std::string option(const std::string& name, const std::string& fallback = "") const;
@@ -25,8 +26,9 @@ struct CommandLine {
 };
 
 // Options take a value: "--name value" or "--name=value"; "-o" is "--output".
-// Only the names in `known` are accepted.
+// Only the names in `known` are accepted, and the `flags`, which take none.
 CommandLine parse_command_line(const std::vector<std::string>& args,
-                               const std::set<std::string>& known);
+                               const std::set<std::string>& known,
+                               const std::set<std::string>& flags = {});
 
 } // namespace datatool

@@ -13,6 +13,7 @@
 #include "io/ped_file.h"
 #include "io/table_file.h"
 #include "population/sample_families.h"
+#include "support/atomic_output_file.h"
 
 namespace {
 
@@ -144,9 +145,14 @@ void refuse_cycles(const GenotypeTable& table, const std::vector<Row>& rows,
 
 } // namespace
 
-Conversion convert_table(const GenotypeTable& table, const std::string& missing) {
+Conversion convert_table(const GenotypeTable& table, const std::string& missing,
+                         bool keep_partial) {
     Conversion result;
     ConversionSummary& summary = result.summary;
+    summary.keep_partial = keep_partial;
+    auto is_missing = [&](const std::string& allele) {
+        return allele.empty() || allele == missing;
+    };
     summary.read = table.individuals.size();
     summary.markers = table.markers;
     summary.alleles.resize(table.markers.size());
@@ -154,6 +160,7 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
     std::vector<Row> rows;
     std::unordered_map<std::string, std::size_t> row_of;
     std::unordered_map<std::string, JoinedSource> sources;
+    std::vector<bool> partly; // per row: typed at some alleles but not all
     for (const TableIndividual& x : table.individuals) {
         const std::string where = x.family.empty() ? "" : " of family " + x.family;
         if (!x.family.empty()) {
@@ -198,7 +205,7 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
         std::size_t present = 0;
         for (std::size_t m = 0; m < x.genotypes.size(); ++m) {
             for (const std::string* allele : {&x.genotypes[m].first, &x.genotypes[m].second}) {
-                if (allele->empty() || *allele == missing) {
+                if (is_missing(*allele)) {
                     continue;
                 }
                 check_name(table, x, "marker " + table.markers[m] + ": allele", *allele);
@@ -206,8 +213,10 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
             }
         }
         row.typed = present == 2 * x.genotypes.size();
-        if (present > 0 && !row.typed) {
+        partly.push_back(present > 0 && !row.typed);
+        if (partly.back()) {
             ++summary.partly_typed;
+            row.typed = keep_partial;
         }
         rows.push_back(std::move(row));
     }
@@ -230,14 +239,32 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];
         const TableIndividual& x = table.individuals[i];
-        if (!row.typed) {
+        const bool links = keep_partial && named_by_written.count(row.id) != 0 &&
+                           (!row.father.empty() || !row.mother.empty());
+        std::string what = partly[i] ? (keep_partial ? "typed at some alleles but not all, "
+                                                       "written with ? for the missing ones"
+                                                     : "typed at some alleles but not all, "
+                                                       "made untyped")
+                                     : "";
+        auto note = [&](const std::string& text) { what += (what.empty() ? "" : "; ") + text; };
+        auto untyped = [&](const std::string& text) {
+            note((what.empty() ? "untyped, " : "") + text);
+        };
+        if (links && !row.typed) {
+            ++summary.listed_untyped;
+            note("untyped, written as ? ? to link its parents and children");
+        } else if (!row.typed) {
             if (named_by_written.count(row.id) != 0) {
                 ++summary.made_absent;
+                untyped("left out as an absent parent (its children name it)");
             } else if (named.count(row.id) != 0) {
                 ++summary.dropped_children_dropped;
+                untyped("dropped (its children were all dropped)");
             } else {
                 ++summary.dropped_no_children;
+                untyped("dropped (no children)");
             }
+            summary.changes.push_back({x.line, row.id, what});
             continue;
         }
         SampleRecord record;
@@ -245,13 +272,13 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
         record.parent1 = row.father.empty() ? kUnknownParent : row.father;
         record.parent2 = row.mother.empty() ? kUnknownParent : row.mother;
         for (std::size_t m = 0; m < x.genotypes.size(); ++m) {
-            const std::string& a = x.genotypes[m].first;
-            const std::string& b = x.genotypes[m].second;
+            const std::string& a = is_missing(x.genotypes[m].first) ? "?" : x.genotypes[m].first;
+            const std::string& b = is_missing(x.genotypes[m].second) ? "?" : x.genotypes[m].second;
             record.allele_lines[0] += (m == 0 ? "" : " ") + a;
             record.allele_lines[1] += (m == 0 ? "" : " ") + b;
             for (const std::string* allele : {&a, &b}) {
                 auto& seen = summary.alleles[m];
-                if (std::find(seen.begin(), seen.end(), *allele) == seen.end()) {
+                if (*allele != "?" && std::find(seen.begin(), seen.end(), *allele) == seen.end()) {
                     seen.push_back(*allele);
                 }
             }
@@ -259,13 +286,23 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
         result.sample.records.push_back(std::move(record));
         if (row.father.empty() != row.mother.empty()) {
             ++summary.one_known_parent;
+            note(keep_partial ? "one known parent, kept linked to it"
+                              : "one known parent, analysed as without parents");
+        }
+        if (!what.empty()) {
+            summary.changes.push_back({x.line, row.id, what});
         }
     }
     for (const std::string& id : named_by_written) {
         if (row_of.count(id) == 0) {
             ++summary.parents_not_read;
+            summary.changes.push_back(
+                {sources.at(id).line, id, "named as a parent but not in the input, made absent"});
         }
     }
+    std::stable_sort(
+        summary.changes.begin(), summary.changes.end(),
+        [](const ConversionChange& a, const ConversionChange& b) { return a.line < b.line; });
     const FamilyStructure structure = family_structure(result.sample);
     summary.families_by_sibs = structure.families_by_sibs;
     summary.singles = structure.singles;
@@ -278,7 +315,7 @@ Conversion convert_table(const GenotypeTable& table, const std::string& missing)
 }
 
 std::vector<Conversion> convert_pairs(const GenotypeTable& table, const std::string& missing,
-                                      const std::string& panel) {
+                                      const std::string& panel, bool keep_partial) {
     for (const std::string& marker : table.markers) {
         if (!pair_marker_name_ok(marker)) {
             throw InputError(table.file, 0,
@@ -296,7 +333,7 @@ std::vector<Conversion> convert_pairs(const GenotypeTable& table, const std::str
                 x.genotypes = {x.genotypes[first], x.genotypes[second]};
             }
             try {
-                pairs.push_back(convert_table(pair, missing));
+                pairs.push_back(convert_table(pair, missing, keep_partial));
             } catch (const InputError& e) {
                 // Only the empty pair is refused for the whole file (line 0):
                 // say which pair it is.
@@ -322,11 +359,18 @@ void print_summary(std::ostream& os, const ConversionSummary& s) {
        << "Individuals dropped: " << s.dropped_no_children + s.dropped_children_dropped << "\n"
        << "  untyped, without children: " << s.dropped_no_children << "\n"
        << "  untyped, whose children were all dropped: " << s.dropped_children_dropped << "\n"
-       << "Individuals typed at some alleles but not all (made untyped): " << s.partly_typed
-       << "\n";
+       << "Individuals typed at some alleles but not all ("
+       << (s.keep_partial ? "written with ? for the missing ones" : "made untyped")
+       << "): " << s.partly_typed << "\n";
+    if (s.keep_partial) {
+        os << "Untyped individuals written as ? ? to link their parents and children: "
+           << s.listed_untyped << "\n";
+    }
     if (s.one_known_parent > 0) {
-        os << "Individuals with one known parent (analysed as without parents): "
-           << s.one_known_parent << "\n";
+        os << "Individuals with one known parent ("
+           << (s.keep_partial ? "kept linked to it; --whole-pedigrees reads the link"
+                              : "analysed as without parents")
+           << "): " << s.one_known_parent << "\n";
     }
     std::size_t families = 0;
     for (const auto& [sibs, count] : s.families_by_sibs) {
@@ -347,6 +391,12 @@ void print_summary(std::ostream& os, const ConversionSummary& s) {
             os << " " << a;
         }
         os << "\n";
+    }
+}
+
+void print_changes(std::ostream& os, const std::string& file, const ConversionSummary& s) {
+    for (const ConversionChange& change : s.changes) {
+        os << file << ":" << change.line << ": " << change.id << ": " << change.what << "\n";
     }
 }
 
@@ -394,7 +444,9 @@ std::string format_of(const datatool::CommandLine& line, const std::string& inpu
 
 int run_convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& /*err*/) {
     const datatool::CommandLine line = datatool::parse_command_line(
-        args, {"output", "loci", "format", "map", "missing", "simulations", "starts", "name"});
+        args,
+        {"output", "loci", "format", "map", "missing", "simulations", "starts", "name", "changes"},
+        {"keep-partial"});
     if (line.help) {
         out << kConvertUsage;
         return 0;
@@ -411,6 +463,15 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
     const std::vector<std::string> inputs = {
         input, line.option("map"), std::filesystem::path(input).replace_extension(".map").string()};
     check_output_target(output, inputs);
+    const std::string changes = line.option("changes");
+    if (line.options.count("changes") != 0) {
+        if (changes.empty() || changes == output) {
+            throw UsageError("--changes needs a file of its own, not the data file");
+        }
+        std::vector<std::string> read_and_written = inputs;
+        read_and_written.push_back(output);
+        check_output_target(changes, read_and_written);
+    }
     if (line.option("loci").empty()) {
         throw UsageError(
             "convert needs the markers to keep: --loci L1,L2 (one marker, or more for every "
@@ -451,12 +512,13 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
     } else {
         table = read_table_file(is, input, loci);
     }
+    const bool keep_partial = line.flags.count("keep-partial") != 0;
     std::vector<Conversion> conversions;
     if (table.markers.size() <= 2) {
-        conversions.push_back(convert_table(table, missing));
+        conversions.push_back(convert_table(table, missing, keep_partial));
         conversions.back().sample.name = name;
     } else {
-        conversions = convert_pairs(table, missing, name);
+        conversions = convert_pairs(table, missing, name, keep_partial);
     }
     DataFileContent content;
     content.n_simulated = simulations;
@@ -464,7 +526,31 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
     for (const Conversion& conversion : conversions) {
         content.samples.push_back(conversion.sample);
     }
+    // The list is finished before the data file is saved and renamed after
+    // it, so that a failure leaves no list beside an older data file.
+    std::optional<AtomicOutputFile> list;
+    std::size_t listed = 0;
+    if (!changes.empty()) {
+        list.emplace(changes);
+        for (const Conversion& conversion : conversions) {
+            if (conversions.size() > 1) {
+                list->stream() << "Sample \"" << conversion.sample.name << "\":\n";
+            }
+            print_changes(list->stream(), input, conversion.summary);
+            listed += conversion.summary.changes.size();
+        }
+        if (!list->finish()) {
+            throw OutputError(changes, list->error());
+        }
+    }
     save_mbd(output, content, inputs);
+    if (list) {
+        list->commit();
+    }
+    const std::string listed_line =
+        list ? "Individuals dropped or changed, one line each: " + std::to_string(listed) +
+                   ", in " + changes + "\n"
+             : "";
     const std::string run_parameters = std::to_string(simulations) + " simulated samples, " +
                                        std::to_string(starts) + " initial conditions\n";
     if (conversions.size() == 1) {
@@ -473,6 +559,7 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
             << conversion.sample.records.size() << " individuals, " << table.markers.size()
             << (table.markers.size() == 1 ? " locus, " : " loci, ") << run_parameters;
         print_summary(out, conversion.summary);
+        out << listed_line;
         return 0;
     }
     out << "Wrote " << output << ": " << conversions.size() << " samples, one per pair of "
@@ -486,5 +573,6 @@ int run_convert(const std::vector<std::string>& args, std::ostream& out, std::os
             << " individuals\n";
         print_summary(out, conversion.summary);
     }
+    out << (listed_line.empty() ? "" : "\n" + listed_line);
     return 0;
 }

@@ -53,6 +53,12 @@ const char* const kConvertUsage =
     "  --name NAME          the sample name (default: the input's base name); with\n"
     "                       more than two markers each pair's sample is named\n"
     "                       \"NAME: MARKER1 x MARKER2\"\n"
+    "  --keep-partial       write a partly typed individual with ? for its missing\n"
+    "                       alleles, and an untyped one with a known parent and\n"
+    "                       written children as ? ?, for tovaquor --whole-pedigrees\n"
+    "  --changes FILE       list in FILE each individual dropped or changed, one\n"
+    "                       line each: INPUT:LINE: IDENTIFIER: what happened (a\n"
+    "                       \"Sample\" line heads each pair's list)\n"
     "\n"
     "Pedigree file: family, individual, father, mother, sex, phenotype, then two\n"
     "allele columns per marker, separated by blanks or tabs; 0 is an unknown parent.\n"
@@ -63,7 +69,7 @@ const char* const kConvertUsage =
     "the same one (family x_y, individual dad and family x, father y_dad) are\n"
     "refused. An individual missing any allele at the chosen markers is untyped:\n"
     "left out of the file, named as an absent parent by its children, or dropped\n"
-    "when it has none.\n";
+    "when it has none (but see --keep-partial).\n";
 
 const char* const kCheckUsage =
     "Usage: tovaquor-data check INPUT.mbd\n"
@@ -71,7 +77,9 @@ const char* const kCheckUsage =
     "Summarises a data file (samples, individuals, families by number of sibs,\n"
     "singles, absent parents, generations, alleles with their counts) and lists every\n"
     "family that Mendelian inheritance cannot explain, at one locus or only as\n"
-    "two-locus haplotypes.\n"
+    "two-locus haplotypes. Individuals with unknown alleles (?) are counted and\n"
+    "left out of that search, as if absent, so it may miss a family that only\n"
+    "their alleles contradict (tovaquor --whole-pedigrees finds it).\n"
     "Exit status: 0 clean, 2 some family is incompatible, 1 the file cannot be read.\n";
 
 const char* const kCleanUsage =

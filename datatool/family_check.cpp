@@ -5,6 +5,7 @@
 
 #include "io/sample_checks.h"
 #include "population/sample_families.h"
+#include "population/whole_pedigree_sample.h"
 
 namespace {
 
@@ -77,6 +78,38 @@ std::int32_t count_generations(const SampleDescription& sample) {
     return most;
 }
 
+bool has_unknown_allele(const SampleRecord& r) {
+    for (const std::string& line : r.allele_lines) {
+        const std::vector<std::string> pieces = split_allele_line(line);
+        if (std::find(pieces.begin(), pieces.end(), WholePedigreeSample::kUnknownAllele) !=
+            pieces.end()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Appends the known alleles that only individuals with an unknown allele
+// carry, in the order the analysis meets them (newest record first).
+void add_unlisted_alleles(std::vector<std::vector<std::string>>& alleles,
+                          const SampleDescription& sample) {
+    for (auto r = sample.records.rbegin(); r != sample.records.rend(); ++r) {
+        for (const std::string& line : r->allele_lines) {
+            const std::vector<std::string> pieces = split_allele_line(line);
+            if (alleles.size() < pieces.size()) {
+                alleles.resize(pieces.size());
+            }
+            for (std::size_t l = 0; l < pieces.size(); ++l) {
+                auto& listed = alleles[l];
+                if (pieces[l] != WholePedigreeSample::kUnknownAllele &&
+                    std::find(listed.begin(), listed.end(), pieces[l]) == listed.end()) {
+                    listed.push_back(pieces[l]);
+                }
+            }
+        }
+    }
+}
+
 } // namespace
 
 SampleCheck check_sample(const SampleDescription& sample) {
@@ -92,7 +125,18 @@ SampleCheck check_sample(const SampleDescription& sample) {
     check.families_by_sibs = structure.families_by_sibs;
     check.singles = structure.singles;
     check.generations = count_generations(sample);
-    const CombinationCheck combinations = families_without_combinations(sample);
+    const auto losses = WholePedigreeSample(sample, "0").nuclear_losses();
+    if (losses.middle > 0 || losses.one_parent > 0) {
+        check.nuclear_losses = losses.text();
+    }
+    SampleDescription known = sample;
+    std::erase_if(known.records, [](const SampleRecord& r) { return has_unknown_allele(r); });
+    check.with_unknown_alleles = sample.records.size() - known.records.size();
+    CombinationCheck combinations;
+    if (!known.records.empty()) {
+        combinations = families_without_combinations(known);
+    }
+    add_unlisted_alleles(combinations.alleles, sample);
 
     // Allele counts in the order the report lists the alleles.
     for (const std::vector<std::string>& names : combinations.alleles) {
@@ -168,6 +212,15 @@ void print_sample_check(std::ostream& os, const SampleCheck& c, std::size_t numb
     os << (families > 0 ? ")" : "") << "\n"
        << "  Singles: " << c.singles << "\n"
        << "  Generations: " << c.generations << "\n";
+    if (!c.nuclear_losses.empty()) {
+        os << "  Note: " << c.nuclear_losses << "\n";
+    }
+    if (c.with_unknown_alleles > 0) {
+        os << "  Individuals with unknown alleles (?): " << c.with_unknown_alleles << "\n"
+           << "  Note: only tovaquor --whole-pedigrees reads unknown alleles; the check of "
+              "families below leaves these individuals out, as if absent, so it misses a family "
+              "that only their alleles contradict\n";
+    }
     for (std::size_t k = 0; k < c.alleles.size(); ++k) {
         os << "  Locus " << k + 1 << ": " << c.alleles[k].size()
            << (c.alleles[k].size() == 1 ? " allele:" : " alleles:");

@@ -35,10 +35,19 @@ struct SampleCheck {
     std::int32_t generations = 0;
     std::vector<std::vector<std::pair<std::string, std::size_t>>> alleles; // per locus
     std::vector<IncompatibleFamily> incompatible;
+    // What the nuclear model cannot link as it is; empty when nothing.
+    std::string nuclear_losses;
+    // Individuals with an unknown allele ("?"): only the whole-pedigree model
+    // reads them, and the Mendelian check leaves them out.
+    std::size_t with_unknown_alleles = 0;
 };
 
 // The sample's structure and the families the analysis would find without any
-// genotypic combination (families_without_combinations). The sample must have
+// genotypic combination (families_without_combinations). Individuals with an
+// unknown allele are left out of that search, as if absent: an absent member
+// never makes a family incompatible, so each family listed is incompatible
+// under either model, though one that their alleles contradict may be
+// missed. The sample must have
 // passed `sample_error`; other stops of the analysis (tables beyond the memory
 // limit) throw its FatalError.
 SampleCheck check_sample(const SampleDescription& sample);

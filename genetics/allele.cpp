@@ -26,6 +26,12 @@ std::int32_t TLocus::append(const TAllele& allele) {
     return size() - 1;
 }
 
+void TAlleleDB::add_locus(std::int32_t locus) {
+    while (n_loci() <= locus && n_loci() < kMaxLoci) {
+        _loci.emplace_back("Locus " + std::to_string(n_loci()));
+    }
+}
+
 std::int32_t TAlleleDB::add_allele(const std::int32_t& locus, const std::string& name,
                                    const float& weight) {
     std::int32_t index = locus;

@@ -45,6 +45,8 @@ class TAlleleDB {
     std::int32_t add_allele(const std::int32_t& locus, const std::string& name,
                             const float& weight);
     void add_to_all_loci(const TAllele& allele);
+    // Makes loci 0 .. `locus` exist (an unknown allele names none of its locus).
+    void add_locus(std::int32_t locus);
 
     std::int32_t n_loci() const { return static_cast<std::int32_t>(_loci.size()); }
     const TLocus& locus(std::int32_t k) const { return _loci[static_cast<std::size_t>(k)]; }

@@ -189,6 +189,15 @@ void TPopHaploDB::reset_frequencies() {
     }
 }
 
+std::vector<double> TPopHaploDB::frequencies() const {
+    std::vector<double> f;
+    f.reserve(_haplotypes.size());
+    for (const auto& h : _haplotypes) {
+        f.push_back(h->_freq);
+    }
+    return f;
+}
+
 void TPopHaploDB::copy_frequencies(const TPopHaploDB& other) {
     for (std::size_t i = 0; i < _haplotypes.size(); ++i) {
         _haplotypes[i]->_freq = other._haplotypes[i]->_freq;

@@ -62,6 +62,8 @@ class TPopHaploDB {
     bool converged(const double& tolerance);
     void reset_frequencies();
     void copy_frequencies(const TPopHaploDB& other);
+    // The current frequency of every haplotype, in order.
+    std::vector<double> frequencies() const;
     TPopHaplotype* draw_le_haplotype(const double& u) const;
 
   private:

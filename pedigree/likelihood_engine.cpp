@@ -12,6 +12,9 @@ std::unique_ptr<LikelihoodEngine> make_engine(EngineKind kind) {
     if (kind == EngineKind::listed) {
         return std::make_unique<ListedEngine>();
     }
+    // The whole-pedigree model evaluates its own likelihood (see
+    // population/sample_model.h): its database keeps only the results, and
+    // the summed engine's table sizes stand for its own.
     return std::make_unique<SummedEngine>();
 }
 

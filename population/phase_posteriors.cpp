@@ -71,9 +71,10 @@ std::vector<IndividualPhases> phase_posteriors(TPopPedigree& pop, double least) 
         }
         pairs.build_all_valid_gen(pop.HaplDB);
     }
-    // A database of its own, every combination kept and none merged, over
-    // the same individuals: the analysed one is not touched.
-    TPedDB peds(EngineKind::listed);
+    // A database of its own with the listing engine, every combination kept
+    // and none merged, over the same individuals: the analysed one is not
+    // touched.
+    TPedDB peds;
     peds._sample_name = pop.Name;
     peds.build_pedigree_structures(pop.PhenPedDB);
     peds.normalise_weights();

@@ -9,11 +9,17 @@
 
 #include "io/sample_checks.h"
 #include "pedigree/pedigree.h"
+#include "population/whole_pedigree_sample.h"
 #include "support/errors.h"
 #include "support/memory_limit.h"
 
 void TPopPedigree::analyse(const SampleDescription& sample, std::int32_t n_initial) {
+    Model->analyse(*this, sample, n_initial);
+}
+
+void TPopPedigree::analyse_nuclear(const SampleDescription& sample, std::int32_t n_initial) {
     load_sample(sample);
+    note_nuclear_losses(sample);
     set_pseudo_haplotypes(PhenPedDB, ' ');
     PhenPedDB.add_missing_parents();
     AlleleDB.add_to_all_loci(TAllele{"#", 1.0F});
@@ -34,9 +40,37 @@ void TPopPedigree::analyse(const SampleDescription& sample, std::int32_t n_initi
     calc_sample_likelihoods(n_initial);
 }
 
+void TPopPedigree::note_nuclear_losses(const SampleDescription& sample) {
+    if (!Options.from_data_file) {
+        return;
+    }
+    const auto losses = WholePedigreeSample(sample, PhenPedDB._unknown_id).nuclear_losses();
+    if (losses.middle == 0 && losses.one_parent == 0) {
+        return;
+    }
+    NuclearNotice = "TPopPedigree::analyse : sample " + Name + ": " + losses.text();
+    error_log.report(NuclearNotice, Errors::kInfo);
+}
+
 void TPopPedigree::load_sample(const SampleDescription& sample) {
     if (const auto error = first_record_error(sample, Options.from_data_file)) {
         fatal_input_error(error->message, error->hint);
+    }
+    if (!Model->reads_unknown_alleles()) {
+        // A stored file must not change meaning: "?" is an unknown allele to
+        // the whole-pedigree model only.
+        for (const SampleRecord& r : sample.records) {
+            for (const std::string& line : r.allele_lines) {
+                const auto pieces = split_allele_line(line);
+                if (std::find(pieces.begin(), pieces.end(), WholePedigreeSample::kUnknownAllele) !=
+                    pieces.end()) {
+                    fatal_input_error("TPopPedigree::read_pedigrees : individual " + r.id +
+                                      " has an unknown allele ?, which only "
+                                      "--whole-pedigrees reads; nuclear families need every "
+                                      "allele");
+                }
+            }
+        }
     }
     try {
         Name = sample.name;
@@ -58,17 +92,27 @@ void TPopPedigree::set_pseudo_haplotypes(TPhenPedDB& db, char separator) {
     // The lines passed first_record_error when the sample was loaded.
     static const float kOne = 1.0F;
     for (const auto& record : db.records()) {
+        // A record with an unknown allele ("?", whole pedigrees only) keeps
+        // no pseudo-haplotypes: the nuclear tables never see it.
+        bool unknown = false;
+        TPopHaplotype working[2];
         for (std::int32_t slot = 0; slot < 2; ++slot) {
-            TPopHaplotype working;
-            working._separator = separator;
+            working[slot]._separator = separator;
             const std::vector<std::string> pieces =
                 split_allele_line(record->_allele_lines[slot], separator);
             for (std::int32_t l = 0; l < static_cast<std::int32_t>(pieces.size()); ++l) {
-                const std::int32_t index =
-                    AlleleDB.add_allele(l, pieces[static_cast<std::size_t>(l)], kOne);
-                working.append(AlleleDB.locus(l).allele(index));
+                const std::string& piece = pieces[static_cast<std::size_t>(l)];
+                if (piece == WholePedigreeSample::kUnknownAllele) {
+                    AlleleDB.add_locus(l);
+                    unknown = true;
+                    continue;
+                }
+                const std::int32_t index = AlleleDB.add_allele(l, piece, kOne);
+                working[slot].append(AlleleDB.locus(l).allele(index));
             }
-            record->set_pseudo_hapl(working, slot);
+        }
+        for (std::int32_t slot = 0; slot < 2 && !unknown; ++slot) {
+            record->set_pseudo_hapl(working[slot], slot);
         }
         record->_observed_typed = record->typed();
     }

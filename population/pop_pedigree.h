@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "genetics/allele.h"
@@ -10,6 +12,7 @@
 #include "pedigree/phen_ped.h"
 #include "pedigree/small_gen.h"
 #include "population/maxima_tally.h"
+#include "population/sample_model.h"
 #include "support/analysis_options.h"
 
 // One population sample: its individuals and every database built from them.
@@ -25,15 +28,22 @@ class TPopPedigree {
     static constexpr std::int32_t kLocusInitialConditions = 2;
 
     explicit TPopPedigree(std::string name, const AnalysisOptions& options = {})
-        : Name(std::move(name)), Options(options), PedDB(options.engine) {}
+        : Name(std::move(name)), Options(options), Model(make_sample_model(options.engine)),
+          PedDB(options.engine) {}
     TPopPedigree(const TPopPedigree&) = delete;
     TPopPedigree& operator=(const TPopPedigree&) = delete;
 
-    // Estimates the haplotype frequencies of `sample` and both log-likelihoods.
+    // Estimates the haplotype frequencies of `sample` and both log-likelihoods,
+    // under the model of the options' engine kind.
     void analyse(const SampleDescription& sample, std::int32_t n_initial);
+    // The analysis as nuclear families, by the pedigree database's engine.
+    void analyse_nuclear(const SampleDescription& sample, std::int32_t n_initial);
     // Makes the individuals of `sample`, refusing duplicate identifiers and
     // individuals that are their own parent.
     void load_sample(const SampleDescription& sample);
+    // Says, in the log and in NuclearNotice, how many individuals of a sample
+    // read from a file the nuclear-family model cannot link as they are.
+    void note_nuclear_losses(const SampleDescription& sample);
     void set_pseudo_haplotypes(TPhenPedDB& db, char separator);
     bool build_pedigrees();
     // Stops with a message when the haplotype and genotype tables the alleles
@@ -51,20 +61,30 @@ class TPopPedigree {
     // its alleles (with "#"), then one draw per haplotype per initial condition.
     static std::int64_t deviates_needed(const SampleDescription& sample, std::int32_t n_initial);
 
-    // Draws new genotypes for every typed individual, in linkage equilibrium.
+    // Draws new genotypes for every typed individual, in linkage equilibrium,
+    // as the model drops them.
     void draw_random_sample();
-    // The drawn sample as it would read back from a data file: its typed
-    // individuals, newest record first.
+    // The drawn sample as it would read back from a data file.
     SampleDescription describe_random_sample() const;
+    // Both for nuclear families; the sample described holds the typed
+    // individuals, newest record first.
+    void draw_nuclear_sample();
+    SampleDescription describe_nuclear_sample() const;
 
     std::string Name;
     const AnalysisOptions Options;
+    const std::unique_ptr<SampleModel> Model;
     TAlleleDB AlleleDB;
     TPopHaploDB HaplDB;
     TSmallGenDB SmallGenDB;
     TPhenPedDB PhenPedDB;
     TPedDB PedDB;
     double EquilLnLHood = 0.0;
+    // Set by note_nuclear_losses, for standard error.
+    std::string NuclearNotice;
+    // Founder haplotypes of the pedigrees with data, when the model counts
+    // them its own way (whole pedigrees); else the summaries count them.
+    std::optional<double> FounderHaplotypes;
     // The maxima of the last estimation (after analyse: the haplotype frequencies').
     MaximaTally Maxima;
 

@@ -10,20 +10,12 @@
 #include "io/sample_checks.h"
 #include "population/parallel_restarts.h"
 #include "population/pop_pedigree.h"
+#include "population/whole_pedigree_sample.h"
 #include "support/clock.h"
 #include "support/errors.h"
 #include "support/run_stats.h"
 
 namespace {
-
-// Frequencies and previous frequencies of every haplotype, as a run leaves them.
-std::vector<double> frequencies_of(const TPopHaploDB& haplotypes) {
-    std::vector<double> f(static_cast<std::size_t>(haplotypes.size()));
-    for (std::int32_t h = 0; h < haplotypes.size(); ++h) {
-        f[static_cast<std::size_t>(h)] = haplotypes[h]->_freq;
-    }
-    return f;
-}
 
 void set_frequencies(TPopHaploDB& haplotypes, const std::vector<double>& f,
                      const std::vector<double>* previous) {
@@ -68,7 +60,7 @@ void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
             maxima.push_back(run_ln_l);
         }
         const double ln_l = run_ln_l;
-        Maxima.add(frequencies_of(haplotypes), best < ln_l);
+        Maxima.add(haplotypes.frequencies(), best < ln_l);
         if (best < ln_l) {
             best_copy.copy_frequencies(haplotypes);
             best = ln_l;
@@ -87,7 +79,7 @@ void TPopPedigree::calc_ML_frequencies(TPedDB& peds, TPopHaploDB& haplotypes,
     if (n_initial > 0 && peds.runs_beside(haplotypes)) {
         for (std::int32_t k = 0; k < n_initial; ++k) {
             haplotypes.random_frequencies(kSpread);
-            starts.push_back(frequencies_of(haplotypes));
+            starts.push_back(haplotypes.frequencies());
         }
         const ParallelRestarts runs(peds.engine(), peds._pedigrees, starts, max_iterations,
                                     tolerance, threads);
@@ -218,7 +210,10 @@ std::int64_t TPopPedigree::deviates_needed(const SampleDescription& sample,
             const std::vector<std::string> pieces = split_allele_line(line);
             names.resize(std::max(names.size(), pieces.size()));
             for (std::size_t locus = 0; locus < pieces.size(); ++locus) {
-                names[locus].insert(pieces[locus]);
+                // An unknown allele registers nothing.
+                if (pieces[locus] != WholePedigreeSample::kUnknownAllele) {
+                    names[locus].insert(pieces[locus]);
+                }
             }
         }
     }

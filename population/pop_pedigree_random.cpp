@@ -4,6 +4,14 @@
 #include "population/pop_pedigree.h"
 
 void TPopPedigree::draw_random_sample() {
+    Model->draw_random_sample(*this);
+}
+
+SampleDescription TPopPedigree::describe_random_sample() const {
+    return Model->describe_random_sample(*this);
+}
+
+void TPopPedigree::draw_nuclear_sample() {
     for (const auto& record : PedDB._parents.records()) {
         record->_phen->draw_random_genotype(HaplDB);
     }
@@ -56,7 +64,7 @@ void TPopPedigree::draw_random_sample() {
     }
 }
 
-SampleDescription TPopPedigree::describe_random_sample() const {
+SampleDescription TPopPedigree::describe_nuclear_sample() const {
     // Exactly what writing the sample in the data-file layout and reading it
     // back would give: allele names each followed by a blank, and a second
     // parent losing the carriage return that ends a line.

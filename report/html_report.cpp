@@ -98,8 +98,11 @@ void settings(std::ostream& os, const RunResults& run, const SampleResults& samp
     os << "<dl class=\"settings\">\n"
        << "<dt>Program</dt><dd>" << escape(run.program) << " " << escape(run.version) << "</dd>\n"
        << "<dt>Data file</dt><dd>" << escape(run.data_file) << "</dd>\n"
-       << "<dt>Seed</dt><dd>" << run.seed << "</dd>\n"
-       << "<dt>Random initial conditions</dt><dd>" << run.n_initial << "</dd>\n"
+       << "<dt>Seed</dt><dd>" << run.seed << "</dd>\n";
+    if (!run.model.empty()) {
+        os << "<dt>Model</dt><dd>" << escape(run.model) << "</dd>\n";
+    }
+    os << "<dt>Random initial conditions</dt><dd>" << run.n_initial << "</dd>\n"
        << "<dt>Simulated samples</dt><dd>" << sample.n_simulated << "</dd>\n"
        << "</dl>\n";
 }

@@ -116,6 +116,9 @@ struct RunResults {
     std::int32_t n_samples = 0;
     std::int32_t n_simulated = 0;
     std::int32_t n_initial = 0;
+    // The model when it is not the default nuclear-family one ("whole
+    // pedigrees"); empty by default, so that default outputs stay as they were.
+    std::string model;
     // What the run was asked for beyond the report: phases (--phases) and
     // bootstrap replicates (--bootstrap N).
     bool phases_requested = false;

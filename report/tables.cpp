@@ -1,6 +1,7 @@
 #include "report/tables.h"
 
 #include <initializer_list>
+#include <vector>
 
 #include "report/number_format.h"
 #include "report/panel.h"
@@ -9,13 +10,15 @@
 namespace tables {
 namespace {
 
-void row(std::ostream& os, std::initializer_list<std::string> fields) {
-    bool first = true;
-    for (const std::string& f : fields) {
-        os << (first ? "" : "\t") << f;
-        first = false;
+void write_fields(std::ostream& os, const std::string* begin, const std::string* end) {
+    for (const std::string* f = begin; f != end; ++f) {
+        os << (f == begin ? "" : "\t") << *f;
     }
     os << "\n";
+}
+
+void row(std::ostream& os, std::initializer_list<std::string> fields) {
+    write_fields(os, fields.begin(), fields.end());
 }
 
 std::string integer(std::int64_t value) {
@@ -66,6 +69,17 @@ std::string test_text(const SampleResults& sample) {
 }
 
 void write_summary(std::ostream& os, const RunResults& run) {
+    // A run of another model than the default one says so in one more
+    // column; default tables keep theirs.
+    bool header = true;
+    auto row = [&](std::ostream& out, std::initializer_list<std::string> fields) {
+        std::vector<std::string> all(fields);
+        if (!run.model.empty()) {
+            all.push_back(header ? "model" : field(run.model));
+        }
+        header = false;
+        write_fields(out, all.data(), all.data() + all.size());
+    };
     row(os, {"program",
              "version",
              "data_file",

@@ -2,11 +2,12 @@
 
 #include <cstdint>
 
-// How the likelihood of a sample is evaluated: summed over the haplotypes
-// each parent passes on, or by listing every genotypic combination of each
-// family. Both give the same results; the first is much quicker when parents
-// are absent from the data.
-enum class EngineKind : std::uint8_t { summed, listed };
+// How the likelihood of a sample is evaluated: each nuclear family on its
+// own, summed over the haplotypes each parent passes on or by listing every
+// genotypic combination (both give the same results; the first is much
+// quicker when parents are absent from the data), or each connected pedigree
+// whole, with its joint likelihood (--whole-pedigrees).
+enum class EngineKind : std::uint8_t { summed, listed, whole_pedigrees };
 
 // The settings of one run, filled once by the entry point from the command
 // line and the environment, then passed down by value.

@@ -150,8 +150,8 @@ TEST(EntryOptions, HelpAndVersionPrintAndExitWithoutALog) {
         const e2e::Result r = run_args({flag});
         EXPECT_EQ(0, r.status) << flag;
         EXPECT_TRUE(
-            r.console.starts_with("Usage: tovaquor [--tables] [--html] [--phases] [--bootstrap N] "
-                                  "[--listed] BASE SEED\n"))
+            r.console.starts_with("Usage: tovaquor [--tables] [--html] [--phases] [--bootstrap N]\n"
+                                  "                [--listed | --whole-pedigrees] BASE SEED\n"))
             << r.console;
         EXPECT_TRUE(r.console.ends_with(
             "\nExit status: 0 when every sample was analysed, 1 for a file problem, 2 when\n"

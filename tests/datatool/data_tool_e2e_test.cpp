@@ -63,6 +63,22 @@ TEST(DataToolConvert, PedigreeFileWithMapTabsAndCarriageReturns) {
                   "Locus 1 (marker A): 3 alleles: A1 A2 A3\n"
                   "Locus 2 (marker B): 2 alleles: B1 B2\n",
               r.console);
+    // --changes names what the summary counts and adds one line; the data
+    // file stays the same.
+    const e2e::Result listed =
+        e2e::run_data_tool({"convert", "fam.ped", "-o", "fam.mbd", "--loci", "A,B", "--simulations",
+                            "20", "--starts", "3", "--changes", "changed.txt"},
+                           {{"fam.ped", kPed}, {"fam.map", kMap}}, {"fam.mbd", "changed.txt"});
+    EXPECT_EQ(0, listed.status) << listed.errors;
+    EXPECT_EQ(r.collected.at("fam.mbd"), listed.collected.at("fam.mbd"));
+    EXPECT_EQ(r.console + "Individuals dropped or changed, one line each: 3, in changed.txt\n",
+              listed.console);
+    EXPECT_EQ("fam.ped:1: fam1_dad: untyped, left out as an absent parent (its children name "
+              "it)\n"
+              "fam.ped:6: fam1_k3: untyped, dropped (no children)\n"
+              "fam.ped:8: fam2_q: typed at some alleles but not all, made untyped; left out as an "
+              "absent parent (its children name it)\n",
+              listed.collected.at("changed.txt"));
 }
 
 TEST(DataToolConvert, OneLocusByNumberWithoutMapAndDefaults) {
@@ -132,6 +148,8 @@ TEST(DataToolConvert, CommandLineMistakesPointToHelp) {
          "unknown option --colour"},
         {{"convert", "x.txt", "-o", "y.mbd", "--loci", "1"},
          "cannot tell the format of x.txt from its name: give --format ped or --format tsv"},
+        {{"convert", "x.ped", "-o", "y.mbd", "--loci", "1", "--changes", "y.mbd"},
+         "--changes needs a file of its own, not the data file"},
     };
     for (const auto& [args, message] : cases) {
         const e2e::Result r = e2e::run_data_tool(args, files);
@@ -352,6 +370,56 @@ TEST(DataToolCheck, TablesBeyondTheMemoryLimitStopAsTheAnalysisDoes) {
     EXPECT_EQ(1, r.status);
     EXPECT_EQ("bad.mbd: " + message, r.errors);
     EXPECT_EQ("", r.console);
+}
+
+// A typed middle generation and a child with one known parent: check and the
+// analysis say what the nuclear model makes of them, and name the option.
+TEST(DataToolCheck, SaysWhatTheNuclearModelLeavesUnlinked) {
+    const std::string data = "1 0 1\n5 Three\nP 0 0\n1\n2\nQ 0 0\n1\n1\nC P Q\n1\n1\n"
+                             "K C D\n1\n3\nH P 0\n2\n2\n";
+    const std::string note =
+        "the nuclear-family model takes 1 typed individual who is both child and parent as an "
+        "untyped parent, and 1 individual with one known parent as unrelated to that parent; "
+        "--whole-pedigrees gives the joint likelihood of whole pedigrees";
+    const e2e::Result check = e2e::run_data_tool({"check", "three.mbd"}, {{"three.mbd", data}});
+    EXPECT_NE(std::string::npos, check.console.find("  Generations: 3\n  Note: " + note + "\n"))
+        << check.console;
+    const e2e::Result analysis = e2e::run_data("three", data);
+    EXPECT_TRUE(analysis.log.starts_with(
+        "***1::INFO :TPopPedigree::analyse : sample Three: " + note + "\n"))
+        << analysis.log;
+}
+
+// Unknown alleles: counted, and their individuals left out of the search, so
+// C's A3 (neither parent's) lists nothing while K's family is still found.
+TEST(DataToolCheck, UnknownAllelesAreCountedAndLeftOutOfTheFamilyCheck) {
+    const std::string data = "1 0 1\n6 Partial\nP 0 0\nA1 B1\nA2 B2\nQ 0 0\nA1 B1\nA1 B1\n"
+                             "C P Q\nA3 ?\nA1 B1\nD P Q\nA2 B2\nA1 B1\n"
+                             "R 0 0\nA1 B1\nA1 B1\nK R S\nA2 B1\nA2 B1\n";
+    const e2e::Result check = e2e::run_data_tool({"check", "p.mbd"}, {{"p.mbd", data}});
+    EXPECT_EQ(2, check.status) << check.errors;
+    EXPECT_EQ("", check.errors);
+    EXPECT_EQ("File p.mbd: 1 sample, 0 simulated samples per sample, 1 initial conditions\n"
+              "Sample 1: Partial\n"
+              "  Individuals: 6\n"
+              "  Absent parents (named by their children only): 1\n"
+              "  Families: 2 (1 with 1 sib, 1 with 2 sibs)\n"
+              "  Singles: 0\n"
+              "  Generations: 2\n"
+              "  Individuals with unknown alleles (?): 1\n"
+              "  Note: only tovaquor --whole-pedigrees reads unknown alleles; the check of "
+              "families below leaves these individuals out, as if absent, so it misses a family "
+              "that only their alleles contradict\n"
+              "  Locus 1: 3 alleles: A2 (4), A1 (7), A3 (1)\n"
+              "  Locus 2: 2 alleles: B1 (9), B2 (2)\n"
+              "  Incompatible families: 1\n"
+              "  - family of R and S: fails at locus 1\n"
+              "      parent R  line 15: A1/A1 B1/B1\n"
+              "      parent S  absent (untyped)\n"
+              "      sib    K  line 18: A2/A2 B1/B1\n"
+              "Total: 6 individuals, 1 incompatible family: the analysis finds no estimate for a "
+              "sample that holds one (tovaquor-data clean removes them)\n",
+              check.console);
 }
 
 TEST(DataToolCheck, OneLocusFilesAndSeveralSamples) {
