@@ -17,7 +17,7 @@ class NuclearFamilies : public SampleModel {
         return pop.describe_nuclear_sample();
     }
     bool reads_unknown_alleles() const override { return false; }
-    std::string name() const override { return {}; }
+    std::string name() const override { return "nuclear families"; }
     std::string console_line() const override { return {}; }
 };
 

@@ -279,7 +279,8 @@ void check_SimulatedRowsMatchTheReport(const e2e::Result& run) {
 }
 
 void check_SummaryOnStandardErrorNamesEveryFile(const e2e::Result& run) {
-    EXPECT_EQ("Sample Example families: ratio 32.50430886, P = 0.00400 (2 of 500 simulated), "
+    EXPECT_EQ("Model: nuclear families\n"
+              "Sample Example families: ratio 32.50430886, P = 0.00400 (2 of 500 simulated), "
               "Monte Carlo P = 0.00599 (95 % interval 0.00048 to 0.01437), chi-square P = "
               "0.00116 (12 df)\n"
               "Report: example.mbr\n"
