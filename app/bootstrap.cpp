@@ -36,29 +36,26 @@ std::string key_of(const std::vector<std::string>& alleles) {
     return key;
 }
 
-// What one replicate gave: per haplotype its frequency and D', and the
-// table measures; nothing when its analysis failed or had no estimate.
-struct Replicate {
-    bool valid = false;
-    std::map<std::string, std::pair<double, double>> haplotypes; // frequency, D'
-    double overall_d_prime = kNaN;
-    double wn = kNaN;
-};
+ReplicateSharer* installed_sharer = nullptr;
 
-Replicate analyse_replicate(const SampleDescription& sample,
-                            const std::vector<std::vector<std::size_t>>& units,
-                            std::int32_t n_initial, std::int64_t seed, std::int32_t sample_number,
-                            std::int32_t index) {
-    SideRandom random(seed, kBootstrapReplicate, static_cast<std::uint64_t>(sample_number),
+} // namespace
+
+ReplicateEstimates analyse_replicate(const ReplicateTask& task,
+                                     const std::vector<std::vector<std::size_t>>& units,
+                                     std::int32_t index) {
+    SideRandom random(task.seed, kBootstrapReplicate,
+                      static_cast<std::uint64_t>(task.sample_number),
                       static_cast<std::uint64_t>(index));
     std::vector<std::size_t> drawn(units.size());
     for (std::size_t& d : drawn) {
         d = random.below(units.size());
     }
-    const SampleDescription replicate = resampled(sample, units, drawn);
+    const SampleDescription replicate = resampled(task.sample, units, drawn);
     std::int32_t generator_seed = -static_cast<std::int32_t>(1 + random.below(kLargestSeed));
 
-    Replicate out;
+    ReplicateEstimates out;
+    out.overall_d_prime = kNaN;
+    out.wn = kNaN;
     AnalysisOptions options; // the summed engine, one thread per replicate
     options.from_data_file = false;
     const CapturedOutput dropped;
@@ -67,7 +64,7 @@ Replicate analyse_replicate(const SampleDescription& sample,
     random_uniform(generator_seed);
     try {
         TPopPedigree pop("Brand new pop", options);
-        pop.analyse(replicate, n_initial);
+        pop.analyse(replicate, task.n_initial);
         if (pop.PedDB._ln_likelihood > kFloorLnLikelihood &&
             pop.EquilLnLHood > kFloorLnLikelihood) {
             const SampleResults r = collect_sample(pop, replicate, replicate.announced);
@@ -97,6 +94,8 @@ Replicate analyse_replicate(const SampleDescription& sample,
     current_random_state() = saved_state;
     return out;
 }
+
+namespace {
 
 // Interval of the values that are numbers.
 std::pair<double, double> interval(std::vector<double> values) {
@@ -180,23 +179,42 @@ double percentile(const std::vector<double>& sorted, double share) {
     return sorted[below] + (at - static_cast<double>(below)) * (sorted[above] - sorted[below]);
 }
 
+void set_replicate_sharer(ReplicateSharer* sharer) {
+    installed_sharer = sharer;
+}
+
 void bootstrap_intervals(const SampleDescription& sample, SampleResults& results,
                          std::int32_t n_initial, std::int64_t seed, std::int32_t sample_number,
                          std::int32_t replicates, std::int32_t threads) {
+    const ReplicateTask task{sample, n_initial, seed, sample_number};
     const std::vector<std::vector<std::size_t>> units = sample_units(sample);
-    std::vector<Replicate> done(static_cast<std::size_t>(replicates));
+    std::vector<ReplicateEstimates> done(static_cast<std::size_t>(replicates));
     std::atomic<std::int32_t> next{0};
     auto work = [&] {
         for (std::int32_t i = next++; i < replicates; i = next++) {
-            done[static_cast<std::size_t>(i)] =
-                analyse_replicate(sample, units, n_initial, seed, sample_number, i);
+            done[static_cast<std::size_t>(i)] = analyse_replicate(task, units, i);
         }
     };
+    // With a sharer the calling thread serves the other processes, and every
+    // thread here analyses.
     std::vector<std::thread> helpers;
-    for (std::int32_t t = 1; t < std::min(threads, replicates); ++t) {
+    for (std::int32_t t = installed_sharer ? 0 : 1; t < std::min(threads, replicates); ++t) {
         helpers.emplace_back(work);
     }
-    work();
+    try {
+        if (installed_sharer) {
+            installed_sharer->share(task, replicates, next, done);
+        } else {
+            work();
+        }
+    } catch (const std::exception& e) {
+        next = replicates; // the threads stop after their current replicate
+        for (std::thread& helper : helpers) {
+            helper.join();
+        }
+        // The replicates were lost on their way (another process failed).
+        fatal_input_error(std::string("bootstrap_intervals : ") + e.what());
+    }
     for (std::thread& helper : helpers) {
         helper.join();
     }
@@ -205,7 +223,7 @@ void bootstrap_intervals(const SampleDescription& sample, SampleResults& results
     results.bootstrap_replicates = replicates;
     std::vector<double> overall;
     std::vector<double> wn;
-    for (const Replicate& r : done) {
+    for (const ReplicateEstimates& r : done) {
         if (r.valid) {
             ++results.bootstrap_valid;
             overall.push_back(r.overall_d_prime);
@@ -218,7 +236,7 @@ void bootstrap_intervals(const SampleDescription& sample, SampleResults& results
         const std::string key = key_of(h.alleles);
         std::vector<double> frequency;
         std::vector<double> d_prime;
-        for (const Replicate& r : done) {
+        for (const ReplicateEstimates& r : done) {
             if (!r.valid) {
                 continue;
             }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "io/sample_description.h"
@@ -27,6 +31,44 @@ SampleDescription resampled(const SampleDescription& sample,
 // The value at `share` (0 to 1) of the sorted `values`, between neighbours
 // linearly; NaN when empty.
 double percentile(const std::vector<double>& sorted, double share);
+
+// What one replicate gave: per haplotype (alleles joined by tabs) its
+// frequency and D', and the table measures; not valid when its analysis
+// failed or had no estimate.
+struct ReplicateEstimates {
+    bool valid = false;
+    std::map<std::string, std::pair<double, double>> haplotypes; // frequency, D'
+    double overall_d_prime = 0;
+    double wn = 0;
+};
+
+// The replicates of one sample: everything that makes each reproducible.
+struct ReplicateTask {
+    SampleDescription sample;
+    std::int32_t n_initial = 0;
+    std::int64_t seed = 0;
+    std::int32_t sample_number = 0;
+};
+
+// Replicate `index` of `task`, whose units are `units`.
+ReplicateEstimates analyse_replicate(const ReplicateTask& task,
+                                     const std::vector<std::vector<std::size_t>>& units,
+                                     std::int32_t index);
+
+// Where replicates run beyond this process's threads (other processes of a
+// cluster job).
+class ReplicateSharer {
+  public:
+    virtual ~ReplicateSharer() = default;
+    // Runs the replicates taken from `next` elsewhere, while this process's
+    // threads take from it too, until none of `replicates` is left; each
+    // lands in `done` at its number.
+    virtual void share(const ReplicateTask& task, std::int32_t replicates,
+                       std::atomic<std::int32_t>& next, std::vector<ReplicateEstimates>& done) = 0;
+};
+
+// Replicates are shared through `sharer` from now on; none: this process only.
+void set_replicate_sharer(ReplicateSharer* sharer);
 
 // Fills the interval fields of `results` (an estimated sample) from
 // `replicates` replicates on `threads` threads.

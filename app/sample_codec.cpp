@@ -187,4 +187,75 @@ void decode_outcomes(const std::string& bytes, const std::vector<SimulatedSample
     r.expect_end();
 }
 
+std::string encode_replicate_jobs(const ReplicateTask& task,
+                                  const std::vector<std::int32_t>& indices) {
+    Writer w;
+    put_sample(w, task.sample);
+    w.put(task.n_initial);
+    w.put(task.seed);
+    w.put(task.sample_number);
+    w.put(static_cast<std::uint64_t>(indices.size()));
+    for (std::int32_t i : indices) {
+        w.put(i);
+    }
+    return w.take();
+}
+
+std::vector<std::int32_t> decode_replicate_jobs(const std::string& bytes, ReplicateTask& task) {
+    Reader r(bytes);
+    task.sample = get_sample(r);
+    task.n_initial = r.get<std::int32_t>();
+    task.seed = r.get<std::int64_t>();
+    task.sample_number = r.get<std::int32_t>();
+    const auto n = r.get<std::uint64_t>();
+    std::vector<std::int32_t> indices;
+    for (std::uint64_t k = 0; k < n; ++k) {
+        indices.push_back(r.get<std::int32_t>());
+    }
+    r.expect_end();
+    return indices;
+}
+
+std::string encode_replicate_outcomes(const std::vector<ReplicateEstimates>& done) {
+    Writer w;
+    w.put(static_cast<std::uint64_t>(done.size()));
+    for (const ReplicateEstimates& e : done) {
+        w.put(static_cast<std::uint8_t>(e.valid ? 1 : 0));
+        w.put(e.overall_d_prime);
+        w.put(e.wn);
+        w.put(static_cast<std::uint64_t>(e.haplotypes.size()));
+        for (const auto& [key, values] : e.haplotypes) {
+            w.put(key);
+            w.put(values.first);
+            w.put(values.second);
+        }
+    }
+    return w.take();
+}
+
+void decode_replicate_outcomes(const std::string& bytes, const std::vector<std::int32_t>& indices,
+                               std::vector<ReplicateEstimates>& done) {
+    Reader r(bytes);
+    if (r.get<std::uint64_t>() != indices.size()) {
+        throw DecodeError("outcome count differs from the replicates sent");
+    }
+    for (std::int32_t i : indices) {
+        if (i < 0 || static_cast<std::size_t>(i) >= done.size()) {
+            throw DecodeError("replicate number out of range");
+        }
+        ReplicateEstimates e;
+        e.valid = r.get<std::uint8_t>() != 0;
+        e.overall_d_prime = r.get<double>();
+        e.wn = r.get<double>();
+        const auto n = r.get<std::uint64_t>();
+        for (std::uint64_t k = 0; k < n; ++k) {
+            std::string key = r.get_string();
+            const auto frequency = r.get<double>();
+            e.haplotypes[std::move(key)] = {frequency, r.get<double>()};
+        }
+        done[static_cast<std::size_t>(i)] = std::move(e);
+    }
+    r.expect_end();
+}
+
 } // namespace sample_codec

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/bootstrap.h"
 #include "app/sample_batch.h"
 
 // Simulated samples as bytes, for analysis in another process: a job (the
@@ -30,5 +31,16 @@ std::int32_t decode_jobs(const std::string& bytes, std::vector<SimulatedSample>&
 std::string encode_outcomes(const std::vector<SimulatedSample>& done);
 // Sets the outcome fields of `into[i]` for the i-th outcome in `bytes`.
 void decode_outcomes(const std::string& bytes, const std::vector<SimulatedSample*>& into);
+
+// Bootstrap replicates the same way: the task and the replicate numbers go
+// out, each replicate's estimates come back.
+std::string encode_replicate_jobs(const ReplicateTask& task,
+                                  const std::vector<std::int32_t>& indices);
+// Fills `task` and returns the replicate numbers.
+std::vector<std::int32_t> decode_replicate_jobs(const std::string& bytes, ReplicateTask& task);
+std::string encode_replicate_outcomes(const std::vector<ReplicateEstimates>& done);
+// Sets `done[i]` for each i of `indices`, in the order of the outcomes.
+void decode_replicate_outcomes(const std::string& bytes, const std::vector<std::int32_t>& indices,
+                               std::vector<ReplicateEstimates>& done);
 
 } // namespace sample_codec

@@ -2,6 +2,7 @@
 
 #include <mpi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
@@ -11,7 +12,7 @@
 
 namespace {
 
-enum Tag : int { kReady = 1, kResults = 2, kJobs = 3, kStop = 4 };
+enum Tag : int { kReady = 1, kResults = 2, kJobs = 3, kStop = 4, kReplicates = 5, kEstimates = 6 };
 
 // Waiting ranks poll with a pause rather than spin inside MPI: on a machine
 // with fewer cores than ranks and threads, a spinning wait takes a core
@@ -157,6 +158,60 @@ void MpiAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_in
     current_random_state() = caller_state;
 }
 
+void MpiAnalyser::share(const ReplicateTask& task, std::int32_t replicates,
+                        std::atomic<std::int32_t>& next, std::vector<ReplicateEstimates>& done) {
+    // As many replicates as the rank has threads to a rank whose request
+    // waits; false when none are left.
+    auto hand_out = [&](std::size_t rank) {
+        Rank& r = _ranks[rank];
+        for (std::int32_t k = 0; k < _threads; ++k) {
+            const std::int32_t i = next++;
+            if (i >= replicates) {
+                break;
+            }
+            r.held.push_back(i);
+        }
+        if (r.held.empty()) {
+            return false;
+        }
+        r.ready = false;
+        send(sample_codec::encode_replicate_jobs(task, r.held), static_cast<int>(rank),
+             kReplicates);
+        return true;
+    };
+    auto outstanding = [&] {
+        return std::any_of(_ranks.begin() + 1, _ranks.end(),
+                           [](const Rank& r) { return !r.held.empty(); });
+    };
+    try {
+        for (std::size_t rank = 1; rank < _ranks.size(); ++rank) {
+            if (_ranks[rank].ready) {
+                hand_out(rank);
+            }
+        }
+        while (outstanding() || next.load() < replicates) {
+            MPI_Status status;
+            const std::string bytes = receive(MPI_ANY_SOURCE, status);
+            const auto rank = static_cast<std::size_t>(status.MPI_SOURCE);
+            if (rank == 0 || rank >= _ranks.size()) {
+                throw std::runtime_error("a message came from an unknown rank");
+            }
+            Rank& r = _ranks[rank];
+            if (status.MPI_TAG == kEstimates) {
+                sample_codec::decode_replicate_outcomes(bytes, r.held, done);
+                r.held.clear();
+            } else if (status.MPI_TAG != kReady) {
+                throw std::runtime_error("a rank answered what it was not asked");
+            }
+            r.ready = true;
+            hand_out(rank);
+        }
+    } catch (...) {
+        _failed = true;
+        throw;
+    }
+}
+
 void MpiAnalyser::stop_workers() {
     for (std::size_t rank = 1; rank < _ranks.size(); ++rank) {
         Rank& r = _ranks[rank];
@@ -171,6 +226,35 @@ void MpiAnalyser::stop_workers() {
     }
 }
 
+namespace {
+
+// The replicates of `bytes` on `threads` threads, their estimates as bytes.
+std::string analyse_replicates(const std::string& bytes, std::int32_t threads) {
+    ReplicateTask task;
+    const std::vector<std::int32_t> indices = sample_codec::decode_replicate_jobs(bytes, task);
+    const std::vector<std::vector<std::size_t>> units = sample_units(task.sample);
+    const auto size = static_cast<std::int32_t>(indices.size());
+    std::vector<ReplicateEstimates> done(indices.size());
+    std::atomic<std::int32_t> next{0};
+    auto work = [&] {
+        for (std::int32_t i = next++; i < size; i = next++) {
+            done[static_cast<std::size_t>(i)] =
+                analyse_replicate(task, units, indices[static_cast<std::size_t>(i)]);
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (std::int32_t t = 1; t < std::min(threads, size); ++t) {
+        helpers.emplace_back(work);
+    }
+    work();
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+    return sample_codec::encode_replicate_outcomes(done);
+}
+
+} // namespace
+
 void run_mpi_worker(std::int32_t threads) {
     ThreadAnalyser analyser(threads);
     send(std::string(), 0, kReady);
@@ -179,6 +263,10 @@ void run_mpi_worker(std::int32_t threads) {
         const std::string bytes = receive(0, status);
         if (status.MPI_TAG == kStop) {
             return;
+        }
+        if (status.MPI_TAG == kReplicates) {
+            send(analyse_replicates(bytes, threads), 0, kEstimates);
+            continue;
         }
         std::vector<SimulatedSample> jobs;
         const std::int32_t n_initial = sample_codec::decode_jobs(bytes, jobs);

@@ -4,14 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "app/bootstrap.h"
 #include "app/sample_batch.h"
 
 // The simulated samples of a batch shared among the ranks of an MPI job. Rank
 // 0 keeps drawing, ordering and replaying them (so the output is what one
 // process writes); its worker threads analyse samples too, while its main
 // thread hands the others out, a few at a time, to whichever rank asks next,
-// and between messages draws and encodes the next batch.
-class MpiAnalyser : public SampleAnalyser {
+// and between messages draws and encodes the next batch. Bootstrap replicates
+// are shared the same way.
+class MpiAnalyser : public SampleAnalyser, public ReplicateSharer {
   public:
     MpiAnalyser(std::int32_t ranks, std::int32_t threads);
     std::int32_t batch_size() const override;
@@ -19,6 +21,8 @@ class MpiAnalyser : public SampleAnalyser {
     void prepare(SimulatedSample& sample) const override;
     void analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial,
                  const SideWork& side_work) override;
+    void share(const ReplicateTask& task, std::int32_t replicates, std::atomic<std::int32_t>& next,
+               std::vector<ReplicateEstimates>& done) override;
     // Tells every other rank to stop, once each has returned what it holds.
     void stop_workers();
     // An exchange with another rank failed: the others cannot be waited for.
@@ -27,7 +31,7 @@ class MpiAnalyser : public SampleAnalyser {
   private:
     struct Rank {
         bool ready = false;             // its request waits for an answer
-        std::vector<std::int32_t> held; // samples it is analysing
+        std::vector<std::int32_t> held; // samples or replicates it is analysing
     };
     std::int32_t _threads;
     bool _failed = false;

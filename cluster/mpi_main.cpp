@@ -7,6 +7,7 @@
 #include <exception>
 #include <iostream>
 
+#include "app/bootstrap.h"
 #include "app/entry.h"
 #include "app/options.h"
 #include "app/sample_batch.h"
@@ -48,9 +49,11 @@ int main(int argc, char** argv) {
     MpiAnalyser analyser(ranks, threads);
     if (ranks > 1) {
         set_sample_analyser(&analyser);
+        set_replicate_sharer(&analyser);
     }
     const int status = tovaquor_main(argc, argv);
     set_sample_analyser(nullptr);
+    set_replicate_sharer(nullptr);
     if (analyser.failed()) {
         // The other ranks may be gone or stuck: end the job as a whole.
         std::cerr << "tovaquor-mpi: ending the job after an MPI failure\n";

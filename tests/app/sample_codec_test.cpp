@@ -1,7 +1,9 @@
-// Simulated samples as bytes between processes: what goes out comes back the
-// same, whatever the names hold, and damaged bytes are refused.
+// Simulated samples and bootstrap replicates as bytes between processes: what goes out comes back
+// the same, whatever the names hold, and damaged bytes are refused.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,8 @@
 #include "support/random.h"
 
 namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 SimulatedSample job() {
     SimulatedSample s;
@@ -77,6 +81,40 @@ TEST(SampleCodec, RefusesTruncatedOrMismatchedBytes) {
     SimulatedSample back[2];
     EXPECT_THROW(
         sample_codec::decode_outcomes(sample_codec::encode_outcomes(one), {&back[0], &back[1]}),
+        sample_codec::DecodeError);
+}
+
+TEST(SampleCodec, ReplicatesGoOutAndComeBackAtTheirNumbers) {
+    ReplicateTask task{job().sample, 4, 1234567890123, 2};
+    const std::vector<std::int32_t> sent{7, 2, 0};
+    ReplicateTask got;
+    EXPECT_EQ(sent, sample_codec::decode_replicate_jobs(
+                        sample_codec::encode_replicate_jobs(task, sent), got));
+    EXPECT_EQ(1234567890123, got.seed);
+    EXPECT_EQ(2, got.sample_number);
+    EXPECT_EQ(4, got.n_initial);
+    EXPECT_EQ(std::string("2\0B ", 4), got.sample.records[0].allele_lines[1]);
+
+    std::vector<ReplicateEstimates> estimates(3);
+    estimates[0] = {true, {{"A\tB\t", {0.25, -0.5}}, {"A\tC\t", {0.0, kNaN}}}, 0.75, kNaN};
+    estimates[2].valid = false;
+    std::vector<ReplicateEstimates> done(8);
+    sample_codec::decode_replicate_outcomes(sample_codec::encode_replicate_outcomes(estimates),
+                                            sent, done);
+    ASSERT_TRUE(done[7].valid);
+    EXPECT_EQ(0.75, done[7].overall_d_prime);
+    EXPECT_TRUE(std::isnan(done[7].wn));
+    EXPECT_EQ(-0.5, done[7].haplotypes.at("A\tB\t").second);
+    EXPECT_TRUE(std::isnan(done[7].haplotypes.at("A\tC\t").second));
+    EXPECT_FALSE(done[0].valid);
+
+    const std::string bytes = sample_codec::encode_replicate_outcomes(estimates);
+    EXPECT_THROW(sample_codec::decode_replicate_outcomes(bytes, {7, 2}, done),
+                 sample_codec::DecodeError);
+    EXPECT_THROW(sample_codec::decode_replicate_outcomes(bytes, {7, 2, 8}, done),
+                 sample_codec::DecodeError);
+    EXPECT_THROW(
+        sample_codec::decode_replicate_outcomes(bytes.substr(0, bytes.size() - 1), sent, done),
         sample_codec::DecodeError);
 }
 
