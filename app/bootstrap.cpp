@@ -185,7 +185,8 @@ void set_replicate_sharer(ReplicateSharer* sharer) {
 
 void bootstrap_intervals(const SampleDescription& sample, SampleResults& results,
                          std::int32_t n_initial, std::int64_t seed, std::int32_t sample_number,
-                         std::int32_t replicates, std::int32_t threads) {
+                         std::int32_t replicates, std::int32_t threads, bool share) {
+    ReplicateSharer* const sharer = share ? installed_sharer : nullptr;
     const ReplicateTask task{sample, n_initial, seed, sample_number};
     const std::vector<std::vector<std::size_t>> units = sample_units(sample);
     std::vector<ReplicateEstimates> done(static_cast<std::size_t>(replicates));
@@ -198,12 +199,12 @@ void bootstrap_intervals(const SampleDescription& sample, SampleResults& results
     // With a sharer the calling thread serves the other processes, and every
     // thread here analyses.
     std::vector<std::thread> helpers;
-    for (std::int32_t t = installed_sharer ? 0 : 1; t < std::min(threads, replicates); ++t) {
+    for (std::int32_t t = sharer ? 0 : 1; t < std::min(threads, replicates); ++t) {
         helpers.emplace_back(work);
     }
     try {
-        if (installed_sharer) {
-            installed_sharer->share(task, replicates, next, done);
+        if (sharer) {
+            sharer->share(task, replicates, next, done);
         } else {
             work();
         }

@@ -71,7 +71,8 @@ class ReplicateSharer {
 void set_replicate_sharer(ReplicateSharer* sharer);
 
 // Fills the interval fields of `results` (an estimated sample) from
-// `replicates` replicates on `threads` threads.
+// `replicates` replicates on `threads` threads, and through the installed
+// sharer when `share` (only the thread that talks to it may).
 void bootstrap_intervals(const SampleDescription& sample, SampleResults& results,
                          std::int32_t n_initial, std::int64_t seed, std::int32_t sample_number,
-                         std::int32_t replicates, std::int32_t threads);
+                         std::int32_t replicates, std::int32_t threads, bool share = true);

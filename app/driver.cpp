@@ -5,26 +5,16 @@
 #include <utility>
 #include <vector>
 
-#include "app/bootstrap.h"
-#include "app/results_collector.h"
+#include "app/observed_sample.h"
 #include "app/sample_batch.h"
 #include "app/side_by_side.h"
-#include "app/simulation.h"
 #include "io/data_file_reader.h"
 #include "io/input_error.h"
-#include "pedigree/compact_combinations.h"
 #include "population/pop_pedigree.h"
 #include "population/sample_model.h"
-#include "report/report_writer.h"
 #include "support/errors.h"
 
 namespace {
-
-// A sample whose likelihood is zero (or whose equilibrium likelihood is) has
-// no estimate: the frequencies the EM leaves behind are not frequencies.
-bool has_estimate(const TPopPedigree& pop) {
-    return pop.PedDB._ln_likelihood > kFloorLnLikelihood && pop.EquilLnLHood > kFloorLnLikelihood;
-}
 
 // The reader refuses a data file without printing; the run stops with the
 // message on the console and in the log.
@@ -61,65 +51,40 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
     const auto model = make_sample_model(options.engine);
     results.model = model->name();
     console() << model->console_line();
-    ReportWriter writer(report);
     std::int32_t without_estimate = 0;
+    ObservedSettings settings;
+    settings.n_simulated = run.n_simulated;
+    settings.n_initial = run.n_initial;
+    settings.seed = results.seed;
+    settings.bootstrap_replicates = results.bootstrap_replicates;
+    settings.bootstrap_threads = options.threads;
+    settings.phases = results.phases_requested;
+    settings.hardy_weinberg = results.hardy_weinberg_requested;
     auto write = [&](TPopPedigree& pop, const SampleDescription& sample, std::int32_t n_individuals,
                      std::int32_t k) {
-        if (!pop.NuclearNotice.empty()) {
-            std::cerr << pop.NuclearNotice << "\n";
-        }
-        writer.sample_header(pop.Name, n_individuals, run.n_initial);
-        SampleResults& described =
-            results.samples.emplace_back(collect_sample(pop, sample, n_individuals));
-        described.n_simulated = run.n_simulated;
-        if (results.hardy_weinberg_requested) {
-            described.hardy_weinberg = hardy_weinberg_per_locus(sample, results.seed, k + 1);
-        }
-        if (results.phases_requested && has_estimate(pop)) {
-            // Before the simulation test, which draws over the individuals' genotypes.
-            auto phases = collect_phases(pop);
-            described.phases_missing = !phases;
-            described.phases = phases ? std::move(*phases) : std::vector<IndividualPhaseRows>{};
-        }
-        described.estimated = has_estimate(pop);
-        if (!has_estimate(pop)) {
-            // No random sample is drawn: there are no frequencies to draw from.
-            writer.no_estimate();
-            if (run.n_simulated > 0) {
-                writer.simulation_not_run("the sample has no estimate");
-            }
-            report.flush();
-            console() << "Sample " << pop.Name
-                      << ": no estimate, the likelihood is zero (see mirbo.log)\n";
+        const SampleResults& described = results.samples.emplace_back(
+            write_observed(pop, sample, n_individuals, k, settings, report, std::cerr, progress));
+        if (!described.estimated) {
             ++without_estimate;
-            if (run.n_simulated > 0) {
-                described.test = TestStatus::kNoEstimate;
-            }
-            described.complete = true;
-            return;
         }
-        const EstimateLine estimate{pop.PedDB._ln_likelihood, pop.EquilLnLHood,
-                                    pop.PedDB._n_maxima};
-        writer.estimate_table(estimate);
-        writer.allele_database(pop.AlleleDB);
-        writer.haplotype_database(pop.HaplDB, ReportWriter::kListedFrequency);
-        report.flush();
-        if (pop.AlleleDB.n_loci() == 1 && run.n_simulated > 0) {
-            // Both likelihoods are the same model: the simulated ratios would
-            // be rounding noise.
-            writer.simulation_not_run("a sample typed at one locus has no linkage to test");
-            described.test = TestStatus::kOneLocus;
-        } else {
-            run_simulation(pop, estimate.ratio(), run.n_simulated, run.n_initial, report,
-                           &described, progress);
-        }
-        if (results.bootstrap_replicates > 0) {
-            bootstrap_intervals(sample, described, run.n_initial, results.seed, k + 1,
-                                results.bootstrap_replicates, options.threads);
-        }
-        described.complete = true;
-        report.flush();
     };
+    ObservedSharer* const sharer = observed_sharer();
+    if (sharer != nullptr && run.n_simulated == 0 && run.n_samples > 1 &&
+        (results.bootstrap_replicates == 0 || run.n_samples >= sharer->capacity())) {
+        // Other processes take whole samples; a few samples with replicates
+        // keep every thread busier with the replicates shared instead.
+        WholeSamples whole{settings, sharer, [&](ObservedOutcome& outcome) {
+                               report << outcome.report;
+                               report.flush();
+                               std::cerr << outcome.errors;
+                               if (!outcome.results.estimated) {
+                                   ++without_estimate;
+                               }
+                               results.samples.push_back(std::move(outcome.results));
+                           }};
+        analyse_side_by_side(reader, run.n_samples, run.n_initial, observed, write, &whole);
+        return without_estimate;
+    }
     if (run.n_simulated == 0 && options.threads > 1 && run.n_samples > 1) {
         // Without simulated samples a sample's analysis is all its work, and
         // the samples are independent but for the random stream.

@@ -258,4 +258,215 @@ void decode_replicate_outcomes(const std::string& bytes, const std::vector<std::
     r.expect_end();
 }
 
+// Whole observed samples.
+namespace {
+
+template <typename T, typename Put> void put_list(Writer& w, const std::vector<T>& list, Put put) {
+    w.put(static_cast<std::uint64_t>(list.size()));
+    for (const T& item : list) {
+        put(item);
+    }
+}
+
+template <typename T, typename Get> std::vector<T> get_list(Reader& r, Get get) {
+    const auto n = r.get<std::uint64_t>();
+    std::vector<T> list;
+    for (std::uint64_t k = 0; k < n; ++k) {
+        list.push_back(get());
+    }
+    return list;
+}
+
+// Lists of plain values (numbers, structures of numbers) and of texts.
+template <typename T> void put_values(Writer& w, const std::vector<T>& list) {
+    put_list(w, list, [&](const T& value) { w.put(value); });
+}
+template <typename T> std::vector<T> get_values(Reader& r) {
+    if constexpr (std::is_same_v<T, std::string>) {
+        return get_list<T>(r, [&] { return r.get_string(); });
+    } else {
+        return get_list<T>(r, [&] { return r.get<T>(); });
+    }
+}
+
+void put_results(Writer& w, const SampleResults& s) {
+    w.put(s.name);
+    for (std::int32_t count : {s.announced, s.individuals, s.families, s.singles, s.absent_parents,
+                               s.loci, s.n_maxima, s.distinct_maxima, s.best_maximum_starts,
+                               s.n_simulated, s.bootstrap_replicates, s.bootstrap_valid}) {
+        w.put(count);
+    }
+    for (double value : {s.sample_ln_l, s.equilibrium_ln_l, s.maxima_tolerance,
+                         s.overall_d_prime_low, s.overall_d_prime_high, s.wn_low, s.wn_high}) {
+        w.put(value);
+    }
+    for (std::int64_t count : {s.founder_haplotypes, s.tail, s.valid}) {
+        w.put(count);
+    }
+    for (bool flag : {s.estimated, s.phases_missing, s.complete}) {
+        w.put(static_cast<std::uint8_t>(flag ? 1 : 0));
+    }
+    w.put(s.test);
+    put_list(w, s.alleles, [&](const std::vector<AlleleResult>& locus) {
+        put_list(w, locus, [&](const AlleleResult& a) {
+            w.put(a.name);
+            w.put(a.frequency);
+        });
+    });
+    put_list(w, s.haplotypes, [&](const HaplotypeResult& h) {
+        w.put(h.number);
+        put_values(w, h.alleles);
+        put_values(w, h.allele_index);
+        for (double value : {h.frequency, h.product, h.frequency_low, h.frequency_high,
+                             h.d_prime_low, h.d_prime_high}) {
+            w.put(value);
+        }
+    });
+    put_values(w, s.simulated);
+    put_values(w, s.hardy_weinberg);
+    put_list(w, s.phases, [&](const IndividualPhaseRows& rows) {
+        w.put(rows.individual);
+        put_list(w, rows.pairs, [&](const PhaseRow& row) {
+            w.put(row.haplotype_a);
+            w.put(row.haplotype_b);
+            w.put(row.posterior);
+        });
+    });
+}
+
+SampleResults get_results(Reader& r) {
+    SampleResults s;
+    s.name = r.get_string();
+    for (std::int32_t* count :
+         {&s.announced, &s.individuals, &s.families, &s.singles, &s.absent_parents, &s.loci,
+          &s.n_maxima, &s.distinct_maxima, &s.best_maximum_starts, &s.n_simulated,
+          &s.bootstrap_replicates, &s.bootstrap_valid}) {
+        *count = r.get<std::int32_t>();
+    }
+    for (double* value : {&s.sample_ln_l, &s.equilibrium_ln_l, &s.maxima_tolerance,
+                          &s.overall_d_prime_low, &s.overall_d_prime_high, &s.wn_low, &s.wn_high}) {
+        *value = r.get<double>();
+    }
+    for (std::int64_t* count : {&s.founder_haplotypes, &s.tail, &s.valid}) {
+        *count = r.get<std::int64_t>();
+    }
+    for (bool* flag : {&s.estimated, &s.phases_missing, &s.complete}) {
+        *flag = r.get<std::uint8_t>() != 0;
+    }
+    s.test = r.get<TestStatus>();
+    s.alleles = get_list<std::vector<AlleleResult>>(r, [&] {
+        return get_list<AlleleResult>(r, [&] {
+            AlleleResult a;
+            a.name = r.get_string();
+            a.frequency = r.get<float>();
+            return a;
+        });
+    });
+    s.haplotypes = get_list<HaplotypeResult>(r, [&] {
+        HaplotypeResult h;
+        h.number = r.get<std::int32_t>();
+        h.alleles = get_values<std::string>(r);
+        h.allele_index = get_values<std::int32_t>(r);
+        for (double* value : {&h.frequency, &h.product, &h.frequency_low, &h.frequency_high,
+                              &h.d_prime_low, &h.d_prime_high}) {
+            *value = r.get<double>();
+        }
+        return h;
+    });
+    s.simulated = get_values<SimulatedResult>(r);
+    s.hardy_weinberg = get_values<LocusHardyWeinberg>(r);
+    s.phases = get_list<IndividualPhaseRows>(r, [&] {
+        IndividualPhaseRows rows;
+        rows.individual = r.get_string();
+        rows.pairs = get_list<PhaseRow>(r, [&] {
+            PhaseRow row;
+            row.haplotype_a = r.get_string();
+            row.haplotype_b = r.get_string();
+            row.posterior = r.get<double>();
+            return row;
+        });
+        return rows;
+    });
+    return s;
+}
+
+} // namespace
+
+std::string encode_observed_job(const ObservedJob& job) {
+    Writer w;
+    put_sample(w, job.sample);
+    w.put(job.announced);
+    w.put(job.index);
+    w.put(job.options);
+    w.put(job.start);
+    w.put(job.settings);
+    return w.take();
+}
+
+ObservedJob decode_observed_job(const std::string& bytes) {
+    Reader r(bytes);
+    ObservedJob job;
+    job.sample = get_sample(r);
+    job.announced = r.get<std::int32_t>();
+    job.index = r.get<std::int32_t>();
+    job.options = r.get<AnalysisOptions>();
+    job.start = r.get<RandomState>();
+    job.settings = r.get<ObservedSettings>();
+    r.expect_end();
+    return job;
+}
+
+std::string encode_observed_outcome(const ObservedOutcome& outcome) {
+    Writer w;
+    w.put(outcome.finished);
+    w.put(outcome.console);
+    put_list(w, outcome.messages.events, [&](const MessageCapture::Event& e) {
+        w.put(e.text_before);
+        w.put(e.text);
+        w.put(e.level);
+    });
+    w.put(outcome.messages.progress.str());
+    w.put(static_cast<std::uint8_t>(outcome.out_of_memory ? 1 : 0));
+    w.put(static_cast<std::uint8_t>(outcome.written ? 1 : 0));
+    w.put(outcome.report);
+    w.put(outcome.errors);
+    put_results(w, outcome.results);
+    return w.take();
+}
+
+ObservedOutcome decode_observed_outcome(const std::string& bytes) {
+    Reader r(bytes);
+    ObservedOutcome outcome;
+    outcome.finished = r.get<RandomState>();
+    outcome.console = r.get_string();
+    outcome.messages.events = get_list<MessageCapture::Event>(r, [&] {
+        MessageCapture::Event e;
+        e.text_before = r.get_string();
+        e.text = r.get_string();
+        e.level = r.get<int>();
+        return e;
+    });
+    outcome.messages.progress.str(r.get_string());
+    outcome.out_of_memory = r.get<std::uint8_t>() != 0;
+    outcome.written = r.get<std::uint8_t>() != 0;
+    outcome.report = r.get_string();
+    outcome.errors = r.get_string();
+    outcome.results = get_results(r);
+    r.expect_end();
+    return outcome;
+}
+
+std::string pack(const std::vector<std::string>& parts) {
+    Writer w;
+    put_values(w, parts);
+    return w.take();
+}
+
+std::vector<std::string> unpack(const std::string& bytes) {
+    Reader r(bytes);
+    std::vector<std::string> parts = get_values<std::string>(r);
+    r.expect_end();
+    return parts;
+}
+
 } // namespace sample_codec

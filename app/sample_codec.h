@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/bootstrap.h"
+#include "app/observed_sample.h"
 #include "app/sample_batch.h"
 
 // Simulated samples as bytes, for analysis in another process: a job (the
@@ -42,5 +43,16 @@ std::string encode_replicate_outcomes(const std::vector<ReplicateEstimates>& don
 // Sets `done[i]` for each i of `indices`, in the order of the outcomes.
 void decode_replicate_outcomes(const std::string& bytes, const std::vector<std::int32_t>& indices,
                                std::vector<ReplicateEstimates>& done);
+
+// Whole observed samples (a run without simulated samples, its samples
+// handed out): the job goes out, the outcome comes back with the sample's
+// part of every output.
+ObservedJob decode_observed_job(const std::string& bytes);
+std::string encode_observed_job(const ObservedJob& job);
+ObservedOutcome decode_observed_outcome(const std::string& bytes);
+std::string encode_observed_outcome(const ObservedOutcome& outcome);
+// Several encoded jobs or outcomes in one message, and back.
+std::string pack(const std::vector<std::string>& parts);
+std::vector<std::string> unpack(const std::string& bytes);
 
 } // namespace sample_codec

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/observed_sample.h"
 #include "io/data_file_reader.h"
 #include "io/sample_description.h"
 #include "support/analysis_options.h"
@@ -27,5 +28,15 @@ std::unique_ptr<TPopPedigree> analyse_observed(const SampleDescription& sample,
 // thread. Each analysis starts from the generator state the analyses before
 // it leave (predicted from their deviate counts); should a prediction miss,
 // the samples after it are analysed one at a time here.
+// With `whole`, other processes take samples too (through `whole->sharer`),
+// and every sample's part of the outputs is made where it is analysed, then
+// handed to `whole->append` in file order; `write` only serves the samples
+// after a missed prediction.
+struct WholeSamples {
+    ObservedSettings settings;
+    ObservedSharer* sharer = nullptr;
+    std::function<void(ObservedOutcome&)> append;
+};
 void analyse_side_by_side(DataFileReader& reader, std::int32_t n_samples, std::int32_t n_initial,
-                          const AnalysisOptions& options, const SampleWriter& write);
+                          const AnalysisOptions& options, const SampleWriter& write,
+                          const WholeSamples* whole = nullptr);

@@ -12,7 +12,16 @@
 
 namespace {
 
-enum Tag : int { kReady = 1, kResults = 2, kJobs = 3, kStop = 4, kReplicates = 5, kEstimates = 6 };
+enum Tag : int {
+    kReady = 1,
+    kResults = 2,
+    kJobs = 3,
+    kStop = 4,
+    kReplicates = 5,
+    kEstimates = 6,
+    kObservedJobs = 7,
+    kObservedOutcomes = 8
+};
 
 // Waiting ranks poll with a pause rather than spin inside MPI: on a machine
 // with fewer cores than ranks and threads, a spinning wait takes a core
@@ -212,6 +221,87 @@ void MpiAnalyser::share(const ReplicateTask& task, std::int32_t replicates,
     }
 }
 
+std::int32_t MpiAnalyser::capacity() const {
+    return _threads * static_cast<std::int32_t>(_ranks.size());
+}
+
+bool MpiAnalyser::serve(const NextJob& next, const Arrived& arrived) {
+    // The next jobs (as many as the rank has threads) to a rank whose request waits.
+    auto hand_out = [&](std::size_t rank) {
+        Rank& r = _ranks[rank];
+        std::vector<std::string> jobs;
+        std::int32_t ticket = 0;
+        std::string job;
+        while (static_cast<std::int32_t>(jobs.size()) < _threads && next(ticket, job)) {
+            r.held.push_back(ticket);
+            jobs.push_back(std::move(job));
+        }
+        if (!jobs.empty()) {
+            r.ready = false;
+            send(sample_codec::pack(jobs), static_cast<int>(rank), kObservedJobs);
+        }
+    };
+    try {
+        for (std::size_t rank = 1; rank < _ranks.size(); ++rank) {
+            if (_ranks[rank].ready) {
+                hand_out(rank);
+            }
+        }
+        MPI_Status status;
+        int came = 0;
+        check(MPI_Iprobe(MPI_ANY_SOURCE, MPI_ANY_TAG, MPI_COMM_WORLD, &came, &status),
+              "MPI_Iprobe");
+        if (came == 0) {
+            return false;
+        }
+        receive_observed(arrived);
+        for (std::size_t rank = 1; rank < _ranks.size(); ++rank) {
+            if (_ranks[rank].ready) {
+                hand_out(rank);
+            }
+        }
+        return true;
+    } catch (...) {
+        _failed = true;
+        throw;
+    }
+}
+
+void MpiAnalyser::drain(const Arrived& arrived) {
+    try {
+        while (std::any_of(_ranks.begin() + 1, _ranks.end(),
+                           [](const Rank& r) { return !r.held.empty(); })) {
+            receive_observed(arrived);
+        }
+    } catch (...) {
+        _failed = true;
+        throw;
+    }
+}
+
+void MpiAnalyser::receive_observed(const Arrived& arrived) {
+    MPI_Status status;
+    const std::string bytes = receive(MPI_ANY_SOURCE, status);
+    const auto rank = static_cast<std::size_t>(status.MPI_SOURCE);
+    if (rank == 0 || rank >= _ranks.size()) {
+        throw std::runtime_error("a message came from an unknown rank");
+    }
+    Rank& r = _ranks[rank];
+    if (status.MPI_TAG == kObservedOutcomes) {
+        const std::vector<std::string> outcomes = sample_codec::unpack(bytes);
+        if (outcomes.size() != r.held.size()) {
+            throw sample_codec::DecodeError("outcome count differs from the samples sent");
+        }
+        for (std::size_t i = 0; i < outcomes.size(); ++i) {
+            arrived(r.held[i], outcomes[i]);
+        }
+        r.held.clear();
+    } else if (status.MPI_TAG != kReady) {
+        throw std::runtime_error("a rank answered what it was not asked");
+    }
+    r.ready = true;
+}
+
 void MpiAnalyser::stop_workers() {
     for (std::size_t rank = 1; rank < _ranks.size(); ++rank) {
         Rank& r = _ranks[rank];
@@ -266,6 +356,10 @@ void run_mpi_worker(std::int32_t threads) {
         }
         if (status.MPI_TAG == kReplicates) {
             send(analyse_replicates(bytes, threads), 0, kEstimates);
+            continue;
+        }
+        if (status.MPI_TAG == kObservedJobs) {
+            send(analyse_whole_jobs(bytes, threads), 0, kObservedOutcomes);
             continue;
         }
         std::vector<SimulatedSample> jobs;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/bootstrap.h"
+#include "app/observed_sample.h"
 #include "app/sample_batch.h"
 
 // The simulated samples of a batch shared among the ranks of an MPI job. Rank
@@ -12,8 +13,8 @@
 // process writes); its worker threads analyse samples too, while its main
 // thread hands the others out, a few at a time, to whichever rank asks next,
 // and between messages draws and encodes the next batch. Bootstrap replicates
-// are shared the same way.
-class MpiAnalyser : public SampleAnalyser, public ReplicateSharer {
+// and whole observed samples are shared the same way.
+class MpiAnalyser : public SampleAnalyser, public ReplicateSharer, public ObservedSharer {
   public:
     MpiAnalyser(std::int32_t ranks, std::int32_t threads);
     std::int32_t batch_size() const override;
@@ -23,15 +24,22 @@ class MpiAnalyser : public SampleAnalyser, public ReplicateSharer {
                  const SideWork& side_work) override;
     void share(const ReplicateTask& task, std::int32_t replicates, std::atomic<std::int32_t>& next,
                std::vector<ReplicateEstimates>& done) override;
+    // Whole observed samples, as many as a rank has threads to a rank that asks.
+    std::int32_t capacity() const override;
+    bool serve(const NextJob& next, const Arrived& arrived) override;
+    void drain(const Arrived& arrived) override;
     // Tells every other rank to stop, once each has returned what it holds.
     void stop_workers();
     // An exchange with another rank failed: the others cannot be waited for.
     bool failed() const { return _failed; }
 
   private:
+    // Waits for one message of the whole-sample exchange; outcomes to `arrived`.
+    void receive_observed(const Arrived& arrived);
+
     struct Rank {
         bool ready = false;             // its request waits for an answer
-        std::vector<std::int32_t> held; // samples or replicates it is analysing
+        std::vector<std::int32_t> held; // samples, replicates or tickets it is analysing
     };
     std::int32_t _threads;
     bool _failed = false;

@@ -1,6 +1,7 @@
 // tovaquor-mpi: the program run as an MPI job. Rank 0 is the program itself,
 // reading the data file and writing every output; the other ranks only
-// analyse the simulated samples rank 0 sends them, and write nothing.
+// analyse what rank 0 sends them (simulated samples, bootstrap replicates,
+// whole observed samples), and write nothing.
 #include <mpi.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 
 #include "app/bootstrap.h"
 #include "app/entry.h"
+#include "app/observed_sample.h"
 #include "app/options.h"
 #include "app/sample_batch.h"
 #include "app/simulation.h"
@@ -50,10 +52,12 @@ int main(int argc, char** argv) {
     if (ranks > 1) {
         set_sample_analyser(&analyser);
         set_replicate_sharer(&analyser);
+        set_observed_sharer(&analyser);
     }
     const int status = tovaquor_main(argc, argv);
     set_sample_analyser(nullptr);
     set_replicate_sharer(nullptr);
+    set_observed_sharer(nullptr);
     if (analyser.failed()) {
         // The other ranks may be gone or stuck: end the job as a whole.
         std::cerr << "tovaquor-mpi: ending the job after an MPI failure\n";

@@ -1,5 +1,5 @@
-// Simulated samples and bootstrap replicates as bytes between processes: what goes out comes back
-// the same, whatever the names hold, and damaged bytes are refused.
+// Simulated samples, bootstrap replicates and whole observed samples as bytes between processes:
+// what goes out comes back the same, whatever the names hold, and damaged bytes are refused.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -116,6 +116,74 @@ TEST(SampleCodec, ReplicatesGoOutAndComeBackAtTheirNumbers) {
     EXPECT_THROW(
         sample_codec::decode_replicate_outcomes(bytes.substr(0, bytes.size() - 1), sent, done),
         sample_codec::DecodeError);
+}
+
+TEST(SampleCodec, WholeSamplesComeBackWithEveryPartOfTheirOutputs) {
+    ObservedJob job_out{job().sample, 9, 4, {}, job().start, {}};
+    job_out.options.engine = EngineKind::whole_pedigrees;
+    job_out.settings.bootstrap_replicates = 20;
+    job_out.settings.phases = true;
+    const ObservedJob job_in =
+        sample_codec::decode_observed_job(sample_codec::encode_observed_job(job_out));
+    EXPECT_EQ(std::string("2\0B ", 4), job_in.sample.records[0].allele_lines[1]);
+    EXPECT_EQ(9, job_in.announced);
+    EXPECT_EQ(4, job_in.index);
+    EXPECT_EQ(EngineKind::whole_pedigrees, job_in.options.engine);
+    EXPECT_TRUE(job_in.start == job_out.start);
+    EXPECT_EQ(20, job_in.settings.bootstrap_replicates);
+    EXPECT_TRUE(job_in.settings.phases);
+
+    ObservedOutcome out;
+    out.finished = job_out.start;
+    out.console = "..\nSample X: no estimate\n";
+    out.messages.events.push_back({"Building ... ", "notice", 0});
+    out.written = true;
+    out.report = "\n Sample X\n";
+    out.errors = "TPopPedigree::analyse : sample X: 2 typed individuals\n";
+    SampleResults& r = out.results;
+    r.name = "X";
+    r.families = 3;
+    r.estimated = false;
+    r.maxima_tolerance = 1e-6;
+    r.founder_haplotypes = 12;
+    r.alleles = {{{"A", 0.25F}, {"B", 0.75F}}, {{"C", 1.0F}}};
+    r.haplotypes.push_back({2, {"A", "C"}, {0, 0}, 0.25, 0.25, kNaN, 0.5, -1.0, 1.0});
+    r.test = TestStatus::kOneLocus;
+    r.simulated.push_back({-1.5, -2.5, 2, true});
+    r.hardy_weinberg.push_back({5, 2, 0.4, 0.5, 0.75, 1000});
+    r.phases.push_back({"C1", {{"A~C", "B~C", 0.875}}});
+    r.phases_missing = true;
+    r.bootstrap_valid = 19;
+    r.wn_high = 0.625;
+    r.complete = true;
+
+    const std::string bytes = sample_codec::encode_observed_outcome(out);
+    const ObservedOutcome in = sample_codec::decode_observed_outcome(bytes);
+    // Every field read back where it was written: the bytes come out the same.
+    EXPECT_EQ(bytes, sample_codec::encode_observed_outcome(in));
+    EXPECT_TRUE(in.finished == out.finished);
+    EXPECT_EQ(out.console, in.console);
+    EXPECT_EQ("notice", in.messages.events.at(0).text);
+    EXPECT_EQ(out.report, in.report);
+    EXPECT_EQ(out.errors, in.errors);
+    EXPECT_TRUE(in.written);
+    EXPECT_FALSE(in.out_of_memory);
+    EXPECT_EQ(3, in.results.families);
+    EXPECT_FALSE(in.results.estimated);
+    EXPECT_EQ(0.75F, in.results.alleles.at(0).at(1).frequency);
+    EXPECT_EQ("C", in.results.haplotypes.at(0).alleles.at(1));
+    EXPECT_TRUE(std::isnan(in.results.haplotypes[0].frequency_low));
+    EXPECT_EQ(-1.0, in.results.haplotypes[0].d_prime_low);
+    EXPECT_EQ(TestStatus::kOneLocus, in.results.test);
+    EXPECT_EQ(1000, in.results.hardy_weinberg.at(0).draws);
+    EXPECT_EQ("B~C", in.results.phases.at(0).pairs.at(0).haplotype_b);
+    EXPECT_EQ(0.625, in.results.wn_high);
+
+    const std::string message = sample_codec::pack({bytes, "", bytes});
+    EXPECT_EQ((std::vector<std::string>{bytes, "", bytes}), sample_codec::unpack(message));
+    EXPECT_THROW(sample_codec::unpack(message.substr(0, message.size() - 1)),
+                 sample_codec::DecodeError);
+    EXPECT_THROW(sample_codec::decode_observed_outcome(bytes + "x"), sample_codec::DecodeError);
 }
 
 } // namespace
