@@ -195,10 +195,6 @@ class Workers {
     std::vector<std::thread> _threads;
 };
 
-} // namespace
-
-namespace {
-
 // The samples a sharer's processes hold, and their outcomes, for a whole
 // run of `samples` on `workers`.
 class WholeExchange {

@@ -12,16 +12,9 @@
 
 namespace {
 
-enum Tag : int {
-    kReady = 1,
-    kResults = 2,
-    kJobs = 3,
-    kStop = 4,
-    kReplicates = 5,
-    kEstimates = 6,
-    kObservedJobs = 7,
-    kObservedOutcomes = 8
-};
+enum Tag : int { kReady = 1, kResults = 2, kJobs = 3, kStop = 4, kReplicates = 5, kEstimates = 6 };
+// Whole observed samples, numbered apart so that tags added above never meet them.
+enum ObservedTag : int { kObservedJobs = 21, kObservedOutcomes = 22 };
 
 // Waiting ranks poll with a pause rather than spin inside MPI: on a machine
 // with fewer cores than ranks and threads, a spinning wait takes a core
