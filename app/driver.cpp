@@ -63,6 +63,8 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
     console() << model->console_line();
     ReportWriter writer(report);
     std::int32_t without_estimate = 0;
+    // The analyser's name for the observed sample being written, if it heard of it.
+    std::int64_t setup = 0;
     auto write = [&](TPopPedigree& pop, const SampleDescription& sample, std::int32_t n_individuals,
                      std::int32_t k) {
         if (!pop.NuclearNotice.empty()) {
@@ -111,7 +113,7 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
             described.test = TestStatus::kOneLocus;
         } else {
             run_simulation(pop, estimate.ratio(), run.n_simulated, run.n_initial, report,
-                           &described, progress);
+                           &described, progress, setup);
         }
         if (results.bootstrap_replicates > 0) {
             bootstrap_intervals(sample, described, run.n_initial, results.seed, k + 1,
@@ -130,6 +132,9 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
         const std::int32_t n_individuals =
             read_or_stop([&] { return reader.read_individual_count(k + 1); });
         const SampleDescription sample = reader.read_sample(n_individuals);
+        if (run.n_simulated > 1) {
+            setup = announce_observed(sample, observed, run.n_initial);
+        }
         const std::unique_ptr<TPopPedigree> pop = analyse_observed(sample, run.n_initial, observed);
         write(*pop, sample, n_individuals, k);
     }

@@ -23,8 +23,8 @@ class LentState {
 } // namespace
 
 SampleDrawer::SampleDrawer(TPopPedigree& observed, std::int32_t n_initial,
-                           const SampleAnalyser* analyser)
-    : _observed(observed), _n_initial(n_initial), _analyser(analyser) {}
+                           const SampleAnalyser* analyser, std::int64_t setup)
+    : _observed(observed), _n_initial(n_initial), _analyser(analyser), _setup(setup) {}
 
 void SampleDrawer::begin(std::int32_t size, const RandomState& from) {
     _batch.clear();
@@ -40,12 +40,21 @@ bool SampleDrawer::step() {
     SimulatedSample& sample = _batch.emplace_back();
     {
         const LentState lent(_state);
+        sample.drawn_from = current_random_state();
         _observed.draw_random_sample();
-        sample.sample = _observed.describe_random_sample();
         sample.options = _observed.Options;
         sample.start = current_random_state();
         // The analysis will take this many deviates from its start.
-        const std::int64_t skip = TPopPedigree::deviates_needed(sample.sample, _n_initial);
+        std::int64_t skip = 0;
+        if (_setup > 0) {
+            const DrawSummary summary = _observed.summarise_draw(_n_initial);
+            sample.setup = _setup;
+            sample.fingerprint = summary.fingerprint;
+            skip = summary.deviates;
+        } else {
+            sample.sample = _observed.describe_random_sample();
+            skip = TPopPedigree::deviates_needed(sample.sample, _n_initial);
+        }
         std::int32_t seed = 1;
         for (std::int64_t k = 0; k < skip; ++k) {
             random_uniform(seed);

@@ -17,9 +17,11 @@ class TPopPedigree;
 // a draw only, so that thread may analyse samples between steps.
 class SampleDrawer {
   public:
-    // `analyser`, when given, readies each sample as it is drawn.
+    // `analyser`, when given, readies each sample as it is drawn. With a
+    // `setup` (above 0) the samples are summarised, not described: they are
+    // drawn again where they are analysed.
     SampleDrawer(TPopPedigree& observed, std::int32_t n_initial,
-                 const SampleAnalyser* analyser = nullptr);
+                 const SampleAnalyser* analyser = nullptr, std::int64_t setup = 0);
 
     // Starts a batch of `size` samples from generator state `from`; a batch
     // begun before and not taken is dropped.
@@ -35,6 +37,7 @@ class SampleDrawer {
     TPopPedigree& _observed;
     std::int32_t _n_initial;
     const SampleAnalyser* _analyser;
+    std::int64_t _setup;
     std::vector<SimulatedSample> _batch;
     std::size_t _size = 0;
     RandomState _state;
