@@ -31,10 +31,13 @@ struct SimulatedSample {
 
     // A sample drawn to be drawn again where it is analysed (setup above 0)
     // carries no description: only where its draw starts, which observed
-    // sample it is drawn from and the fingerprint of what was drawn.
+    // sample it is drawn from and the fingerprint of what was drawn, or, if
+    // it was not drawn before (predicted), nothing to check the draw by:
+    // its start is then where the draw again leaves the generator.
     std::int64_t setup = 0;
     RandomState drawn_from;
     std::uint64_t fingerprint = 0;
+    bool predicted = false;
 };
 
 // While alive, the calling thread's console text, log messages and log

@@ -100,6 +100,7 @@ std::string encode_job(const SimulatedSample& job) {
     w.put(job.setup);
     w.put(job.drawn_from);
     w.put(job.fingerprint);
+    w.put(static_cast<std::uint8_t>(job.predicted ? 1 : 0));
     return w.take();
 }
 
@@ -140,6 +141,7 @@ std::int32_t decode_jobs(const std::string& bytes, std::vector<SimulatedSample>&
         job.setup = r.get<std::int64_t>();
         job.drawn_from = r.get<RandomState>();
         job.fingerprint = r.get<std::uint64_t>();
+        job.predicted = r.get<std::uint8_t>() != 0;
         jobs.push_back(std::move(job));
     }
     r.expect_end();

@@ -146,6 +146,7 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
                 // drawn after this one are wrong: draw them again from here.
                 ++run_stats().prediction_misses;
                 replayed = i + 1;
+                drawer.stop_predicting();
                 drawer.begin(batch_from(done + replayed), sample.finished);
                 draw_failure = nullptr;
                 break;
