@@ -264,6 +264,18 @@ void MpiAnalyser::stop_workers() {
 
 namespace {
 
+// Runs `work` on `threads` threads, the calling thread one of them.
+template <class Work> void on_threads(std::int32_t threads, const Work& work) {
+    std::vector<std::thread> helpers;
+    for (std::int32_t t = 1; t < threads; ++t) {
+        helpers.emplace_back(work);
+    }
+    work();
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+}
+
 // The replicates of `bytes` on `threads` threads, their estimates as bytes.
 std::string analyse_replicates(const std::string& bytes, std::int32_t threads) {
     ReplicateTask task;
@@ -278,20 +290,9 @@ std::string analyse_replicates(const std::string& bytes, std::int32_t threads) {
                 analyse_replicate(task, units, indices[static_cast<std::size_t>(i)]);
         }
     };
-    std::vector<std::thread> helpers;
-    for (std::int32_t t = 1; t < std::min(threads, size); ++t) {
-        helpers.emplace_back(work);
-    }
-    work();
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
+    on_threads(std::min(threads, size), work);
     return sample_codec::encode_replicate_outcomes(done);
 }
-
-} // namespace
-
-namespace {
 
 // What a rank other than 0 keeps between messages: the copies of the
 // observed sample whose simulated samples it draws again.
@@ -325,14 +326,7 @@ class Worker {
         const auto size = static_cast<std::int32_t>(jobs.size());
         std::atomic<std::int32_t> next{0};
         auto work = [&] { analyse_pulled(jobs, next, n_initial, _replicas.get()); };
-        std::vector<std::thread> helpers;
-        for (std::int32_t t = 1; t < std::min(_threads, size); ++t) {
-            helpers.emplace_back(work);
-        }
-        work();
-        for (std::thread& helper : helpers) {
-            helper.join();
-        }
+        on_threads(std::min(_threads, size), work);
         if (_replicas && !_replicas->failure().empty()) {
             throw std::runtime_error(_replicas->failure());
         }
