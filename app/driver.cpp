@@ -8,6 +8,7 @@
 #include "app/observed_sample.h"
 #include "app/sample_batch.h"
 #include "app/side_by_side.h"
+#include "app/simulation.h"
 #include "io/data_file_reader.h"
 #include "io/input_error.h"
 #include "population/pop_pedigree.h"
@@ -60,10 +61,12 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
     settings.bootstrap_threads = options.threads;
     settings.phases = results.phases_requested;
     settings.hardy_weinberg = results.hardy_weinberg_requested;
+    // The analyser's name for the observed sample being written, if it heard of it.
+    std::int64_t setup = 0;
     auto write = [&](TPopPedigree& pop, const SampleDescription& sample, std::int32_t n_individuals,
                      std::int32_t k) {
-        const SampleResults& described = results.samples.emplace_back(
-            write_observed(pop, sample, n_individuals, k, settings, report, std::cerr, progress));
+        const SampleResults& described = results.samples.emplace_back(write_observed(
+            pop, sample, n_individuals, k, settings, report, std::cerr, progress, setup));
         if (!described.estimated) {
             ++without_estimate;
         }
@@ -95,6 +98,9 @@ std::int32_t run_analysis(std::istream& is, std::ostream& report, const Analysis
         const std::int32_t n_individuals =
             read_or_stop([&] { return reader.read_individual_count(k + 1); });
         const SampleDescription sample = reader.read_sample(n_individuals);
+        if (run.n_simulated > 1) {
+            setup = announce_observed(sample, observed, run.n_initial);
+        }
         const std::unique_ptr<TPopPedigree> pop = analyse_observed(sample, run.n_initial, observed);
         write(*pop, sample, n_individuals, k);
     }

@@ -1,11 +1,8 @@
 #include "app/observed_sample.h"
 
-#include <algorithm>
-#include <atomic>
 #include <memory>
 #include <new>
 #include <sstream>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -34,7 +31,7 @@ ObservedSharer* installed_sharer = nullptr;
 SampleResults write_observed(TPopPedigree& pop, const SampleDescription& sample,
                              std::int32_t announced, std::int32_t index,
                              const ObservedSettings& settings, std::ostream& report,
-                             std::ostream& errors, Progress* progress) {
+                             std::ostream& errors, Progress* progress, std::int64_t setup) {
     if (!pop.NuclearNotice.empty()) {
         errors << pop.NuclearNotice << "\n";
     }
@@ -77,7 +74,7 @@ SampleResults write_observed(TPopPedigree& pop, const SampleDescription& sample,
         described.test = TestStatus::kOneLocus;
     } else {
         run_simulation(pop, estimate.ratio(), settings.n_simulated, settings.n_initial, report,
-                       &described, progress);
+                       &described, progress, setup);
     }
     if (settings.bootstrap_replicates > 0) {
         bootstrap_intervals(sample, described, settings.n_initial, settings.seed, index + 1,
@@ -125,38 +122,14 @@ std::exception_ptr analyse_whole(const ObservedJob& job, ObservedOutcome& outcom
     return failure;
 }
 
-std::string analyse_whole_jobs(const std::string& message, std::int32_t threads) {
-    const std::vector<std::string> jobs = sample_codec::unpack(message);
-    std::vector<std::string> outcomes(jobs.size());
-    std::vector<std::exception_ptr> failures(jobs.size());
-    const auto size = static_cast<std::int32_t>(jobs.size());
-    std::atomic<std::int32_t> next{0};
-    auto work = [&] {
-        for (std::int32_t i = next++; i < size; i = next++) {
-            const auto at = static_cast<std::size_t>(i);
-            try {
-                ObservedOutcome outcome;
-                failures[at] = analyse_whole(sample_codec::decode_observed_job(jobs[at]), outcome);
-                outcomes[at] = sample_codec::encode_observed_outcome(outcome);
-            } catch (...) {
-                failures[at] = std::current_exception();
-            }
-        }
-    };
-    std::vector<std::thread> helpers;
-    for (std::int32_t t = 1; t < std::min(threads, size); ++t) {
-        helpers.emplace_back(work);
+std::string analyse_whole_job(const std::string& job) {
+    ObservedOutcome outcome;
+    const std::exception_ptr failure =
+        analyse_whole(sample_codec::decode_observed_job(job), outcome);
+    if (failure) {
+        std::rethrow_exception(failure);
     }
-    work();
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
-    for (const std::exception_ptr& failure : failures) {
-        if (failure) {
-            std::rethrow_exception(failure);
-        }
-    }
-    return sample_codec::pack(outcomes);
+    return sample_codec::encode_observed_outcome(outcome);
 }
 
 void set_observed_sharer(ObservedSharer* sharer) {

@@ -30,11 +30,12 @@ struct ObservedSettings {
 
 // Writes the part of an analysed sample (`index` from 0 in the file) to
 // `report`, its notices to `errors` and its console lines to the console:
-// estimates, the simulation test and the extras asked for. Returns its results.
+// estimates, the simulation test and the extras asked for. Returns its
+// results. `setup` is what announce_observed gave for the sample, if anything.
 SampleResults write_observed(TPopPedigree& pop, const SampleDescription& sample,
                              std::int32_t announced, std::int32_t index,
                              const ObservedSettings& settings, std::ostream& report,
-                             std::ostream& errors, Progress* progress);
+                             std::ostream& errors, Progress* progress, std::int64_t setup = 0);
 
 // A whole observed sample for analysis elsewhere: everything its analysis
 // and its part of the outputs depend on.
@@ -65,9 +66,9 @@ struct ObservedOutcome {
 // anything unforeseen but running out of memory is returned.
 std::exception_ptr analyse_whole(const ObservedJob& job, ObservedOutcome& outcome);
 
-// The jobs of a message from sample_codec::pack, analysed on `threads`
-// threads; their outcomes packed in the same order.
-std::string analyse_whole_jobs(const std::string& message, std::int32_t threads);
+// A job as bytes analysed whole on the calling thread, its outcome as bytes;
+// anything unforeseen but running out of memory is thrown.
+std::string analyse_whole_job(const std::string& job);
 
 // Where whole observed samples go beyond this process (the other processes
 // of a cluster job). Jobs and outcomes travel as bytes, each outcome with

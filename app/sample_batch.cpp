@@ -1,5 +1,7 @@
 #include "app/sample_batch.h"
 
+#include "app/sample_replicas.h"
+
 #include <algorithm>
 #include <atomic>
 #include <new>
@@ -66,10 +68,15 @@ void analyse_buffered(SimulatedSample& sample, std::int32_t n_initial) {
 }
 
 void analyse_pulled(std::vector<SimulatedSample>& batch, std::atomic<std::int32_t>& next,
-                    std::int32_t n_initial) {
+                    std::int32_t n_initial, SampleReplicas* replicas) {
     const auto size = static_cast<std::int32_t>(batch.size());
     for (std::int32_t i = next++; i < size; i = next++) {
-        analyse_buffered(batch[static_cast<std::size_t>(i)], n_initial);
+        SimulatedSample& sample = batch[static_cast<std::size_t>(i)];
+        if (sample.setup > 0 && (replicas == nullptr || !replicas->redraw(sample))) {
+            next = size;
+            return;
+        }
+        analyse_buffered(sample, n_initial);
     }
 }
 

@@ -28,6 +28,16 @@ struct SimulatedSample {
     MessageCapture messages;
     bool out_of_memory = false;
     std::string job; // the sample as bytes for another process, when made ahead
+
+    // A sample drawn to be drawn again where it is analysed (setup above 0)
+    // carries no description: only where its draw starts, which observed
+    // sample it is drawn from and the fingerprint of what was drawn, or, if
+    // it was not drawn before (predicted), nothing to check the draw by:
+    // its start is then where the draw again leaves the generator.
+    std::int64_t setup = 0;
+    RandomState drawn_from;
+    std::uint64_t fingerprint = 0;
+    bool predicted = false;
 };
 
 // While alive, the calling thread's console text, log messages and log
@@ -64,10 +74,14 @@ EstimateLine analyse_sample(const SampleDescription& sample, std::int32_t n_init
 // its console text and log messages kept in it for an ordered replay.
 void analyse_buffered(SimulatedSample& sample, std::int32_t n_initial);
 
+class SampleReplicas;
+
 // Analyses the samples of `batch` taken in turn from `next` (shared by
-// several threads) until none is left.
+// several threads) until none is left. A sample drawn to be drawn again is
+// drawn from `replicas` first; should that fail, the rest are left (the
+// replicas keep the reason).
 void analyse_pulled(std::vector<SimulatedSample>& batch, std::atomic<std::int32_t>& next,
-                    std::int32_t n_initial);
+                    std::int32_t n_initial, SampleReplicas* replicas = nullptr);
 
 // Other work for the thread that calls an analyser, done while the batch is
 // analysed elsewhere: one step a call (drawing one sample of the next batch),
@@ -84,6 +98,14 @@ class SampleAnalyser {
     virtual std::int32_t batch_size() const = 0;
     // Readies a sample on the drawing thread as soon as it is drawn.
     virtual void prepare(SimulatedSample&) const {}
+    // Hears of each observed sample before its analysis. An analyser that
+    // answers with its setup id (above 0) has the simulated samples drawn
+    // from it drawn again where they are analysed, and gets them summarised
+    // only: only where each draw starts has to travel.
+    virtual std::int64_t observe(const SampleDescription& /*sample*/,
+                                 const AnalysisOptions& /*options*/, std::int32_t /*n_initial*/) {
+        return 0;
+    }
     // Analyses `batch`; the calling thread does `side_work` to its end first
     // or between its own duties, and may analyse samples too.
     virtual void analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial,

@@ -97,6 +97,10 @@ std::string encode_job(const SimulatedSample& job) {
     put_sample(w, job.sample);
     w.put(job.options);
     w.put(job.start);
+    w.put(job.setup);
+    w.put(job.drawn_from);
+    w.put(job.fingerprint);
+    w.put(static_cast<std::uint8_t>(job.predicted ? 1 : 0));
     return w.take();
 }
 
@@ -134,6 +138,10 @@ std::int32_t decode_jobs(const std::string& bytes, std::vector<SimulatedSample>&
         job.sample = get_sample(r);
         job.options = r.get<AnalysisOptions>();
         job.start = r.get<RandomState>();
+        job.setup = r.get<std::int64_t>();
+        job.drawn_from = r.get<RandomState>();
+        job.fingerprint = r.get<std::uint64_t>();
+        job.predicted = r.get<std::uint8_t>() != 0;
         jobs.push_back(std::move(job));
     }
     r.expect_end();
@@ -185,6 +193,28 @@ void decode_outcomes(const std::string& bytes, const std::vector<SimulatedSample
         s->out_of_memory = r.get<std::uint8_t>() != 0;
     }
     r.expect_end();
+}
+
+std::string encode_setup(const ObservedSetup& setup) {
+    Writer w;
+    w.put(setup.id);
+    put_sample(w, setup.sample);
+    w.put(setup.options);
+    w.put(setup.n_initial);
+    w.put(setup.start);
+    return w.take();
+}
+
+ObservedSetup decode_setup(const std::string& bytes) {
+    Reader r(bytes);
+    ObservedSetup setup;
+    setup.id = r.get<std::int64_t>();
+    setup.sample = get_sample(r);
+    setup.options = r.get<AnalysisOptions>();
+    setup.n_initial = r.get<std::int32_t>();
+    setup.start = r.get<RandomState>();
+    r.expect_end();
+    return setup;
 }
 
 std::string encode_replicate_jobs(const ReplicateTask& task,

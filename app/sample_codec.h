@@ -8,6 +8,7 @@
 #include "app/bootstrap.h"
 #include "app/observed_sample.h"
 #include "app/sample_batch.h"
+#include "app/sample_replicas.h"
 
 // Simulated samples as bytes, for analysis in another process: a job (the
 // sample, its analysis options and the generator state it starts from) goes
@@ -32,6 +33,10 @@ std::int32_t decode_jobs(const std::string& bytes, std::vector<SimulatedSample>&
 std::string encode_outcomes(const std::vector<SimulatedSample>& done);
 // Sets the outcome fields of `into[i]` for the i-th outcome in `bytes`.
 void decode_outcomes(const std::string& bytes, const std::vector<SimulatedSample*>& into);
+
+// An observed sample for the processes that draw its simulated samples again.
+std::string encode_setup(const ObservedSetup& setup);
+ObservedSetup decode_setup(const std::string& bytes);
 
 // Bootstrap replicates the same way: the task and the replicate numbers go
 // out, each replicate's estimates come back.

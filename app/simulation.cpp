@@ -91,7 +91,8 @@ void run_sequential(TPopPedigree& observed, double observed_ratio, std::int32_t 
 // are analysed one at a time here, each with its initial conditions side by side.
 void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
                   std::int32_t n_initial, ReportWriter& report, SimulationTally& tally,
-                  SampleAnalyser& analyser, const RowSinks& sinks, std::int32_t threads) {
+                  SampleAnalyser& analyser, const RowSinks& sinks, std::int32_t threads,
+                  std::int64_t setup) {
     const std::int32_t batch_size = std::max(1, analyser.batch_size());
     // The size of the batch whose first sample is `first`.
     auto batch_from = [&](std::int32_t first) {
@@ -101,7 +102,7 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
         }
         return std::min(first == 0 ? std::max(1, batch_size / 8) : batch_size, left);
     };
-    SampleDrawer drawer(observed, n_initial, &analyser);
+    SampleDrawer drawer(observed, n_initial, &analyser, setup);
     drawer.begin(batch_from(0), current_random_state());
     std::vector<SimulatedSample> samples = drawer.take();
     std::int32_t done = 0;
@@ -145,6 +146,7 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
                 // drawn after this one are wrong: draw them again from here.
                 ++run_stats().prediction_misses;
                 replayed = i + 1;
+                drawer.stop_predicting();
                 drawer.begin(batch_from(done + replayed), sample.finished);
                 draw_failure = nullptr;
                 break;
@@ -165,7 +167,7 @@ void run_parallel(TPopPedigree& observed, double observed_ratio, std::int32_t n_
 
 void run_simulation(TPopPedigree& observed, double observed_ratio, std::int32_t n_simulated,
                     std::int32_t n_initial, std::ostream& report, SampleResults* results,
-                    Progress* progress) {
+                    Progress* progress, std::int64_t setup) {
     ReportWriter writer(report);
     writer.simulation_header(n_simulated, n_initial);
     SimulationTally tally;
@@ -176,14 +178,14 @@ void run_simulation(TPopPedigree& observed, double observed_ratio, std::int32_t 
     const std::int32_t threads = observed.Options.threads;
     if (installed_analyser != nullptr && n_simulated > 1) {
         run_parallel(observed, observed_ratio, n_simulated, n_initial, writer, tally,
-                     *installed_analyser, sinks, 1);
+                     *installed_analyser, sinks, 1, setup);
     } else if (threads <= 1 || n_simulated <= 1) {
         run_sequential(observed, observed_ratio, 0, n_simulated, n_initial, writer, tally, sinks,
                        threads);
     } else {
         ThreadAnalyser analyser(threads);
         run_parallel(observed, observed_ratio, n_simulated, n_initial, writer, tally, analyser,
-                     sinks, threads);
+                     sinks, threads, 0);
     }
     if (progress != nullptr) {
         progress->finish();
@@ -201,4 +203,10 @@ void run_simulation(TPopPedigree& observed, double observed_ratio, std::int32_t 
 
 void set_sample_analyser(SampleAnalyser* analyser) {
     installed_analyser = analyser;
+}
+
+std::int64_t announce_observed(const SampleDescription& sample, const AnalysisOptions& options,
+                               std::int32_t n_initial) {
+    return installed_analyser != nullptr ? installed_analyser->observe(sample, options, n_initial)
+                                         : 0;
 }

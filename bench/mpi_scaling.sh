@@ -5,8 +5,9 @@
 # of one thread each; every report must match the one-thread report byte for
 # byte (times masked). Prints wall and processor time per run, and the
 # processor time per simulated sample from which the scaling estimate of
-# docs/cluster.md is worked out (with the per-sample costs of rank 0 from
-# tovaquor_bench's BM_DrawForAnotherRank).
+# docs/cluster.md is worked out (with the per-sample costs of rank 0 and of
+# the ranks from tovaquor_bench's BM_PredictForAnotherRank,
+# BM_DrawForAnotherRank and BM_AnalyseDrawnSample).
 #
 #   bench/mpi_scaling.sh [--samples N] [--threads "1 2"] [--ranks "1 2 3"] [--repeat N]
 #

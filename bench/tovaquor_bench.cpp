@@ -231,11 +231,13 @@ void build_cases(benchmark::internal::Benchmark* b) {
 
 // What the process that writes the report spends on each simulated sample,
 // in the order SampleDrawer and an MPI rank 0 spend it: drawing the genotypes,
-// describing the sample, counting the deviates its analysis takes (the
-// generator is moved past them), and, when the sample goes to another rank,
-// encoding the job and decoding the outcome. The counters give each part's
-// processor milliseconds per sample; the analyses run elsewhere, so these
-// bound how many threads or ranks one drawing thread can keep busy.
+// summarising the draw (the deviates its analysis takes, by which the
+// generator is moved, and the fingerprint of the drawn alleles), and, when
+// the sample goes to another rank, encoding the job (where the draw starts)
+// and decoding the outcome. The counters give each part's processor
+// milliseconds per sample; the analyses run elsewhere, so these bound how
+// many threads or ranks one drawing thread can keep busy. `describe_ms` is
+// what a rank adds to draw the sample again: describing it for its analysis.
 void BM_DrawForAnotherRank(benchmark::State& state) {
     TPopPedigree& pop = analysed(summed_case_from(state));
     const std::string outcome = sample_codec::encode_outcomes(std::vector<SimulatedSample>(1));
@@ -251,13 +253,15 @@ void BM_DrawForAnotherRank(benchmark::State& state) {
             at = now;
         };
         SimulatedSample job;
+        job.setup = 1;
+        job.drawn_from = current_random_state();
         pop.draw_random_sample();
         lap();
-        job.sample = pop.describe_random_sample();
-        lap();
-        const std::int64_t skip = TPopPedigree::deviates_needed(job.sample, kSimulatedInitial);
+        job.start = current_random_state();
+        const DrawSummary summary = pop.summarise_draw(kSimulatedInitial);
+        job.fingerprint = summary.fingerprint;
         std::int32_t seed = 1;
-        for (std::int64_t k = 0; k < skip; ++k) {
+        for (std::int64_t k = 0; k < summary.deviates; ++k) {
             random_uniform(seed);
         }
         lap();
@@ -267,15 +271,44 @@ void BM_DrawForAnotherRank(benchmark::State& state) {
         SimulatedSample back;
         sample_codec::decode_outcomes(outcome, {&back});
         lap();
+        benchmark::DoNotOptimize(pop.describe_random_sample());
+        lap();
         bytes = message.size();
         benchmark::DoNotOptimize(message.data());
     }
-    const char* names[kParts] = {"draw_ms", "describe_ms", "count_ms", "encode_ms", "decode_ms"};
+    const char* names[kParts] = {"draw_ms", "summarise_ms", "encode_ms", "decode_ms",
+                                 "describe_ms"};
     for (int k = 0; k < kParts; ++k) {
         state.counters[names[k]] =
             static_cast<double>(parts[k]) / 1e6 / static_cast<double>(state.iterations());
     }
     state.counters["job_bytes"] = static_cast<double>(bytes);
+}
+
+// What rank 0 spends on each sample while its draws are predicted (the
+// first of a run drawn and summarised, the others only moved past): per
+// sample of a batch of 100, encoding each job included.
+void BM_PredictForAnotherRank(benchmark::State& state) {
+    TPopPedigree& pop = analysed(summed_case_from(state));
+    constexpr std::int32_t kBatch = 100;
+    class Encoding : public SampleAnalyser {
+      public:
+        std::int32_t batch_size() const override { return kBatch; }
+        void prepare(SimulatedSample& sample) const override {
+            sample.job = sample_codec::encode_job(sample);
+        }
+        void analyse(std::vector<SimulatedSample>&, std::int32_t, const SideWork&) override {}
+    } encoding;
+    std::int64_t spent = 0;
+    for (auto _ : state) {
+        const std::int64_t at = thread_cpu_nanoseconds();
+        SampleDrawer drawer(pop, kSimulatedInitial, &encoding, 1);
+        drawer.begin(kBatch, current_random_state());
+        benchmark::DoNotOptimize(drawer.take());
+        spent += thread_cpu_nanoseconds() - at;
+    }
+    state.counters["per_sample_ms"] =
+        static_cast<double>(spent) / 1e6 / kBatch / static_cast<double>(state.iterations());
 }
 
 // The analysis of one drawn sample, as a worker does it, with the default
@@ -298,6 +331,7 @@ void BM_AnalyseDrawnSample(benchmark::State& state) {
 BENCHMARK(BM_EmIteration)->Apply(em_cases)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SummedEmIteration)->Apply(summed_cases)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DrawForAnotherRank)->Args({1000, 6, 30, 1, 4})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PredictForAnotherRank)->Args({1000, 6, 30, 1, 4})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AnalyseDrawnSample)->Args({1000, 6, 30, 1, 4})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildCombinations)->Apply(build_cases)->Unit(benchmark::kMillisecond);
 

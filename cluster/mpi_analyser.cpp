@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <exception>
 #include <stdexcept>
 #include <thread>
 
@@ -12,7 +13,15 @@
 
 namespace {
 
-enum Tag : int { kReady = 1, kResults = 2, kJobs = 3, kStop = 4, kReplicates = 5, kEstimates = 6 };
+enum Tag : int {
+    kReady = 1,
+    kResults = 2,
+    kJobs = 3,
+    kStop = 4,
+    kReplicates = 5,
+    kEstimates = 6,
+    kSetup = 7
+};
 // Whole observed samples, numbered apart so that tags added above never meet them.
 enum ObservedTag : int { kObservedJobs = 21, kObservedOutcomes = 22 };
 
@@ -32,12 +41,14 @@ void send(const std::string& bytes, int to, int tag) {
           "MPI_Send");
 }
 
-// The next message from `from` (any rank when MPI_ANY_SOURCE), waited for
-// without holding a core; until it comes, `side_work` goes on a step at a time.
-std::string receive(int from, MPI_Status& status, const SideWork& side_work = {}) {
+// The next message from `from` (any rank when MPI_ANY_SOURCE) with `tag`
+// (any when MPI_ANY_TAG), waited for without holding a core; until it comes,
+// `side_work` goes on a step at a time.
+std::string receive(int from, MPI_Status& status, const SideWork& side_work = {},
+                    int tag = MPI_ANY_TAG) {
     for (;;) {
         int arrived = 0;
-        check(MPI_Iprobe(from, MPI_ANY_TAG, MPI_COMM_WORLD, &arrived, &status), "MPI_Iprobe");
+        check(MPI_Iprobe(from, tag, MPI_COMM_WORLD, &arrived, &status), "MPI_Iprobe");
         if (arrived != 0) {
             break;
         }
@@ -52,6 +63,15 @@ std::string receive(int from, MPI_Status& status, const SideWork& side_work = {}
                    MPI_STATUS_IGNORE),
           "MPI_Recv");
     return bytes;
+}
+
+// An observed sample's setup goes down a binary tree of the ranks (rank r
+// passes it to 2r + 1 and 2r + 2), so that rank 0 sends it twice however
+// many ranks there are.
+void pass_setup_down(const std::string& bytes, int rank, int ranks) {
+    for (int child = 2 * rank + 1; child <= 2 * rank + 2 && child < ranks; ++child) {
+        send(bytes, child, kSetup);
+    }
 }
 
 } // namespace
@@ -72,6 +92,19 @@ std::int32_t MpiAnalyser::batch_size() const {
     return 8 * _threads * static_cast<std::int32_t>(_ranks.size());
 }
 
+std::int64_t MpiAnalyser::observe(const SampleDescription& sample, const AnalysisOptions& options,
+                                  std::int32_t n_initial) {
+    ObservedSetup setup{++_last_setup, sample, options, n_initial, current_random_state()};
+    try {
+        pass_setup_down(sample_codec::encode_setup(setup), 0, static_cast<int>(_ranks.size()));
+    } catch (...) {
+        _failed = true;
+        throw;
+    }
+    _replicas = std::make_unique<SampleReplicas>(std::move(setup));
+    return _last_setup;
+}
+
 void MpiAnalyser::prepare(SimulatedSample& sample) const {
     sample.job = sample_codec::encode_job(sample);
 }
@@ -81,7 +114,7 @@ void MpiAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_in
     const auto size = static_cast<std::int32_t>(batch.size());
     std::atomic<std::int32_t> next{0};
     const RandomState caller_state = current_random_state();
-    auto work = [&] { analyse_pulled(batch, next, n_initial); };
+    auto work = [&] { analyse_pulled(batch, next, n_initial, _replicas.get()); };
     std::vector<std::thread> local;
     for (std::int32_t t = 0; t < std::min(_threads, size); ++t) {
         local.emplace_back(work);
@@ -158,6 +191,10 @@ void MpiAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_in
         t.join();
     }
     current_random_state() = caller_state;
+    if (_replicas && !_replicas->failure().empty()) {
+        _failed = true;
+        throw std::runtime_error(_replicas->failure());
+    }
 }
 
 void MpiAnalyser::share(const ReplicateTask& task, std::int32_t replicates,
@@ -311,6 +348,18 @@ void MpiAnalyser::stop_workers() {
 
 namespace {
 
+// Runs `work` on `threads` threads, the calling thread one of them.
+template <class Work> void on_threads(std::int32_t threads, const Work& work) {
+    std::vector<std::thread> helpers;
+    for (std::int32_t t = 1; t < threads; ++t) {
+        helpers.emplace_back(work);
+    }
+    work();
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+}
+
 // The replicates of `bytes` on `threads` threads, their estimates as bytes.
 std::string analyse_replicates(const std::string& bytes, std::int32_t threads) {
     ReplicateTask task;
@@ -325,39 +374,105 @@ std::string analyse_replicates(const std::string& bytes, std::int32_t threads) {
                 analyse_replicate(task, units, indices[static_cast<std::size_t>(i)]);
         }
     };
-    std::vector<std::thread> helpers;
-    for (std::int32_t t = 1; t < std::min(threads, size); ++t) {
-        helpers.emplace_back(work);
-    }
-    work();
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
+    on_threads(std::min(threads, size), work);
     return sample_codec::encode_replicate_outcomes(done);
 }
+
+// The whole observed samples of `bytes` on `threads` threads, their outcomes as bytes.
+std::string analyse_whole_samples(const std::string& bytes, std::int32_t threads) {
+    const std::vector<std::string> jobs = sample_codec::unpack(bytes);
+    const auto size = static_cast<std::int32_t>(jobs.size());
+    std::vector<std::string> outcomes(jobs.size());
+    std::vector<std::exception_ptr> failures(jobs.size());
+    std::atomic<std::int32_t> next{0};
+    auto work = [&] {
+        for (std::int32_t i = next++; i < size; i = next++) {
+            const auto at = static_cast<std::size_t>(i);
+            try {
+                outcomes[at] = analyse_whole_job(jobs[at]);
+            } catch (...) {
+                failures[at] = std::current_exception();
+            }
+        }
+    };
+    on_threads(std::min(threads, size), work);
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+    }
+    return sample_codec::pack(outcomes);
+}
+
+// What a rank other than 0 keeps between messages: the copies of the
+// observed sample whose simulated samples it draws again.
+class Worker {
+  public:
+    explicit Worker(std::int32_t threads) : _threads(threads) {
+        MPI_Comm_rank(MPI_COMM_WORLD, &_rank);
+        MPI_Comm_size(MPI_COMM_WORLD, &_ranks);
+    }
+
+    // Passes the setup on, then makes a copy of its sample for each thread.
+    void set_up(const std::string& bytes) {
+        pass_setup_down(bytes, _rank, _ranks);
+        _replicas = std::make_unique<SampleReplicas>(sample_codec::decode_setup(bytes));
+        _replicas->make(_threads);
+    }
+
+    std::string analyse(const std::string& bytes) {
+        std::vector<SimulatedSample> jobs;
+        const std::int32_t n_initial = sample_codec::decode_jobs(bytes, jobs);
+        for (const SimulatedSample& job : jobs) {
+            // Rank 0's jobs may overtake a setup that comes through another rank.
+            while (job.setup > 0 && (!_replicas || _replicas->setup().id < job.setup)) {
+                MPI_Status status;
+                set_up(receive(MPI_ANY_SOURCE, status, {}, kSetup));
+            }
+            if (job.setup > 0 && _replicas->setup().id != job.setup) {
+                throw std::runtime_error("a simulated sample of an observed sample already passed");
+            }
+        }
+        const auto size = static_cast<std::int32_t>(jobs.size());
+        std::atomic<std::int32_t> next{0};
+        auto work = [&] { analyse_pulled(jobs, next, n_initial, _replicas.get()); };
+        on_threads(std::min(_threads, size), work);
+        if (_replicas && !_replicas->failure().empty()) {
+            throw std::runtime_error(_replicas->failure());
+        }
+        return sample_codec::encode_outcomes(jobs);
+    }
+
+  private:
+    std::int32_t _threads;
+    int _rank = 0;
+    int _ranks = 1;
+    std::unique_ptr<SampleReplicas> _replicas;
+};
 
 } // namespace
 
 void run_mpi_worker(std::int32_t threads) {
-    ThreadAnalyser analyser(threads);
+    Worker worker(threads);
     send(std::string(), 0, kReady);
     for (;;) {
         MPI_Status status;
-        const std::string bytes = receive(0, status);
-        if (status.MPI_TAG == kStop) {
+        const std::string bytes = receive(MPI_ANY_SOURCE, status);
+        switch (status.MPI_TAG) {
+        case kStop:
             return;
-        }
-        if (status.MPI_TAG == kReplicates) {
+        case kSetup:
+            worker.set_up(bytes);
+            break;
+        case kReplicates:
             send(analyse_replicates(bytes, threads), 0, kEstimates);
-            continue;
+            break;
+        case kObservedJobs:
+            send(analyse_whole_samples(bytes, threads), 0, kObservedOutcomes);
+            break;
+        default:
+            send(worker.analyse(bytes), 0, kResults);
+            break;
         }
-        if (status.MPI_TAG == kObservedJobs) {
-            send(analyse_whole_jobs(bytes, threads), 0, kObservedOutcomes);
-            continue;
-        }
-        std::vector<SimulatedSample> jobs;
-        const std::int32_t n_initial = sample_codec::decode_jobs(bytes, jobs);
-        analyser.analyse(jobs, n_initial, {});
-        send(sample_codec::encode_outcomes(jobs), 0, kResults);
     }
 }

@@ -60,6 +60,10 @@ class TPopPedigree {
     // Uniform deviates the analysis of `sample` takes: two runs per locus over
     // its alleles (with "#"), then one draw per haplotype per initial condition.
     static std::int64_t deviates_needed(const SampleDescription& sample, std::int32_t n_initial);
+    // What the analysis of the last drawn sample will take of the generator,
+    // and a fingerprint of the drawn alleles by which another copy of this
+    // pedigree can tell that it drew the same sample.
+    DrawSummary summarise_draw(std::int32_t n_initial) const;
 
     // Draws new genotypes for every typed individual, in linkage equilibrium,
     // as the model drops them.
@@ -70,6 +74,7 @@ class TPopPedigree {
     // individuals, newest record first.
     void draw_nuclear_sample();
     SampleDescription describe_nuclear_sample() const;
+    DrawSummary summarise_nuclear_draw(std::int32_t n_initial) const;
 
     std::string Name;
     const AnalysisOptions Options;

@@ -13,6 +13,7 @@
 #include "population/whole_pedigree_sample.h"
 #include "support/clock.h"
 #include "support/errors.h"
+#include "support/fingerprint.h"
 #include "support/run_stats.h"
 
 namespace {
@@ -228,4 +229,62 @@ std::int64_t TPopPedigree::deviates_needed(const SampleDescription& sample,
         haplotypes *= alleles;
     }
     return per_locus + static_cast<std::int64_t>(n_initial) * haplotypes;
+}
+
+DrawSummary TPopPedigree::summarise_draw(std::int32_t n_initial) const {
+    return Model->summarise_draw(*this, n_initial);
+}
+
+DrawSummary TPopPedigree::summarise_nuclear_draw(std::int32_t n_initial) const {
+    // What describing the sample and counting its alleles by name would give,
+    // without writing a line. Each allele is numbered by the first appearance
+    // of its name at its locus (an allele object seen before keeps its number
+    // without comparing names), so two copies of the pedigree give the same
+    // numbers exactly when they describe the same sample.
+    struct Locus {
+        std::vector<std::pair<const TAllele*, std::uint32_t>> objects;
+        std::vector<std::string_view> names;
+    };
+    std::vector<Locus> loci;
+    std::uint64_t fingerprint = kFingerprintStart;
+    for (const auto& record : PhenPedDB.records()) {
+        if (!record->typed()) {
+            continue;
+        }
+        for (std::int32_t slot = 0; slot < 2; ++slot) {
+            const TPopHaplotype& h = *record->pseudo_hapl(slot);
+            loci.resize(std::max(loci.size(), static_cast<std::size_t>(h.size())));
+            for (std::int32_t l = 0; l < h.size(); ++l) {
+                Locus& locus = loci[static_cast<std::size_t>(l)];
+                const TAllele* allele = h.allele(l);
+                auto known = std::find_if(locus.objects.begin(), locus.objects.end(),
+                                          [&](const auto& seen) { return seen.first == allele; });
+                if (known == locus.objects.end()) {
+                    const auto number = static_cast<std::uint32_t>(
+                        std::find(locus.names.begin(), locus.names.end(), allele->_name) -
+                        locus.names.begin());
+                    if (number == locus.names.size()) {
+                        locus.names.emplace_back(allele->_name);
+                    }
+                    locus.objects.emplace_back(allele, number);
+                    known = locus.objects.end() - 1;
+                }
+                fingerprint = fingerprint_number(fingerprint, known->second);
+            }
+        }
+    }
+    if (loci.empty()) {
+        return {0, fingerprint};
+    }
+    std::int64_t per_locus = 0;
+    std::int64_t haplotypes = 1;
+    for (const Locus& locus : loci) {
+        for (const std::string_view name : locus.names) {
+            fingerprint = fingerprint_bytes(fingerprint, name);
+        }
+        const auto count = static_cast<std::int64_t>(locus.names.size()) + 1;
+        per_locus += kLocusInitialConditions * count;
+        haplotypes *= count;
+    }
+    return {per_locus + static_cast<std::int64_t>(n_initial) * haplotypes, fingerprint};
 }

@@ -10,11 +10,13 @@
 
 #include "app/sample_batch.h"
 #include "app/sample_drawer.h"
+#include "app/sample_replicas.h"
 #include "app/simulation.h"
 #include "io/data_file_reader.h"
 #include "population/pop_pedigree.h"
 #include "support/errors.h"
 #include "support/random.h"
+#include "support/run_stats.h"
 #include "tests/harness/e2e_harness.h"
 
 namespace {
@@ -97,15 +99,23 @@ class DirectSimulation : public ::testing::Test {
         set_console(nullptr);
         log_stream = _saved_log;
     }
-    // The first sample of a test data file, analysed from a fixed seed.
-    std::unique_ptr<TPopPedigree> observed(const std::string& file) {
+    // The first sample of a test data file, analysed from a fixed seed; the
+    // sample and the state its analysis starts from go to `setup` if given.
+    std::unique_ptr<TPopPedigree> observed(const std::string& file,
+                                           ObservedSetup* setup = nullptr) {
         std::int32_t seed = -4242;
         random_uniform(seed);
         std::istringstream in(e2e::read_data(file));
         DataFileReader reader(in);
         const RunParameters run = reader.read_run_parameters();
+        const SampleDescription sample = reader.read_sample(reader.read_individual_count(1));
+        if (setup != nullptr) {
+            setup->sample = sample;
+            setup->n_initial = run.n_initial;
+            setup->start = current_random_state();
+        }
         auto pop = std::make_unique<TPopPedigree>("Brand new pop");
-        pop->analyse(reader.read_sample(reader.read_individual_count(1)), run.n_initial);
+        pop->analyse(sample, run.n_initial);
         return pop;
     }
 
@@ -205,6 +215,61 @@ TEST_F(DirectSimulation, AMissedPredictionDrawsTheNextSamplesAgain) {
     EXPECT_TRUE(drawer.take().at(0).start == missing.starts[4]);
     EXPECT_FALSE(missing.starts[3] == missing.starts[4]);
     EXPECT_NE(std::string::npos, report.str().find("\n     6 "));
+}
+
+// Draws each sample again on copies of the observed pedigree, last sample
+// first, as the ranks of a cluster run do from the draw's start only.
+class RedrawingAnalyser : public SampleAnalyser {
+  public:
+    explicit RedrawingAnalyser(ObservedSetup setup) : replicas(std::move(setup)) {}
+    std::int32_t batch_size() const override { return 4; }
+    void analyse(std::vector<SimulatedSample>& batch, std::int32_t n_initial,
+                 const SideWork& side_work) override {
+        while (side_work()) {
+        }
+        for (auto sample = batch.rbegin(); sample != batch.rend(); ++sample) {
+            EXPECT_TRUE(sample->sample.records.empty());
+            predicted += sample->predicted ? 1 : 0;
+            ASSERT_TRUE(replicas.redraw(*sample)) << replicas.failure();
+            analyse_buffered(*sample, n_initial);
+        }
+    }
+    SampleReplicas replicas;
+    int predicted = 0;
+};
+
+TEST_F(DirectSimulation, SamplesDrawnAgainOnCopiesGiveTheOneThreadReport) {
+    // In the first file a later sample lacks an allele the first had: its
+    // analysis takes fewer deviates than predicted, and the rest are drawn
+    // here; in the second every prediction holds.
+    const std::pair<const char*, std::int64_t> cases[] = {{"simulation/untyped_parents.mbd", 1},
+                                                          {"parallel/warnings_in_log.mbd", 0}};
+    for (const auto& [file, expected_misses] : cases) {
+        SCOPED_TRACE(file);
+        std::ostringstream one_thread;
+        run_simulation(*observed(file), 0.5, 9, 2, one_thread);
+
+        ObservedSetup setup;
+        setup.id = 1;
+        const std::unique_ptr<TPopPedigree> pop = observed(file, &setup);
+        RedrawingAnalyser redrawing(setup);
+        set_sample_analyser(&redrawing);
+        std::ostringstream redrawn;
+        const std::int64_t misses = run_stats().prediction_misses;
+        run_simulation(*pop, 0.5, 9, 2, redrawn, nullptr, nullptr, setup.id);
+        set_sample_analyser(nullptr);
+        EXPECT_EQ(one_thread.str(), redrawn.str());
+        EXPECT_EQ(expected_misses, run_stats().prediction_misses - misses);
+        EXPECT_GT(redrawing.predicted, 0);
+
+        // A copy that drew otherwise is caught, not analysed.
+        SimulatedSample wrong;
+        wrong.setup = 1;
+        wrong.drawn_from = current_random_state();
+        EXPECT_FALSE(redrawing.replicas.redraw(wrong));
+        EXPECT_EQ("a simulated sample drawn again differs from the one drawn first",
+                  redrawing.replicas.failure());
+    }
 }
 
 // An analyser that loses its batch (another process failed): the report
