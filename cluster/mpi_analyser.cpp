@@ -149,23 +149,11 @@ void MpiAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_in
                 hand_out(rank);
             }
         }
-        auto outstanding = [&] {
-            for (std::size_t rank = 1; rank < _ranks.size(); ++rank) {
-                if (!_ranks[rank].held.empty()) {
-                    return true;
-                }
-            }
-            return false;
-        };
         while (outstanding() || next.load() < size) {
-            MPI_Status status;
-            const std::string bytes = receive(MPI_ANY_SOURCE, status, side_work);
-            const auto rank = static_cast<std::size_t>(status.MPI_SOURCE);
-            if (rank == 0 || rank >= _ranks.size()) {
-                throw std::runtime_error("a message came from an unknown rank");
-            }
+            std::string bytes;
+            const std::size_t rank = receive_reply(kResults, bytes, side_work);
             Rank& r = _ranks[rank];
-            if (status.MPI_TAG == kResults) {
+            if (!bytes.empty()) {
                 std::vector<SimulatedSample*> into;
                 for (std::int32_t i : r.held) {
                     into.push_back(&batch[static_cast<std::size_t>(i)]);
@@ -173,7 +161,6 @@ void MpiAnalyser::analyse(std::vector<SimulatedSample>& batch, std::int32_t n_in
                 sample_codec::decode_outcomes(bytes, into);
                 r.held.clear();
             }
-            r.ready = true;
             hand_out(rank);
         }
         // The ranks wait for the next batch: finish drawing it.
@@ -218,10 +205,6 @@ void MpiAnalyser::share(const ReplicateTask& task, std::int32_t replicates,
              kReplicates);
         return true;
     };
-    auto outstanding = [&] {
-        return std::any_of(_ranks.begin() + 1, _ranks.end(),
-                           [](const Rank& r) { return !r.held.empty(); });
-    };
     try {
         for (std::size_t rank = 1; rank < _ranks.size(); ++rank) {
             if (_ranks[rank].ready) {
@@ -229,20 +212,13 @@ void MpiAnalyser::share(const ReplicateTask& task, std::int32_t replicates,
             }
         }
         while (outstanding() || next.load() < replicates) {
-            MPI_Status status;
-            const std::string bytes = receive(MPI_ANY_SOURCE, status);
-            const auto rank = static_cast<std::size_t>(status.MPI_SOURCE);
-            if (rank == 0 || rank >= _ranks.size()) {
-                throw std::runtime_error("a message came from an unknown rank");
-            }
+            std::string bytes;
+            const std::size_t rank = receive_reply(kEstimates, bytes);
             Rank& r = _ranks[rank];
-            if (status.MPI_TAG == kEstimates) {
+            if (!bytes.empty()) {
                 sample_codec::decode_replicate_outcomes(bytes, r.held, done);
                 r.held.clear();
-            } else if (status.MPI_TAG != kReady) {
-                throw std::runtime_error("a rank answered what it was not asked");
             }
-            r.ready = true;
             hand_out(rank);
         }
     } catch (...) {
@@ -299,8 +275,7 @@ bool MpiAnalyser::serve(const NextJob& next, const Arrived& arrived) {
 
 void MpiAnalyser::drain(const Arrived& arrived) {
     try {
-        while (std::any_of(_ranks.begin() + 1, _ranks.end(),
-                           [](const Rank& r) { return !r.held.empty(); })) {
+        while (outstanding()) {
             receive_observed(arrived);
         }
     } catch (...) {
@@ -310,14 +285,9 @@ void MpiAnalyser::drain(const Arrived& arrived) {
 }
 
 void MpiAnalyser::receive_observed(const Arrived& arrived) {
-    MPI_Status status;
-    const std::string bytes = receive(MPI_ANY_SOURCE, status);
-    const auto rank = static_cast<std::size_t>(status.MPI_SOURCE);
-    if (rank == 0 || rank >= _ranks.size()) {
-        throw std::runtime_error("a message came from an unknown rank");
-    }
-    Rank& r = _ranks[rank];
-    if (status.MPI_TAG == kObservedOutcomes) {
+    std::string bytes;
+    Rank& r = _ranks[receive_reply(kObservedOutcomes, bytes)];
+    if (!bytes.empty()) {
         const std::vector<std::string> outcomes = sample_codec::unpack(bytes);
         if (outcomes.size() != r.held.size()) {
             throw sample_codec::DecodeError("outcome count differs from the samples sent");
@@ -326,10 +296,28 @@ void MpiAnalyser::receive_observed(const Arrived& arrived) {
             arrived(r.held[i], outcomes[i]);
         }
         r.held.clear();
+    }
+}
+
+bool MpiAnalyser::outstanding() const {
+    return std::any_of(_ranks.begin() + 1, _ranks.end(),
+                       [](const Rank& r) { return !r.held.empty(); });
+}
+
+std::size_t MpiAnalyser::receive_reply(int answer, std::string& bytes, const SideWork& side_work) {
+    MPI_Status status;
+    std::string received = receive(MPI_ANY_SOURCE, status, side_work);
+    const auto rank = static_cast<std::size_t>(status.MPI_SOURCE);
+    if (rank == 0 || rank >= _ranks.size()) {
+        throw std::runtime_error("a message came from an unknown rank");
+    }
+    if (status.MPI_TAG == answer) {
+        bytes = std::move(received);
     } else if (status.MPI_TAG != kReady) {
         throw std::runtime_error("a rank answered what it was not asked");
     }
-    r.ready = true;
+    _ranks[rank].ready = true;
+    return rank;
 }
 
 void MpiAnalyser::stop_workers() {

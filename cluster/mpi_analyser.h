@@ -46,6 +46,12 @@ class MpiAnalyser : public SampleAnalyser, public ReplicateSharer, public Observ
   private:
     // Waits for one message of the whole-sample exchange; outcomes to `arrived`.
     void receive_observed(const Arrived& arrived);
+    // Whether some rank still holds work it was given.
+    bool outstanding() const;
+    // Waits for the next message from another rank: its reply `answer`
+    // (bytes set) or a request for work (bytes left empty); either way the
+    // rank waits for work from now on. Returns its number.
+    std::size_t receive_reply(int answer, std::string& bytes, const SideWork& side_work = {});
 
     struct Rank {
         bool ready = false;             // its request waits for an answer
